@@ -1,0 +1,81 @@
+// The three run modes of the main window (batch output, standby output, folder comparison) and
+// the converter hand-over they share. Qt-free: the window is reached through RunHost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/RunHost.h"
+#include "platform/platform.h"
+#include "settings/Orrin1.h"
+#include "shell/Paths.h"
+
+namespace ka {
+
+// Everything the converter's argument string depends on, read at the moment of the call.
+struct KorvaneLineInputs {
+    bool output1Shown = true;     // page "Output1" shown, else "Output2"
+    std::uint8_t iChgArea = 0;
+    std::uint8_t iOutTyp = 0;
+    std::uint8_t iNoOut = 0;
+    int selectedOutTyp2 = -1;     // item of RadioGroupOutTyp2, -1 for none
+    std::string sOutDir;
+    PathRules rules = PathRules::Native();
+};
+
+// Turns one job (input paths joined by ",") into the converter's argument string.
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in);
+
+// "\"exe\" /z \"record file\"".
+std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile);
+// "\"exe\" " + argument string, the start of one job for output type 22.
+std::string DirectStartCommand(const std::string& korvaneExe, const std::string& arguments);
+
+// Standby state that lives from one timer tick to the next.
+struct StandbyState {
+    std::int32_t iWaitCountdown = 0;
+    std::string sStandbyDir;
+    std::int32_t iStandbyCount = -1;
+};
+
+class RunModes {
+public:
+    RunModes(Settings& settings, ProgramFlags& flags, MessageSink& sink, RunHost& host,
+             PathRules rules = PathRules::Native())
+        : settings_(settings), flags_(flags), sink_(sink), host_(host), rules_(rules) {}
+
+    // Argument string for a job with the window's current page and selections.
+    std::string GetKorvaneCommandLine(const std::string& job) const;
+
+    // Runs the converter and waits. With iOutTyp other than 22 the given line is replaced by the
+    // converter start command over the record file. Returns whether the converter started.
+    bool ExecKorvane(const std::string& commandLine);
+
+    // Comparison log: sDataDir less its last four characters, + "Compar2.log".
+    std::string LogFilePath() const;
+    void LogFileClear();
+
+    // Batch output over the batch list file.
+    void ButtonBatchOutputClick();
+
+    // Standby output: the button's click, the start-up's call and every timer tick.
+    void ButtonAutoOutputClick();
+    void ShowWaitTime();
+    void WriteFileList(const std::string& snapshotFile);
+
+    // Folder comparison.
+    void ButtonChgAreaClick();
+
+    StandbyState& Standby() { return standby_; }
+    const PathRules& Rules() const { return rules_; }
+
+private:
+    Settings& settings_;
+    ProgramFlags& flags_;
+    MessageSink& sink_;
+    RunHost& host_;
+    PathRules rules_;
+    StandbyState standby_;
+};
+
+}  // namespace ka

@@ -1,0 +1,53 @@
+// The window-independent half of the one-time start-up: the per-user data folder, the loading
+// of the parameter file and the reading of the command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/Orrin1.h"
+#include "shell/Paths.h"
+
+namespace ka {
+
+// The main window's controls as the start-up sets them. Setting a control runs its click handler
+// as a user's click does (the "CMT" fallback while comparing, the captions of item 22, ...).
+class StartupControls {
+public:
+    virtual ~StartupControls() = default;
+    virtual void SetCompareBox(bool on) = 0;   // "Compare" check box
+    virtual void SelectOutTyp(int index) = 0;  // "Output1" radio group
+};
+
+// Folder "Init" beside the executable: the executable's folder + "Init".
+std::string InitFolderPath(const std::string& executablePath,
+                           const PathRules& rules = PathRules::Native());
+
+// Creates localAppData + "Tavrolint" + "KorvaneAuto" one level at a time (failures are not
+// reported), copies the Init folder into it when it is new, and sets sDataDir, sParFile and
+// sComLineFile. Returns true when the data folder was new.
+bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
+                       const std::string& initFolder, const PathRules& rules = PathRules::Native());
+
+// Reads the parameter file; on a version mismatch copies the Init folder into the data folder
+// again and reads once more. Leaves the result in iIoResult and returns it (0 means loaded).
+// On a non-zero result the caller shows sParFile + "Cannot open parameter file!" and closes.
+int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& initFolder,
+                      const PathRules& rules = PathRules::Native());
+
+enum class StartAction {
+    None,          // no arguments, or a batch list file name alone
+    Standby,       // "/a", "/ac", "/b", "/bc"
+    Batch,         // "/c", "/d" with a batch list file set
+    BatchNoList,   // "/c", "/d" with no batch list file: show the message and close
+    Compare,       // "/g", "/h"
+};
+
+// Reads the whole command line (arguments after the program name) into the store, the flags
+// and the controls. Clears the four command flags first. Path arguments go through
+// ResolveLinkFile.
+StartAction ReadCommandLine(const std::vector<std::string>& args, Settings& settings,
+                            ProgramFlags& flags, StartupControls& controls,
+                            const PathRules& rules = PathRules::Native());
+
+}  // namespace ka

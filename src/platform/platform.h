@@ -1,0 +1,117 @@
+// Operating-system services the core needs, without Qt. One implementation for Win32
+// (platform_win32.cpp) and one for POSIX (platform_posix.cpp); shared pieces in *_common.cpp.
+// Paths and texts are 8-bit strings in the system code page.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ka::platform {
+
+// ---- Code page -------------------------------------------------------------------------------
+
+// The system's ANSI code page (GetACP on Windows); 65001 (UTF-8) on POSIX.
+unsigned ActiveCodePage();
+
+// True when byte c starts a two-byte character in the given code page (932, 936, 949, 950).
+bool IsLeadByte(unsigned codePage, unsigned char c);
+
+// Converts UTF-8 text (as written in the sources) to the system code page. Identity on POSIX.
+std::string Utf8ToSystem(const std::string& text);
+
+// Sort key for the user's locale-aware, case-insensitive order of names (CompareStringA with
+// NORM_IGNORECASE on Windows; case-folded wcsxfrm in the user's locale on POSIX): comparing two
+// keys bytewise gives the order of the two names. Names equal but for case get equal keys.
+std::string TextSortKey(const std::string& text);
+
+// ---- Files and folders -----------------------------------------------------------------------
+
+struct DirEntry {
+    std::string name;       // name only, no folder
+    bool isDirectory = false;
+    bool isReadOnly = false;
+    std::uint64_t size = 0; // bytes; 0 for folders
+};
+
+// Lists the entries of a folder that match a wildcard, in the order the file system returns
+// them; "pattern" is a folder and a wildcard ("C:\In\*.hgl", "/in/*.hgl"). Every kind of entry
+// is included, "." and ".." too where the file system reports them. Wildcards follow the
+// Windows rules on both systems: "*" and "?", case-insensitive, "*.*" matches every name.
+// The visitor returns false to stop the search. Returns false when the folder cannot be listed.
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit);
+
+bool FileExists(const std::string& path);       // an existing entry that is not a folder
+bool DirectoryExists(const std::string& path);  // an existing folder
+bool PathExists(const std::string& path);       // either
+
+// Creates one folder level. True on success.
+bool CreateDirectoryOne(const std::string& path);
+
+// Deletes a file. 0 on success, else the platform's error code.
+int DeleteFileAt(const std::string& path);
+
+// Replaces "to" by "from" in one step where the file system allows it (rename over).
+// 0 on success, else the platform's error code.
+int ReplaceFileWith(const std::string& from, const std::string& to);
+
+// Opens a file for reading and writing while sharing both with others, as the standby snapshot
+// needs: a file that another program holds without write sharing, a read-only file or a folder
+// fails. On success gives its size in bytes.
+bool CanOpenReadWrite(const std::string& path, std::uint64_t& size);
+
+// Last-write time converted to local time in the two-second DOS form (date in the high word,
+// time in the low word), and the size in bytes. False when the entry cannot be found.
+bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size);
+
+// Opens a file with C stdio in binary mode ("rb", "wb", "ab", "r+b"). On failure returns null
+// and sets errorCode to the platform's code (never 0).
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode);
+
+std::string CurrentDirectory();
+bool ChangeDirectory(const std::string& path);
+
+// Full path of the running executable.
+std::string ExecutablePath();
+
+// ---- Processes -------------------------------------------------------------------------------
+
+struct ProcessResult {
+    bool started = false;  // false: the program could not be started at all
+    int exitCode = -1;     // meaningful only when started
+};
+
+// Starts a program from a Windows-style command line (first token: the program, usually
+// quoted) and waits without a time limit until it ends. On Windows this is CreateProcessA with
+// the exact line; on POSIX the line is split by the Windows rules and the program is spawned
+// directly, never through a shell. The program inherits the environment and current folder.
+ProcessResult RunAndWait(const std::string& commandLine);
+
+// ---- Shell -----------------------------------------------------------------------------------
+
+// File-system path of a shell special folder given by its CSIDL number. False (and empty text)
+// when there is none. On POSIX the XDG folders stand in.
+bool SpecialFolderPath(int csidl, std::string& path);
+
+// Target of a shortcut file. False when the file is no loadable shortcut.
+bool ResolveShortcut(const std::string& path, std::string& target);
+
+// Opens a URL ("http://...", "mailto:...") with the desktop's opener. Does not wait.
+bool OpenUrl(const std::string& url);
+
+// ---- Command lines ---------------------------------------------------------------------------
+
+// Splits a command line by the Windows rules (the rules of CommandLineToArgvW / the MSVC
+// runtime): blanks and tabs separate, double quotes group, backslashes escape quotes only.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+}  // namespace ka::platform

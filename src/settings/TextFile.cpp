@@ -1,0 +1,104 @@
+#include "settings/TextFile.h"
+
+#include <cstdint>
+
+namespace ka {
+
+namespace {
+constexpr int kCtrlZ = 0x1A;
+}
+
+bool TextLineReader::Fill() {
+    if (eof_) {
+        return false;
+    }
+    len_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+    pos_ = 0;
+    if (len_ == 0) {
+        eof_ = true;
+        if (std::ferror(file_)) {
+            failed_ = true;
+        }
+        return false;
+    }
+    return true;
+}
+
+int TextLineReader::Peek() {
+    if (pos_ >= len_ && !Fill()) {
+        return EOF;
+    }
+    return static_cast<unsigned char>(buffer_[pos_]);
+}
+
+int TextLineReader::Get() {
+    const int c = Peek();
+    if (c != EOF) {
+        ++pos_;
+    }
+    return c;
+}
+
+bool TextLineReader::AtEnd() {
+    const int c = Peek();
+    return c == EOF || c == kCtrlZ;
+}
+
+bool TextLineReader::ReadLine(std::string& line) {
+    line.clear();
+    if (AtEnd()) {
+        return false;
+    }
+    for (;;) {
+        // Copy runs of ordinary bytes at once; long lines stay cheap.
+        if (pos_ >= len_ && !Fill()) {
+            return true;
+        }
+        std::size_t i = pos_;
+        while (i < len_ && buffer_[i] != '\r' && buffer_[i] != static_cast<char>(kCtrlZ)) {
+            ++i;
+        }
+        line.append(buffer_ + pos_, i - pos_);
+        pos_ = i;
+        if (i < len_) {
+            if (buffer_[i] == '\r') {
+                ++pos_;
+                if (Peek() == '\n') {
+                    ++pos_;
+                }
+            }
+            // A Ctrl-Z stays unread, so AtEnd() reports the end from now on.
+            return true;
+        }
+    }
+}
+
+bool WriteLineCrLf(std::FILE* file, const std::string& line) {
+    if (!line.empty() && std::fwrite(line.data(), 1, line.size(), file) != line.size()) {
+        return false;
+    }
+    return std::fwrite("\r\n", 1, 2, file) == 2;
+}
+
+std::int32_t ParseLeadingInt(const std::string& line) {
+    std::size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
+        value = value * 10u + static_cast<std::uint32_t>(line[i] - '0');
+        ++i;
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+}  // namespace ka

@@ -1,0 +1,47 @@
+// Line-oriented reading and writing of the program's 8-bit text files.
+// Reading: a CR ends a line and one LF right after it is skipped; a lone LF is data; a Ctrl-Z
+// byte (0x1A) ends the file; the last line needs no line end; lines have no length limit.
+// Writing: every line is followed by CR LF.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace ka {
+
+class TextLineReader {
+public:
+    explicit TextLineReader(std::FILE* file) : file_(file) {}
+
+    // True when no line is left: the end of the data or a Ctrl-Z byte.
+    bool AtEnd();
+
+    // Reads the next line without its line end. False (and an empty line) at the end.
+    bool ReadLine(std::string& line);
+
+    // True when a read from the file failed (as opposed to reaching its end).
+    bool Failed() const { return failed_; }
+
+private:
+    int Peek();
+    int Get();
+    bool Fill();
+
+    std::FILE* file_;
+    char buffer_[64 * 1024];
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+// Writes text followed by CR LF. False when the write failed.
+bool WriteLineCrLf(std::FILE* file, const std::string& line);
+
+// Parses a decimal integer at the start of a line (leading blanks and tabs skipped, optional
+// sign). Text without a number gives 0; values beyond 32 bits keep their low 32 bits.
+std::int32_t ParseLeadingInt(const std::string& line);
+
+}  // namespace ka

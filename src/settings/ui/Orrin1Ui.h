@@ -1,0 +1,37 @@
+// The Qt side of the shared operations: the warning box, the message pump, the list extent, and
+// the conversion between the core's 8-bit strings and Qt's text.
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "settings/Orrin1.h"
+
+class QListWidget;
+class QWidget;
+
+namespace ka::ui {
+
+// System code page <-> Qt text, at the GUI edge only.
+inline QString ToQt(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline std::string FromQt(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// ShowMsg as the program shows it: a modal warning box with one OK button, centred.
+class WarningMessageSink : public MessageSink {
+public:
+    void ShowMsg(const std::string& text) override;
+};
+
+// Processes every pending event, then returns.
+void PumpMessages();
+
+// Makes the list's horizontal scroll reach the end of its widest line; returns that width in
+// pixels (0 for an empty list).
+int SetListBoxExtent(QListWidget* list);
+
+}  // namespace ka::ui

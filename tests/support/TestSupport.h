@@ -1,0 +1,105 @@
+// Helpers shared by the tests: real temporary folders, file contents, recorders.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/RunHost.h"
+#include "settings/Orrin1.h"
+#include "shell/Paths.h"
+
+namespace ka::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Path() + separator + name.
+    std::string operator/(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Whole-file helpers (binary, bytes exactly as given).
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+void MakeDir(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+// Sets the last-write time, seconds since the epoch.
+void SetModificationTime(const std::string& path, long long secondsSinceEpoch);
+
+// Joins lines with CR LF after each one.
+std::string CrLfLines(const std::vector<std::string>& lines);
+
+// Path of the stand-in converter built with the tests.
+std::string ConverterExe();
+
+class RecordingMessageSink : public MessageSink {
+public:
+    void ShowMsg(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
+// A main window stand-in that records what the run modes do to it.
+class RecordingRunHost : public RunHost {
+public:
+    void SetStatusText(const std::string& text) override {
+        status = text;
+        statusHistory.push_back(text);
+    }
+    void ListClear() override { list.clear(); }
+    void ListAdd(const std::string& line) override { list.push_back(line); }
+    int ListCount() const override { return static_cast<int>(list.size()); }
+    std::string ListItem(int index) const override { return list.at(static_cast<size_t>(index)); }
+    void ListDeleteFirst(int count) override {
+        list.erase(list.begin(), list.begin() + std::min<std::ptrdiff_t>(count, std::ssize(list)));
+    }
+    void ListSetTopIndex(int index) override { topIndex = index; }
+    void SetListBoxExtent() override { ++extentCalls; }
+    void Set_Button_Enable(bool enable) override {
+        buttonsEnabled = enable;
+        enableHistory.push_back(enable);
+    }
+    void SetBusyCursor(int flag) override { busyCursor = flag == 0; }
+    void PumpMessages() override {
+        ++pumpCalls;
+        if (onPump) onPump();
+    }
+    bool IsOutput1Shown() const override { return output1Shown; }
+    int SelectedOutTyp2() const override { return selectedOutTyp2; }
+    bool IsCompareBoxChecked() const override { return compareBoxChecked; }
+    bool IsTimerEnabled() const override { return timerEnabled; }
+    void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    void CloseMainWindow() override { ++closeCalls; }
+    void MinimizeApp() override { ++minimizeCalls; }
+
+    // What the window shows.
+    std::string status;
+    std::vector<std::string> statusHistory;
+    std::vector<std::string> list;
+    int topIndex = 0;
+    int extentCalls = 0;
+    bool buttonsEnabled = true;
+    std::vector<bool> enableHistory;
+    bool busyCursor = false;
+    int pumpCalls = 0;
+    int closeCalls = 0;
+    int minimizeCalls = 0;
+    // What the run modes read.
+    bool output1Shown = true;
+    int selectedOutTyp2 = -1;
+    bool compareBoxChecked = false;
+    bool timerEnabled = false;
+    // Called on every PumpMessages, to act as a user between jobs.
+    std::function<void()> onPump;
+};
+
+}  // namespace ka::test
