@@ -2,14 +2,14 @@
 function(ka_write_init_par out converter)
     set(lines
         "Version 10.11"      # version tag
-        "hgl;plt;hpg"        # HPGL
-        "tif;tiff;bmp;jpg;gif;png;pcx;fpx"  # image
+        "hgl\;plt\;hpg"        # HPGL
+        "tif\;tiff\;bmp\;jpg\;gif\;png\;pcx\;fpx"  # image
         "pdf"                # PDF
         "emf"                # EMF
         "dxf"                # DXF
         "dwg"                # DWG
-        "igs;iges"           # IGES
-        "gbr;nc;drl"         # Gerber and drill
+        "igs\;iges"           # IGES
+        "gbr\;nc\;drl"         # Gerber and drill
         "${converter}"       # converter program
         ""                   # batch list file
         ""                   # standby input folder and pattern
@@ -24,10 +24,12 @@ function(ka_write_init_par out converter)
         "0"                  # comparison skip bits
         "30"                 # size-difference percentage
         "0")                 # no output without difference
+    # "\;" keeps an extension list on one line: a bare ";" would split it into list items.
     set(content "")
     foreach(line IN LISTS lines)
         string(APPEND content "${line}\r\n")
     endforeach()
-    file(WRITE "${out}.tmp" "${content}")
-    configure_file("${out}.tmp" "${out}" COPYONLY)
+    # The temporary file stays out of Init, which is copied whole into the data folder.
+    file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/KorvaneAuto.par.tmp" "${content}")
+    configure_file("${CMAKE_CURRENT_BINARY_DIR}/KorvaneAuto.par.tmp" "${out}" COPYONLY)
 endfunction()

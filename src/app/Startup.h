@@ -19,8 +19,26 @@ public:
     virtual void SelectOutTyp(int index) = 0;  // "Output1" radio group
 };
 
+// The two rules of the main window's handlers, applied to the store only: for callers without a
+// window, and for tests. Comparison on gives iChgArea 1 and never leaves "CMT" (20) selected;
+// selecting "CMT" while comparing selects "PDF" (0).
+class SettingsControls : public StartupControls {
+public:
+    explicit SettingsControls(Settings& settings) : settings_(settings) {}
+    void SetCompareBox(bool on) override;
+    void SelectOutTyp(int index) override;
+
+private:
+    Settings& settings_;
+};
+
 // Folder "Init" beside the executable: the executable's folder + "Init".
 std::string InitFolderPath(const std::string& executablePath,
+                           const PathRules& rules = PathRules::Native());
+
+// localAppData + "Tavrolint" + "KorvaneAuto". An empty localAppData gives a path that starts
+// with the separator (the root of the current drive on Windows).
+std::string DataFolderPath(const std::string& localAppData,
                            const PathRules& rules = PathRules::Native());
 
 // Creates localAppData + "Tavrolint" + "KorvaneAuto" one level at a time (failures are not

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "shell/Paths.h"
@@ -66,6 +67,12 @@ public:
 // the version text (the store is then unchanged). Warns through the sink when the converter
 // named in the file does not exist.
 int ReadParFile(Settings& settings, MessageSink& sink);
+
+// The converter check of ReadParFile: keeps an existing program; moves the default path under
+// "Program Files" to "Program Files (x86)" silently when only the latter exists; otherwise
+// warns that the program does not exist and keeps the path.
+void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
+                     const std::function<bool(const std::string&)>& fileExists);
 
 // Writes the store to sParFile: 23 CR LF lines, through a temporary file beside it that is then
 // renamed into place, so a failed write never destroys the file already there.

@@ -1,0 +1,255 @@
+#include "settings/Orrin1.h"
+
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <utility>
+
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr const char* kDefaultKorvaneExe = "C:\\Program Files\\Tavrolint\\Korvane\\Korvane.exe";
+constexpr const char* kDefaultKorvaneExeX86 =
+    "C:\\Program Files (x86)\\Tavrolint\\Korvane\\Korvane.exe";
+
+// Lines 2 to 23 of the parameter file.
+constexpr std::size_t kStoredLines = 22;
+
+// A CR would end the value early and push every later value one line down; a Ctrl-Z would end
+// the file for the next reader. Neither can come back from the file, so neither is written.
+std::string StorableText(const std::string& value) {
+    std::string text;
+    text.reserve(value.size());
+    for (const char c : value) {
+        if (c != '\r' && c != '\x1A') {
+            text += c;
+        }
+    }
+    return text;
+}
+
+std::array<std::string, 23> ParFileLines(const Settings& s) {
+    const auto u8 = [](std::uint8_t v) { return std::to_string(static_cast<unsigned>(v)); };
+    return {kVersionText,
+            StorableText(s.sHpglFileExt),
+            StorableText(s.sImageFileExt),
+            StorableText(s.sPdfFileExt),
+            StorableText(s.sEmfFileExt),
+            StorableText(s.sDxfFileExt),
+            StorableText(s.sDwgFileExt),
+            StorableText(s.sIgesFileExt),
+            StorableText(s.sGerberFileExt),
+            StorableText(s.sKorvaneExe),
+            StorableText(s.sOutListFileName),
+            StorableText(s.sAutoOutDirFName),
+            StorableText(s.sOutDir),
+            std::to_string(s.iAutoWaitTime),
+            StorableText(s.sChgAreaDir1),
+            StorableText(s.sChgAreaDir2),
+            u8(s.iChgArea),
+            u8(s.iOutTyp),
+            u8(s.iOutTyp2),
+            u8(s.iSavBatch),
+            u8(s.iCompSkipFlags),
+            std::to_string(s.iCompFileSizeOver),
+            u8(s.iNoOut)};
+}
+
+// Writes every line to an open file and closes it; false when anything failed on the way.
+bool WriteAndClose(platform::FilePtr file, const std::array<std::string, 23>& lines) {
+    bool ok = true;
+    for (const auto& line : lines) {
+        if (!WriteLineCrLf(file.get(), line)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && std::fflush(file.get()) != 0) {
+        ok = false;
+    }
+    // Close by hand: a close that fails (full disk on flush) must count as a failed write.
+    if (std::fclose(file.release()) != 0) {
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
+
+void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
+                     const std::function<bool(const std::string&)>& fileExists) {
+    if (fileExists(korvaneExe)) {
+        return;
+    }
+    if (korvaneExe == kDefaultKorvaneExe && fileExists(kDefaultKorvaneExeX86)) {
+        korvaneExe = kDefaultKorvaneExeX86;
+        return;
+    }
+    sink.ShowMsg(korvaneExe + "\r" +
+                 " Korvane program file does not exist!\r Please register Korvane program name "
+                 "with Set Button.");
+}
+
+int ReadParFile(Settings& settings, MessageSink& sink) {
+    // Opening a folder succeeds with stdio on POSIX; it must fail as it does on Windows.
+    if (platform::DirectoryExists(settings.sParFile)) {
+        return 1;
+    }
+    int error = 0;
+    platform::FilePtr file = platform::OpenFile(settings.sParFile, "rb", error);
+    if (!file) {
+        return 1;
+    }
+    TextLineReader reader(file.get());
+    std::string line;
+    reader.ReadLine(line);
+    if (reader.Failed()) {
+        return 1;
+    }
+    if (line != kVersionText) {
+        return 2;
+    }
+
+    // Every field is taken from its own line: a damaged number line reads 0 and never moves a
+    // later value onto the wrong field. Missing lines read as empty text.
+    std::array<std::string, kStoredLines> v;
+    for (auto& value : v) {
+        if (!reader.ReadLine(value)) {
+            break;
+        }
+    }
+    file.reset();
+
+    const auto u8 = [](const std::string& text) {
+        return static_cast<std::uint8_t>(ParseLeadingInt(text));
+    };
+    settings.sHpglFileExt = v[0];
+    settings.sImageFileExt = v[1];
+    settings.sPdfFileExt = v[2];
+    settings.sEmfFileExt = v[3];
+    settings.sDxfFileExt = v[4];
+    settings.sDwgFileExt = v[5];
+    settings.sIgesFileExt = v[6];
+    settings.sGerberFileExt = v[7];
+    settings.sKorvaneExe = v[8];
+    CheckKorvaneExe(settings.sKorvaneExe, sink,
+                    [](const std::string& path) { return platform::FileExists(path); });
+    settings.sOutListFileName = v[9];
+    settings.sAutoOutDirFName = v[10];
+    settings.sOutDir = v[11];
+    settings.iAutoWaitTime = ParseLeadingInt(v[12]);
+    settings.sChgAreaDir1 = v[13];
+    settings.sChgAreaDir2 = v[14];
+    settings.iChgArea = u8(v[15]);
+    settings.iOutTyp = u8(v[16]);
+    settings.iOutTyp2 = u8(v[17]);
+    settings.iSavBatch = u8(v[18]);
+    settings.iCompSkipFlags = u8(v[19]);
+    settings.iCompFileSizeOver = ParseLeadingInt(v[20]);
+    settings.iNoOut = u8(v[21]);
+    MakeInputFilter(settings);
+    return 0;
+}
+
+bool WriteParFile(const Settings& settings, MessageSink& sink) {
+    const auto fail = [&sink] {
+        sink.ShowMsg("Cannot create parameter file!");
+        return false;
+    };
+    if (settings.sParFile.empty()) {
+        return fail();
+    }
+    // The old file stays in place until the new one is complete on disk.
+    const std::string temporary = settings.sParFile + ".tmp";
+    int error = 0;
+    platform::FilePtr file = platform::OpenFile(temporary, "wb", error);
+    if (!file) {
+        return fail();
+    }
+    if (!WriteAndClose(std::move(file), ParFileLines(settings)) ||
+        platform::ReplaceFileWith(temporary, settings.sParFile) != 0) {
+        platform::DeleteFileAt(temporary);
+        return fail();
+    }
+    return true;
+}
+
+void ExtListToMasks(const std::string& list, std::string& displayMask, std::string& pattern) {
+    displayMask = "*.";
+    pattern = ".";
+    for (const char c : list) {
+        displayMask += c;
+        pattern += c;
+        if (c == ';') {
+            displayMask += "*.";
+            pattern += '.';
+        }
+    }
+}
+
+void MakeInputFilter(Settings& settings) {
+    const std::pair<const char*, const std::string*> entries[] = {
+        {"HPGL(", &settings.sHpglFileExt},  {"|Image(", &settings.sImageFileExt},
+        {"|PDF(", &settings.sPdfFileExt},   {"|EMF(", &settings.sEmfFileExt},
+        {"|DXF(", &settings.sDxfFileExt},   {"|DWG(", &settings.sDwgFileExt},
+        {"|IGES(", &settings.sIgesFileExt}, {"|GERBER(", &settings.sGerberFileExt},
+        {"|SXF(", &settings.sSxfFileExt},
+    };
+    std::string filter;
+    std::string mask;
+    std::string pattern;
+    for (const auto& [label, list] : entries) {
+        ExtListToMasks(*list, mask, pattern);
+        filter += label;
+        filter += mask;
+        filter += ")|";
+        filter += pattern;
+    }
+    filter += "|COMMENT(*.cmt)|.cmt|All Files(*.*)|.*";
+    settings.sInputFilter = std::move(filter);
+}
+
+bool IsExtInList(const std::string& ext, const std::string& list) {
+    const std::string lower = AsciiLower(list);
+    const bool hasEmptyItem = lower.empty() || lower.front() == ';' || lower.back() == ';' ||
+                              lower.find(";;") != std::string::npos;
+    if (ext.empty()) {
+        return hasEmptyItem;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = lower.find(';', start);
+        const std::size_t count = (end == std::string::npos ? lower.size() : end) - start;
+        if (lower.compare(start, count, ext) == 0) {
+            return true;
+        }
+        if (end == std::string::npos) {
+            return false;
+        }
+        start = end + 1;
+    }
+}
+
+int GetInputFileKind(const std::string& path, const Settings& settings, const PathRules& rules) {
+    const std::string name = NamePart(path, rules);
+    const std::size_t dot = name.rfind('.');
+    const std::string ext =
+        dot == std::string::npos ? std::string() : AsciiLower(name.substr(dot + 1));
+    const std::string* lists[] = {
+        &settings.sHpglFileExt, &settings.sImageFileExt,  &settings.sPdfFileExt,
+        &settings.sEmfFileExt,  &settings.sDxfFileExt,    &settings.sDwgFileExt,
+        &settings.sIgesFileExt, &settings.sGerberFileExt, &settings.sSxfFileExt};
+    for (int kind = 1; const std::string* list : lists) {
+        if (IsExtInList(ext, *list)) {
+            return kind;
+        }
+        ++kind;
+    }
+    return ext == "cmt" ? 10 : 0;
+}
+
+}  // namespace ka

@@ -1,0 +1,102 @@
+// The program's text-file line rules.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+namespace {
+
+std::vector<std::string> ReadAllLines(const std::string& bytes) {
+    test::TempDir dir;
+    const std::string path = dir / "t.txt";
+    test::WriteFileBytes(path, bytes);
+    int error = 0;
+    platform::FilePtr file = platform::OpenFile(path, "rb", error);
+    EXPECT_TRUE(file) << error;
+    std::vector<std::string> lines;
+    TextLineReader reader(file.get());
+    std::string line;
+    while (reader.ReadLine(line)) {
+        lines.push_back(line);
+    }
+    EXPECT_FALSE(reader.Failed());
+    EXPECT_TRUE(line.empty());
+    return lines;
+}
+
+struct ReadCase {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+std::ostream& operator<<(std::ostream& os, const ReadCase& c) {
+    return os << c.name;
+}
+
+class TextLines : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(TextLines, SplitsByTheProgramsRules) {
+    EXPECT_EQ(ReadAllLines(GetParam().bytes), GetParam().lines);
+}
+
+const std::string kBlock(64 * 1024 - 1, 'A');  // puts a CR on the reader's last buffer byte
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextLines,
+    ::testing::Values(
+        ReadCase{"Empty", "", {}}, ReadCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+        ReadCase{"LoneCr", "a\rb", {"a", "b"}}, ReadCase{"LoneLfIsData", "a\nb\r\n", {"a\nb"}},
+        ReadCase{"CrCrLf", "a\r\r\nb", {"a", "", "b"}}, ReadCase{"OneEmptyLine", "\r\n", {""}},
+        ReadCase{"CtrlZInLine",
+                 "a\x1A"
+                 "b\r\nc\r\n",
+                 {"a"}},
+        ReadCase{"CtrlZAfterLine", "a\r\n\x1A\r\nb", {"a"}}, ReadCase{"OnlyCtrlZ", "\x1A", {}},
+        ReadCase{"NulAndHighBytes",
+                 std::string("\0\x95\x5C\xFF\r\n", 6),
+                 {std::string("\0\x95\x5C\xFF", 4)}},
+        ReadCase{"CrLfSplitAcrossBuffers", kBlock + "\r\nb", {kBlock, "b"}},
+        ReadCase{"LineLongerThanBuffer",
+                 std::string(200000, 'x') + "\r\ny",
+                 {std::string(200000, 'x'), "y"}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(TextFile, WriteLineCrLfEndsEveryLine) {
+    test::TempDir dir;
+    const std::string path = dir / "w.txt";
+    int error = 0;
+    {
+        platform::FilePtr file = platform::OpenFile(path, "wb", error);
+        ASSERT_TRUE(file);
+        EXPECT_TRUE(WriteLineCrLf(file.get(), "x\x95\x5C"));
+        EXPECT_TRUE(WriteLineCrLf(file.get(), ""));
+    }
+    EXPECT_EQ(test::ReadFileBytes(path), "x\x95\x5C\r\n\r\n");
+}
+
+TEST(TextFile, ParseLeadingIntTakesTheNumberAtTheStartOfTheLine) {
+    const std::pair<const char*, std::int32_t> rows[] = {{"42", 42},
+                                                         {"  -7 x", -7},
+                                                         {"\t+5", 5},
+                                                         {"12abc", 12},
+                                                         {"abc", 0},
+                                                         {"", 0},
+                                                         {"- 3", 0},
+                                                         {"256", 256},
+                                                         {"4294967295", -1},
+                                                         {"2147483648", INT32_MIN},
+                                                         {"-2147483648", INT32_MIN}};
+    for (const auto& [text, value] : rows) {
+        EXPECT_EQ(ParseLeadingInt(text), value) << '"' << text << '"';
+    }
+}
+
+}  // namespace
+}  // namespace ka
