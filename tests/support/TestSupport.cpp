@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -115,6 +116,73 @@ std::string ConverterExe() {
     }
 #endif
     return path;
+}
+
+void SetEnvVar(const std::string& name, const std::string& value, bool unset) {
+#ifdef _WIN32
+    // An empty value removes the variable on Windows.
+    _putenv_s(name.c_str(), unset ? "" : value.c_str());
+#else
+    if (unset) {
+        unsetenv(name.c_str());
+    } else {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+#endif
+}
+
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name.c_str())) {
+        hadValue_ = true;
+        oldValue_ = old;
+    }
+    SetEnvVar(name_, value);
+}
+
+ScopedEnv::~ScopedEnv() {
+    SetEnvVar(name_, oldValue_, !hadValue_);
+}
+
+std::vector<std::string> ReadLfLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ShellLinkFileBytes(const std::string& localBasePath, const std::string& suffix,
+                               bool withIdList) {
+    std::string b;
+    auto u32 = [&b](std::size_t v) {
+        for (int i = 0; i < 4; ++i) {
+            b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        }
+    };
+    u32(0x4C);
+    b.append("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
+    u32(withIdList ? 0x3 : 0x2);  // HasLinkTargetIDList, HasLinkInfo
+    b.append(0x4C - b.size(), '\0');
+    if (withIdList) {
+        b.append("\x04\x00\x02\x00\x00\x00", 6);  // one empty item, terminator
+    }
+    const std::string volume("\x10\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00\x10\x00\x00\x00",
+                             16);
+    const std::size_t header = 0x1C;
+    const std::size_t baseAt = header + volume.size();
+    const std::size_t suffixAt = baseAt + localBasePath.size() + 1;
+    u32(suffixAt + suffix.size() + 1);  // LinkInfoSize
+    u32(header);
+    u32(1);  // VolumeIDAndLocalBasePath
+    u32(header);
+    u32(baseAt);
+    u32(0);  // no network link
+    u32(suffixAt);
+    b += volume + localBasePath + '\0' + suffix + '\0';
+    b.append(4, '\0');  // no extra data
+    return b;
 }
 
 }  // namespace ka::test

@@ -102,4 +102,30 @@ public:
     std::function<void()> onPump;
 };
 
+// Sets an environment variable for the life of the object (child processes inherit it) and
+// restores the previous value, or its absence, at the end.
+class ScopedEnv {
+public:
+    ScopedEnv(const std::string& name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string oldValue_;
+    bool hadValue_ = false;
+};
+
+// Sets (or, with unset, removes) an environment variable of this process.
+void SetEnvVar(const std::string& name, const std::string& value, bool unset = false);
+
+// The lines of a text file split at LF (the stand-in converter's log); empty when it is missing.
+std::vector<std::string> ReadLfLines(const std::string& path);
+
+// The bytes of a Windows shell-link (".lnk") file as the shell writes one: header, optionally
+// an item-id list, and LinkInfo with a local base path and a common path suffix.
+std::string ShellLinkFileBytes(const std::string& localBasePath, const std::string& suffix = "",
+                               bool withIdList = true);
+
 }  // namespace ka::test

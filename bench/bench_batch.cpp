@@ -1,0 +1,174 @@
+// Batch output over long batch lists: list reading, argument strings and the record file. The
+// converter path does not exist, so its one start fails at once and is not measured.
+//
+//   bench_batch                         the benchmarks
+//   bench_batch --ka-peak-lines=N       one run over N lines, then the process's peak memory
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <string>
+
+#include "app/RunModes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A window that keeps its run list as the real one does (about 100 lines) and ignores the rest.
+class QuietHost : public ka::RunHost {
+  public:
+    void SetStatusText(const std::string&) override {}
+    void ListClear() override { list_.clear(); }
+    void ListAdd(const std::string& line) override { list_.push_back(line); }
+    int ListCount() const override { return static_cast<int>(list_.size()); }
+    std::string ListItem(int index) const override { return list_.at(static_cast<size_t>(index)); }
+    void ListDeleteFirst(int count) override {
+        list_.erase(list_.begin(),
+                    list_.begin() + std::min<std::ptrdiff_t>(count, std::ssize(list_)));
+    }
+    void ListSetTopIndex(int) override {}
+    void SetListBoxExtent() override {}
+    void Set_Button_Enable(bool) override {}
+    void SetBusyCursor(int) override {}
+    void PumpMessages() override {}
+    bool IsOutput1Shown() const override { return true; }
+    int SelectedOutTyp2() const override { return -1; }
+    bool IsCompareBoxChecked() const override { return false; }
+    bool IsTimerEnabled() const override { return false; }
+    void SetTimerEnabled(bool) override {}
+    void CloseMainWindow() override {}
+    void MinimizeApp() override {}
+
+  private:
+    std::deque<std::string> list_;
+};
+
+class CountingSink : public ka::MessageSink {
+  public:
+    void ShowMsg(const std::string&) override { ++count; }
+    int count = 0;
+};
+
+// A folder for the lists and record files, removed at exit.
+class BenchFolder {
+  public:
+    BenchFolder() : path_(fs::temp_directory_path() / ("ka-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~BenchFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    fs::path path_;
+};
+
+BenchFolder& Folder() {
+    static BenchFolder folder;
+    return folder;
+}
+
+// A list of comparison pairs, CR LF lines, created once per length.
+std::string ListFile(long lines) {
+    const std::string path = Folder().File("list-" + std::to_string(lines) + ".txt");
+    if (fs::exists(path)) {
+        return path;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    char line[160];
+    for (long i = 0; i < lines; ++i) {
+        const int n = std::snprintf(
+            line, sizeof line,
+            "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl\r\n", i, i);
+        std::fwrite(line, 1, static_cast<size_t>(n), f);
+    }
+    std::fclose(f);
+    return path;
+}
+
+ka::Settings BatchSettings(long lines) {
+    ka::Settings settings;
+    settings.sOutListFileName = ListFile(lines);
+    settings.sComLineFile = Folder().File("Korvaneline-" + std::to_string(lines) + ".txt");
+    settings.sKorvaneExe = Folder().File("no-converter");
+    settings.sOutDir = "/data/drawings/out/";
+    settings.iOutTyp = 0;
+    settings.iChgArea = 1;
+    settings.iNoOut = 1;
+    return settings;
+}
+
+void RunBatchOnce(ka::Settings& settings) {
+    ka::ProgramFlags flags;
+    CountingSink sink;
+    QuietHost host;
+    ka::RunModes modes(settings, flags, sink, host, ka::PathRules::Posix());
+    modes.ButtonBatchOutputClick();
+}
+
+void BM_BatchRun(benchmark::State& state) {
+    ka::Settings settings = BatchSettings(state.range(0));
+    for (auto _ : state) {
+        RunBatchOnce(settings);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(fs::file_size(settings.sOutListFileName)));
+}
+BENCHMARK(BM_BatchRun)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_BuildKorvaneCommandLine(benchmark::State& state) {
+    ka::KorvaneLineInputs in;
+    in.iChgArea = 1;
+    in.iOutTyp = 0;
+    in.iNoOut = 1;
+    in.sOutDir = R"(D:\Drawings\Out\)";
+    in.rules = ka::PathRules::Windows(932);
+    const std::string job = R"(C:\Drawings\In\plan0001234.hgl,C:\Drawings\Ref\plan0001234.hgl)";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ka::BuildKorvaneCommandLine(job, in));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BuildKorvaneCommandLine);
+
+long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* const peakFlag = "--ka-peak-lines=";
+    if (argc == 2 && std::strncmp(argv[1], peakFlag, std::strlen(peakFlag)) == 0) {
+        const long lines = std::atol(argv[1] + std::strlen(peakFlag));
+        ka::Settings settings = BatchSettings(lines);
+        const long before = PeakRssKiB();
+        RunBatchOnce(settings);
+        std::printf(
+            "lines=%ld list_bytes=%llu record_bytes=%llu peak_rss_before_run_kib=%ld "
+            "peak_rss_after_run_kib=%ld\n",
+            lines, static_cast<unsigned long long>(fs::file_size(settings.sOutListFileName)),
+            static_cast<unsigned long long>(fs::file_size(settings.sComLineFile)), before,
+            PeakRssKiB());
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

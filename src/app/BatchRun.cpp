@@ -1,0 +1,130 @@
+// Batch output: every line of the batch list file is one job for the converter.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr int kDisplayOutTyp = 22;
+constexpr int kListKeepLimit = 100;  // more lines than this and the oldest go
+constexpr int kListDropCount = 50;
+constexpr int kListVisibleLines = 15;
+constexpr std::size_t kRecordBufferSize = 256 * 1024;
+
+const char* const kMsgCannotOpen = "Cannot open file!";
+
+// Page "Output2" takes PDF input only: the first entry, when it names an existing ".pdf" file.
+bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
+    const std::string name = NamePart(entry, rules);
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || AsciiLower(std::string_view(name).substr(dot)) != ".pdf") {
+        return false;
+    }
+    return platform::FileExists(entry);
+}
+
+}  // namespace
+
+void RunModes::ButtonBatchOutputClick() {
+    host_.Set_Button_Enable(false);
+
+    // Every way out of the run, refused or done, ends in the same restoring steps below.
+    // The run streams: one line of the list in memory at a time, the record file written as it
+    // goes, so lists of any length run in the same memory.
+    [&] {
+        if (settings_.sOutListFileName.empty()) {
+            sink_.ShowMsg("There is no specification of batch file!");
+            return;
+        }
+
+        int errorCode = 0;
+        platform::FilePtr list;
+        // A folder opens for reading on POSIX and only fails at the first read; refuse it here
+        // as Windows does, so it is reported instead of running as an empty list.
+        if (!platform::DirectoryExists(settings_.sOutListFileName)) {
+            list = platform::OpenFile(settings_.sOutListFileName, "rb", errorCode);
+        }
+        if (!list) {
+            sink_.ShowMsg(settings_.sOutListFileName + kMsgCannotOpen);
+            return;
+        }
+        platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+        if (!record) {
+            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            return;
+        }
+        std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
+
+        host_.SetBusyCursor(0);
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+        host_.ListClear();
+        long long jobCount = 0;
+        bool recordFailed = false;
+
+        TextLineReader reader(list.get());
+        std::string line;
+        while (reader.ReadLine(line)) {
+            bool accepted = true;
+            if (!host_.IsOutput1Shown()) {
+                line.erase(std::min(line.find(','), line.size()));
+                accepted = IsExistingPdf(line, rules_);
+            }
+            if (!accepted) {
+                sink_.ShowMsg(line + kMsgCannotOpen);
+            } else {
+                if (host_.ListCount() > kListKeepLimit) {
+                    host_.ListDeleteFirst(kListDropCount);
+                }
+                host_.ListAdd(line);
+                host_.ListSetTopIndex(std::max(0, host_.ListCount() - kListVisibleLines));
+                host_.PumpMessages();
+
+                const std::string arguments = GetKorvaneCommandLine(line);
+                if (settings_.iOutTyp == kDisplayOutTyp) {
+                    ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                } else if (WriteLineCrLf(record.get(), arguments)) {
+                    ++jobCount;
+                } else {
+                    recordFailed = true;
+                }
+            }
+            if (recordFailed || flags_.bEndRequested) {
+                break;
+            }
+        }
+        host_.SetListBoxExtent();
+
+        list.reset();
+        // A record file that could not be written whole (a full disk) must not be handed on:
+        // the converter would run a cut-off last line and silently drop the rest.
+        if (recordFailed || std::fflush(record.get()) != 0) {
+            recordFailed = true;
+        }
+        if (std::fclose(record.release()) != 0) {
+            recordFailed = true;
+        }
+        if (recordFailed) {
+            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            return;
+        }
+        if (jobCount > 0) {
+            ExecKorvane(std::string());
+        }
+        host_.SetStatusText("Waiting !");
+    }();
+
+    host_.SetBusyCursor(2);
+    host_.Set_Button_Enable(true);
+    if (flags_.bAutoClose) {
+        host_.CloseMainWindow();
+    }
+}
+
+}  // namespace ka

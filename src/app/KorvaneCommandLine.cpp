@@ -1,0 +1,126 @@
+// The converter's argument string for one job, and the two ways of starting the converter.
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "app/RunModes.h"
+
+namespace ka {
+
+namespace {
+
+constexpr int kDisplayOutTyp = 22;
+
+struct OutType1 {
+    char letter;
+    const char* ext;
+};
+
+// Page "Output1", index = iOutTyp. Items 18 and 19 share "y"; only the extension differs.
+constexpr std::array<OutType1, kDisplayOutTyp> kOutTypes1{{
+    {'p', ".pdf"}, {'t', ".tif"}, {'d', ".dxf"}, {'u', ".dwg"}, {'j', ".jpg"}, {'b', ".bmp"},
+    {'i', ".igs"}, {'e', ".emf"}, {'x', ".xps"}, {'l', ".pcl"}, {'w', ".wmf"}, {'s', ".ps"},
+    {'k', ".eps"}, {'v', ".svg"}, {'g', ".gif"}, {'m', ".png"}, {'r', ".pcx"}, {'q', ".fpx"},
+    {'y', ".p21"}, {'y', ".sfc"}, {'a', ".cmt"}, {'h', ".hgl"},
+}};
+
+// Page "Output2": the switch is always "/f"; the type travels in the extension only.
+constexpr std::array<const char*, 8> kOutTypes2{
+    ".wmf", ".emf", ".ps", ".eps", ".svg", ".xps", ".hgl", ".pcl",
+};
+
+// Every entry in double quotes: each "," becomes `" "`. Nothing else is escaped.
+std::string QuotedInputList(std::string_view job) {
+    std::string quoted;
+    quoted.reserve(job.size() + 8);
+    quoted += '"';
+    for (const char c : job) {
+        if (c == ',') {
+            quoted += "\" \"";
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += '"';
+    return quoted;
+}
+
+// "/o" + output folder + first entry's name without its extension + the output extension.
+std::string OutputPart(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
+    const std::string_view first = job.substr(0, job.find(','));
+    std::string path = in.sOutDir + NamePart(first, in.rules);
+    // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
+    // at the folder's dot. That is what the converter has always been given.
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        path.erase(dot);
+    }
+    std::string part;
+    part.reserve(path.size() + ext.size() + 4);
+    part += "\"/o";
+    part += path;
+    part += ext;
+    part += '"';
+    return part;
+}
+
+}  // namespace
+
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
+    if (job.empty()) {
+        return {};
+    }
+
+    std::string sw;
+    std::string_view ext;
+    if (in.output1Shown) {
+        if (in.iChgArea == 1) {
+            sw = "/c";
+        } else if (in.iOutTyp != kDisplayOutTyp) {
+            sw = "/";
+        }
+        if (in.iOutTyp < kDisplayOutTyp) {
+            sw += kOutTypes1[in.iOutTyp].letter;
+            ext = kOutTypes1[in.iOutTyp].ext;
+            if (in.iChgArea == 1 && in.iNoOut != 0) {
+                sw += 'n';
+            }
+        }
+    } else {
+        sw = "/f";
+        if (in.selectedOutTyp2 >= 0 && in.selectedOutTyp2 < static_cast<int>(kOutTypes2.size())) {
+            ext = kOutTypes2[static_cast<std::size_t>(in.selectedOutTyp2)];
+        }
+    }
+
+    if (sw.empty()) {
+        return QuotedInputList(job);
+    }
+    if (sw == "/c") {
+        return sw + ' ' + QuotedInputList(job);
+    }
+    return sw + ' ' + QuotedInputList(job) + ' ' + OutputPart(job, in, ext);
+}
+
+std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {
+    return '"' + korvaneExe + "\" /z \"" + comLineFile + '"';
+}
+
+std::string DirectStartCommand(const std::string& korvaneExe, const std::string& arguments) {
+    return '"' + korvaneExe + "\" " + arguments;
+}
+
+std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
+    KorvaneLineInputs in;
+    in.output1Shown = host_.IsOutput1Shown();
+    in.iChgArea = settings_.iChgArea;
+    in.iOutTyp = settings_.iOutTyp;
+    in.iNoOut = settings_.iNoOut;
+    // The control's selection, not iOutTyp2: they can differ while the window is being set up.
+    in.selectedOutTyp2 = host_.SelectedOutTyp2();
+    in.sOutDir = settings_.sOutDir;
+    in.rules = rules_;
+    return BuildKorvaneCommandLine(job, in);
+}
+
+}  // namespace ka

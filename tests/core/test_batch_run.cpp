@@ -1,0 +1,313 @@
+// Batch output over a batch list file, with the real stand-in converter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+using test::CrLfLines;
+using test::ReadLfLines;
+
+class BatchRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::MakeDir(inDir);
+        test::MakeDir(tmp / "out");
+        settings.sComLineFile = tmp / "Korvaneline.txt";
+        settings.sKorvaneExe = test::ConverterExe();
+        settings.sOutDir = WithTrailingSeparator(tmp / "out");
+        settings.sOutListFileName = tmp / "list.txt";
+    }
+
+    std::string In(const std::string& name, bool create = true) {
+        const std::string path = JoinPath(inDir, name);
+        if (create) {
+            test::WriteFileBytes(path, "drawing " + name);
+        }
+        return path;
+    }
+    std::string Out(const std::string& name) const { return settings.sOutDir + name; }
+
+    void WriteList(const std::vector<std::string>& lines) {
+        test::WriteFileBytes(settings.sOutListFileName, CrLfLines(lines));
+    }
+
+    void Run() {
+        RunModes modes(settings, flags, sink, host);
+        modes.ButtonBatchOutputClick();
+    }
+
+    std::vector<std::string> Log() const { return ReadLfLines(log); }
+    long StartCount() const {
+        const auto lines = Log();
+        return std::count(lines.begin(), lines.end(), "start");
+    }
+
+    // The frame every run ends with, successful or not.
+    void ExpectControlsRestored() const {
+        EXPECT_EQ(host.enableHistory, (std::vector<bool>{false, true}));
+        EXPECT_FALSE(host.busyCursor);
+    }
+
+    test::TempDir tmp;
+    const std::string inDir = tmp / "in";
+    const std::string log = tmp / "standin.log";
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", log};
+    Settings settings;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+};
+
+TEST_F(BatchRun, WritesRecordFileAndStartsTheConverterOnce) {
+    const std::string a = In("a.hgl"), b = In("b.hgl"), c = In("c.hgl");
+    WriteList({a, b + "," + c});
+    flags.bAutoClose = true;
+    Run();
+
+    const std::string line1 = "/p \"" + a + "\" \"/o" + Out("a.pdf") + "\"";
+    const std::string line2 = "/p \"" + b + "\" \"" + c + "\" \"/o" + Out("b.pdf") + "\"";
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), CrLfLines({line1, line2}));
+
+    const std::vector<std::string> expectedLog = {"start",
+                                                  "argv 1 /z",
+                                                  "argv 2 " + settings.sComLineFile,
+                                                  "line " + line1,
+                                                  "line " + line2,
+                                                  "output " + Out("a.pdf"),
+                                                  "output " + Out("b.pdf"),
+                                                  "end 0"};
+    EXPECT_EQ(Log(), expectedLog);
+    EXPECT_EQ(test::ReadFileBytes(Out("b.pdf")),
+              CrLfLines({"KORVANE-STANDIN", "switch=/p", "input=" + b, "input=" + c}));
+
+    EXPECT_EQ(host.list, (std::vector<std::string>{a, b + "," + c}));
+    EXPECT_EQ(host.statusHistory, (std::vector<std::string>{"Outputting !", "Waiting !"}));
+    EXPECT_EQ(host.extentCalls, 1);
+    EXPECT_EQ(host.closeCalls, 1);
+    ExpectControlsRestored();
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// An empty line on page "Output1" is a job like any other; a missing input is the converter's
+// business, not the run's.
+TEST_F(BatchRun, Output1AcceptsEveryLineUnchecked) {
+    const std::string a = In("a.hgl");
+    const std::string gone = In("gone.hgl", false);
+    WriteList({a, "", gone});
+    Run();
+
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile),
+              CrLfLines({"/p \"" + a + "\" \"/o" + Out("a.pdf") + "\"", "",
+                         "/p \"" + gone + "\" \"/o" + Out("gone.pdf") + "\""}));
+    EXPECT_EQ(host.list, (std::vector<std::string>{a, "", gone}));
+    EXPECT_EQ(StartCount(), 1);
+    EXPECT_TRUE(platform::FileExists(Out("a.pdf")));
+    EXPECT_FALSE(platform::FileExists(Out("gone.pdf")));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(BatchRun, EmptyListStartsNothingButCreatesTheRecordFile) {
+    WriteList({});
+    test::WriteFileBytes(settings.sComLineFile, "previous run\r\n");
+    Run();
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), "");
+    EXPECT_FALSE(platform::FileExists(log));
+    EXPECT_EQ(host.status, "Waiting !");
+    EXPECT_TRUE(host.list.empty());
+    ExpectControlsRestored();
+}
+
+TEST_F(BatchRun, DisplayTypeStartsOncePerJobAndLeavesTheRecordFileEmpty) {
+    const std::string a = In("a.hgl"), b = In("b.hgl");
+    WriteList({a, b});
+    settings.iOutTyp = 22;
+    Run();
+
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), "");
+    const std::vector<std::string> expectedLog = {"start", "argv 1 " + a, "end 0",
+                                                  "start", "argv 1 " + b, "end 0"};
+    EXPECT_EQ(Log(), expectedLog);
+    EXPECT_EQ(host.status, "Waiting !");
+}
+
+// Page "Output2" takes the first entry of a line when it is an existing ".pdf" file; the hand-over
+// still follows iOutTyp of page "Output1".
+TEST_F(BatchRun, Output2FiltersToExistingPdfFirstEntries) {
+    const std::string upper = In("A.PDF"), suffixed = In("a.pdf_2"), p = In("p.pdf"),
+                      q = In("q.pdf"), hgl = In("x.hgl"), missing = In("missing.pdf", false);
+    WriteList({upper, suffixed, p + "," + q, missing, hgl});
+    host.output1Shown = false;
+    host.selectedOutTyp2 = 4;
+    settings.iOutTyp = 3;
+    Run();
+
+    EXPECT_EQ(host.list, (std::vector<std::string>{upper, p}));
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{suffixed + "Cannot open file!",
+                                        missing + "Cannot open file!", hgl + "Cannot open file!"}));
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile),
+              CrLfLines({"/f \"" + upper + "\" \"/o" + Out("A.svg") + "\"",
+                         "/f \"" + p + "\" \"/o" + Out("p.svg") + "\""}));
+    EXPECT_EQ(StartCount(), 1);
+    EXPECT_TRUE(platform::FileExists(Out("A.svg")));
+    EXPECT_TRUE(platform::FileExists(Out("p.svg")));
+
+    // With display chosen on page "Output1", each accepted line gets its own start.
+    std::remove(log.c_str());
+    settings.iOutTyp = 22;
+    sink.messages.clear();
+    Run();
+    EXPECT_EQ(StartCount(), 2);
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), "");
+}
+
+// The run list keeps about 100 lines: above 100 the 50 oldest go, and the newest 15 are in view.
+TEST_F(BatchRun, RunListDropsTheOldestFiftyAboveAHundred) {
+    settings.sKorvaneExe = tmp / "no-converter";  // only the list matters here
+    struct Row {
+        int jobs;
+        int first;
+        int top;
+    };
+    for (const Row row : {Row{3, 1, 0}, Row{15, 1, 0}, Row{16, 1, 1}, Row{101, 1, 86},
+                          Row{102, 51, 37}, Row{151, 51, 86}, Row{152, 101, 37}}) {
+        std::vector<std::string> lines;
+        for (int i = 1; i <= row.jobs; ++i) {
+            lines.push_back("job" + std::to_string(i));
+        }
+        WriteList(lines);
+        host = test::RecordingRunHost();
+        Run();
+        std::vector<std::string> expected(lines.begin() + (row.first - 1), lines.end());
+        EXPECT_EQ(host.list, expected) << row.jobs << " jobs";
+        EXPECT_EQ(host.topIndex, row.top) << row.jobs << " jobs";
+        EXPECT_EQ(host.status, "Waiting !");
+    }
+}
+
+// "End" during the run: the line in hand is finished, the lines written so far still go to
+// the converter.
+TEST_F(BatchRun, EndStopsAfterTheCurrentLine) {
+    const std::string a = In("a.hgl"), b = In("b.hgl"), c = In("c.hgl");
+    WriteList({a, b, c});
+    host.onPump = [&] {
+        if (host.ListCount() == 2) {
+            flags.bEndRequested = true;
+        }
+    };
+    Run();
+
+    EXPECT_EQ(host.list, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile),
+              CrLfLines({"/p \"" + a + "\" \"/o" + Out("a.pdf") + "\"",
+                         "/p \"" + b + "\" \"/o" + Out("b.pdf") + "\""}));
+    EXPECT_EQ(StartCount(), 1);
+    EXPECT_TRUE(platform::FileExists(Out("b.pdf")));
+    EXPECT_FALSE(platform::FileExists(Out("c.pdf")));
+    EXPECT_EQ(host.status, "Waiting !");
+}
+
+struct FailCase {
+    const char* name;
+    const char* listName;  // empty: the setting is empty
+    bool recordCreatable;
+    bool autoClose;
+};
+
+void PrintTo(const FailCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BatchRunRefused : public BatchRun, public ::testing::WithParamInterface<FailCase> {};
+
+TEST_P(BatchRunRefused, ReportsAndStartsNothing) {
+    const FailCase& c = GetParam();
+    WriteList({In("a.hgl")});
+    settings.sOutListFileName = *c.listName ? tmp / c.listName : std::string();
+    if (!c.recordCreatable) {
+        settings.sComLineFile = JoinPath(tmp / "no-folder", "Korvaneline.txt");
+    }
+    flags.bAutoClose = c.autoClose;
+    Run();
+
+    const std::string expected =
+        !*c.listName ? "There is no specification of batch file!"
+                     : (c.recordCreatable ? settings.sOutListFileName : settings.sComLineFile) +
+                           "Cannot open file!";
+    EXPECT_EQ(sink.messages, std::vector<std::string>{expected});
+    EXPECT_FALSE(platform::FileExists(log));
+    EXPECT_TRUE(host.statusHistory.empty());
+    EXPECT_EQ(host.closeCalls, c.autoClose ? 1 : 0);
+    ExpectControlsRestored();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BatchRunRefused,
+                         ::testing::Values(FailCase{"MissingListAutoClose", "missing.txt", true,
+                                                    true},
+                                           FailCase{"ListIsAFolder", "in", true, false},
+                                           FailCase{"RecordNotCreatable", "list.txt", false, false},
+                                           FailCase{"NoListNamedAutoClose", "", true, true}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+struct ConverterTrouble {
+    const char* name;
+    const char* envName;
+    const char* envValue;
+    bool outputExpected;
+};
+
+void PrintTo(const ConverterTrouble& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BatchRunConverterTrouble : public BatchRun,
+                                 public ::testing::WithParamInterface<ConverterTrouble> {};
+
+// Whatever the converter does, the run ends normally; a slow converter is waited for.
+TEST_P(BatchRunConverterTrouble, RunEndsNormally) {
+    const ConverterTrouble& c = GetParam();
+    test::ScopedEnv env(c.envName, c.envValue);
+    if (std::string(c.name) == "Missing") {
+        settings.sKorvaneExe = tmp / "no-converter";
+    }
+    WriteList({In("a.hgl")});
+    Run();
+    EXPECT_EQ(platform::FileExists(Out("a.pdf")), c.outputExpected);
+    EXPECT_EQ(host.status, "Waiting !");
+    ExpectControlsRestored();
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchRunConverterTrouble,
+    ::testing::Values(ConverterTrouble{"Missing", "KORVANE_STANDIN_UNUSED", "1", false},
+                      ConverterTrouble{"ExitsNonZero", "KORVANE_STANDIN_EXIT", "7", true},
+                      ConverterTrouble{"Crashes", "KORVANE_STANDIN_CRASH", "1", false},
+                      ConverterTrouble{"Sleeps", "KORVANE_STANDIN_SLEEP_MS", "400", true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// A record file that cannot be written whole is reported and not handed to the converter.
+TEST_F(BatchRun, RecordWriteFailureIsReportedNotRun) {
+    if (!platform::PathExists("/dev/full")) {
+        GTEST_SKIP() << "no device that fails every write";
+    }
+    settings.sComLineFile = "/dev/full";
+    WriteList({In("a.hgl"), In("b.hgl")});
+    Run();
+    EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/fullCannot open file!"});
+    EXPECT_FALSE(platform::FileExists(log));
+    EXPECT_NE(host.status, "Waiting !");
+    ExpectControlsRestored();
+}
+
+}  // namespace
+}  // namespace ka

@@ -1,0 +1,102 @@
+// Starting the converter (the real stand-in) and the comparison log's place.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+class ConverterExec : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        settings.sDataDir = tmp / "KorvaneAuto";
+        test::MakeDir(settings.sDataDir);
+        settings.sComLineFile = JoinPath(tmp / "Data Dir", "Korvaneline.txt");
+        test::MakeDir(tmp / "Data Dir");
+        // Blanks in both quoted paths.
+        test::MakeDir(tmp / "Conv Dir");
+        settings.sKorvaneExe = JoinPath(tmp / "Conv Dir", NamePart(test::ConverterExe()));
+        std::filesystem::copy_file(test::ConverterExe(), settings.sKorvaneExe);
+    }
+
+    test::TempDir tmp;
+    const std::string log = tmp / "standin.log";
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", log};
+    Settings settings;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+    RunModes modes{settings, flags, sink, host};
+};
+
+TEST_F(ConverterExec, RecordFileStartReplacesTheGivenLine) {
+    const std::string in = tmp / "a.hgl";
+    const std::string out = tmp / "a.pdf";
+    test::WriteFileBytes(in, "drawing");
+    const std::string job = "/p \"" + in + "\" \"/o" + out + "\"";
+    test::WriteFileBytes(settings.sComLineFile, test::CrLfLines({job}));
+
+    EXPECT_TRUE(modes.ExecKorvane("\"" + settings.sKorvaneExe + "\" \"" + in + "\""));
+    const std::vector<std::string> expected = {
+        "start",       "argv 1 /z",     "argv 2 " + settings.sComLineFile,
+        "line " + job, "output " + out, "end 0"};
+    EXPECT_EQ(test::ReadLfLines(log), expected);
+}
+
+TEST_F(ConverterExec, DisplayTypeRunsTheGivenLineOnly) {
+    settings.iOutTyp = 22;
+    const std::string in = tmp / "my drawing.hgl";
+    test::WriteFileBytes(in, "x");
+    EXPECT_TRUE(modes.ExecKorvane(DirectStartCommand(settings.sKorvaneExe, "\"" + in + "\"")));
+    EXPECT_EQ(test::ReadLfLines(log), (std::vector<std::string>{"start", "argv 1 " + in, "end 0"}));
+
+    std::filesystem::remove(log);
+    EXPECT_FALSE(modes.ExecKorvane(""));
+    settings.iOutTyp = 0;
+    settings.sKorvaneExe = tmp / "no-converter";
+    EXPECT_FALSE(modes.ExecKorvane(""));
+    EXPECT_FALSE(platform::FileExists(log));
+}
+
+TEST_F(ConverterExec, LogFileClearDeletesTheSiblingLogAndIgnoresAMissingOne) {
+    test::MakeDir(tmp / "Korvane");
+    const std::string compareLog = JoinPath(tmp / "Korvane", "Compar2.log");
+    test::WriteFileBytes(compareLog, "old\r\n");
+    ASSERT_EQ(modes.LogFilePath(), compareLog);
+    modes.LogFileClear();
+    EXPECT_FALSE(platform::FileExists(compareLog));
+    modes.LogFileClear();
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST(LogFilePath, SiblingFolderOrNoneForAShortDataFolder) {
+    struct Row {
+        PathRules rules;
+        const char* dataDir;
+        const char* expected;
+    };
+    for (const Row& row :
+         {Row{PathRules::Windows(), R"(C:\Local\Tavrolint\KorvaneAuto)",
+              R"(C:\Local\Tavrolint\Korvane\Compar2.log)"},
+          Row{PathRules::Posix(), "/home/u/Tavrolint/KorvaneAuto",
+              "/home/u/Tavrolint/Korvane/Compar2.log"},
+          Row{PathRules::Posix(), "abcde", "a/Compar2.log"}, Row{PathRules::Windows(), "Auto", ""},
+          Row{PathRules::Windows(), "", ""}}) {
+        Settings settings;
+        settings.sDataDir = row.dataDir;
+        ProgramFlags flags;
+        test::RecordingMessageSink sink;
+        test::RecordingRunHost host;
+        EXPECT_EQ(RunModes(settings, flags, sink, host, row.rules).LogFilePath(), row.expected)
+            << row.dataDir;
+    }
+}
+
+}  // namespace
+}  // namespace ka

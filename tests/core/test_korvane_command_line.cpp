@@ -1,0 +1,137 @@
+// Argument strings handed to the converter.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+
+namespace ka {
+namespace {
+
+struct LineCase {
+    const char* name;
+    bool output1;
+    int chgArea, outTyp, noOut, outTyp2;
+    const char* outDir;
+    const char* job;
+    const char* expected;
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+KorvaneLineInputs InputsOf(const LineCase& c, PathRules rules) {
+    KorvaneLineInputs in;
+    in.output1Shown = c.output1;
+    in.iChgArea = static_cast<std::uint8_t>(c.chgArea);
+    in.iOutTyp = static_cast<std::uint8_t>(c.outTyp);
+    in.iNoOut = static_cast<std::uint8_t>(c.noOut);
+    in.selectedOutTyp2 = c.outTyp2;
+    in.sOutDir = c.outDir;
+    in.rules = rules;
+    return in;
+}
+
+class WindowsPathLine : public ::testing::TestWithParam<LineCase> {};
+class PosixPathLine : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(WindowsPathLine, BuildsArgumentString) {
+    EXPECT_EQ(BuildKorvaneCommandLine(GetParam().job, InputsOf(GetParam(), PathRules::Windows())),
+              GetParam().expected);
+}
+
+TEST_P(PosixPathLine, BuildsArgumentString) {
+    EXPECT_EQ(BuildKorvaneCommandLine(GetParam().job, InputsOf(GetParam(), PathRules::Posix())),
+              GetParam().expected);
+}
+
+// Fields: name, page "Output1", iChgArea, iOutTyp, iNoOut, Output2 item, sOutDir, job, result.
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowsPathLine,
+    ::testing::Values(
+        LineCase{"Pdf", true, 0, 0, 0, -1, R"(D:\Out\)", R"(C:\In\a.hgl)",
+                 R"(/p "C:\In\a.hgl" "/oD:\Out\a.pdf")"},
+        LineCase{"TiffCompareNoOut", true, 1, 1, 1, -1, R"(D:\Out\)", R"(C:\A\x.hgl,C:\B\x.hgl)",
+                 R"(/ctn "C:\A\x.hgl" "C:\B\x.hgl" "/oD:\Out\x.tif")"},
+        LineCase{"Display", true, 0, 22, 0, -1, R"(D:\Out\)", R"(C:\In\a.hgl)", R"("C:\In\a.hgl")"},
+        LineCase{"DisplayCompareNeverN", true, 1, 22, 1, -1, R"(D:\Out\)",
+                 R"(C:\A\x.hgl,C:\B\x.hgl)", R"(/c "C:\A\x.hgl" "C:\B\x.hgl")"},
+        LineCase{"Output2IgnoresPage1Settings", false, 1, 22, 1, 4, R"(D:\Out\)", R"(C:\In\p.pdf)",
+                 R"(/f "C:\In\p.pdf" "/oD:\Out\p.svg")"},
+        LineCase{"Output2NothingSelected", false, 0, 0, 0, -1, R"(D:\Out\)", R"(C:\In\p.pdf)",
+                 R"(/f "C:\In\p.pdf" "/oD:\Out\p")"},
+        LineCase{"TwoFilesNoCompareNoN", true, 0, 2, 1, -1, R"(D:\Out\)",
+                 R"(C:\In\a.hgl,C:\In\b.hgl)",
+                 R"(/d "C:\In\a.hgl" "C:\In\b.hgl" "/oD:\Out\a.dxf")"},
+        LineCase{"TrailingComma", true, 0, 0, 0, -1, R"(D:\Out\)", R"(C:\In\a.hgl,)",
+                 R"(/p "C:\In\a.hgl" "" "/oD:\Out\a.pdf")"},
+        LineCase{"BlankEntry", true, 0, 0, 0, -1, R"(D:\My Out\)", R"(C:\In\a b.hgl, ,C:\c.hgl)",
+                 R"(/p "C:\In\a b.hgl" " " "C:\c.hgl" "/oD:\My Out\a b.pdf")"},
+        LineCase{"PageSuffix", true, 0, 0, 0, -1, R"(D:\Out\)", R"(C:\In\a.pdf_3)",
+                 R"(/p "C:\In\a.pdf_3" "/oD:\Out\a.pdf")"},
+        LineCase{"NoDotCutAtFolderDot", true, 0, 0, 0, -1, R"(D:\Out.new\)", R"(C:\In\noext)",
+                 R"(/p "C:\In\noext" "/oD:\Out.pdf")"},
+        LineCase{"DotAtFirstPositionKept", true, 0, 0, 0, -1, "", ".hgl",
+                 R"(/p ".hgl" "/o.hgl.pdf")"},
+        LineCase{"NameAfterDriveColon", true, 0, 19, 0, -1, R"(D:\Out\)", R"(C:a.b.hgl)",
+                 R"(/y "C:a.b.hgl" "/oD:\Out\a.b.sfc")"},
+        LineCase{"CmtCompareNotRefused", true, 1, 20, 0, -1, R"(D:\Out\)", R"(C:\A\x,C:\B\x)",
+                 R"(/ca "C:\A\x" "C:\B\x" "/oD:\Out\x.cmt")"},
+        LineCase{"TypeBeyondTable", true, 0, 23, 0, -1, R"(D:\Out\)", R"(C:\In\a.hgl)",
+                 R"(/ "C:\In\a.hgl" "/oD:\Out\a")"},
+        LineCase{"EmptyJob", true, 0, 0, 0, -1, R"(D:\Out\)", "", ""},
+        LineCase{"EmptyJobDisplayCompare", true, 1, 22, 1, -1, R"(D:\Out\)", "", ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PosixPathLine,
+    ::testing::Values(LineCase{"ComparePair", true, 1, 1, 1, -1, "/out/", "/a/x.hgl,/b/x.hgl",
+                               R"(/ctn "/a/x.hgl" "/b/x.hgl" "/o/out/x.tif")"},
+                      LineCase{"BackslashAndColonInName", true, 0, 0, 0, -1, "/out/",
+                               R"(/in/a\b:c.hgl)", R"(/p "/in/a\b:c.hgl" "/o/out/a\b:c.pdf")"},
+                      LineCase{"NoDotCutAtFolderDot", true, 0, 0, 0, -1, "/out.new/", "/in/noext",
+                               R"(/p "/in/noext" "/o/out.pdf")"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// In code page 932 a trail byte can be 0x5C ("\"): no separator there. In 1252 there is one.
+TEST(KorvaneCommandLine, DoubleByteTrailBackslashIsNotASeparator) {
+    const std::string job = "C:\\In\\\x95\x5C.hgl";
+    const LineCase c{"", true, 0, 0, 0, -1, R"(D:\Out\)", "", ""};
+    EXPECT_EQ(BuildKorvaneCommandLine(job, InputsOf(c, PathRules::Windows(932))),
+              "/p \"C:\\In\\\x95\x5C.hgl\" \"/oD:\\Out\\\x95\x5C.pdf\"");
+    EXPECT_EQ(BuildKorvaneCommandLine(job, InputsOf(c, PathRules::Windows(1252))),
+              "/p \"C:\\In\\\x95\x5C.hgl\" \"/oD:\\Out\\.pdf\"");
+}
+
+TEST(KorvaneCommandLine, StartCommandsQuoteConverterAndRecordFile) {
+    EXPECT_EQ(ConverterStartCommand(R"(C:\Program Files\Korvane.exe)", R"(C:\My Data\k.txt)"),
+              R"("C:\Program Files\Korvane.exe" /z "C:\My Data\k.txt")");
+    EXPECT_EQ(DirectStartCommand(R"(C:\Conv\Korvane.exe)", R"("C:\In\a.hgl")"),
+              R"("C:\Conv\Korvane.exe" "C:\In\a.hgl")");
+}
+
+// The window's page and the control's selection count, not the stored iOutTyp2.
+TEST(KorvaneCommandLine, RunModesReadsWindowAndSettings) {
+    Settings settings;
+    settings.sOutDir = R"(D:\Out\)";
+    settings.iOutTyp = 1;
+    settings.iOutTyp2 = 5;
+    settings.iChgArea = 1;
+    settings.iNoOut = 1;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+    RunModes modes(settings, flags, sink, host, PathRules::Windows(932));
+
+    EXPECT_EQ(modes.GetKorvaneCommandLine(R"(C:\A\x.hgl,C:\B\x.hgl)"),
+              R"(/ctn "C:\A\x.hgl" "C:\B\x.hgl" "/oD:\Out\x.tif")");
+    host.output1Shown = false;
+    host.selectedOutTyp2 = 2;
+    EXPECT_EQ(modes.GetKorvaneCommandLine("C:\\In\\\x95\x5C.pdf"),
+              "/f \"C:\\In\\\x95\x5C.pdf\" \"/oD:\\Out\\\x95\x5C.ps\"");
+}
+
+}  // namespace
+}  // namespace ka
