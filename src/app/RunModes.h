@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/RunHost.h"
 #include "platform/platform.h"
@@ -36,6 +37,7 @@ struct StandbyState {
     std::int32_t iWaitCountdown = 0;
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
+    std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
 };
 
 class RunModes {
@@ -62,6 +64,8 @@ public:
     void ButtonAutoOutputClick();
     void ShowWaitTime();
     void WriteFileList(const std::string& snapshotFile);
+    // Shows "I/O Error code=" + code when ioError is not 0, then clears it.
+    void ShowIoError(int& ioError);
 
     // Folder comparison.
     void ButtonChgAreaClick();
@@ -76,6 +80,11 @@ private:
     RunHost& host_;
     PathRules rules_;
     StandbyState standby_;
+
+    // Standby cycle steps (StandbyRun.cpp).
+    void ShowSnapshotError();
+    int MatchSnapshots(std::vector<std::string>& stablePaths);
+    void HandOverStableFiles(const std::vector<std::string>& stablePaths);
 };
 
 }  // namespace ka

@@ -1,0 +1,183 @@
+// Standby output and folder comparison over folders of 1,000 to 100,000 files, against the
+// baseline of merely listing the folder and reading each file's time and size.
+//
+// The converter path names no program, so a cycle measures the program's own work: listing,
+// snapshots, matching, record file. A converter that cannot start also means that nothing is
+// deleted, so one set of folders serves every iteration.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NullHost : public ka::RunHost {
+  public:
+    void SetStatusText(const std::string&) override {}
+    void ListClear() override { list_.clear(); }
+    void ListAdd(const std::string& line) override { list_.push_back(line); }
+    int ListCount() const override { return static_cast<int>(list_.size()); }
+    std::string ListItem(int index) const override { return list_.at(static_cast<size_t>(index)); }
+    void ListDeleteFirst(int) override {}
+    void ListSetTopIndex(int) override {}
+    void SetListBoxExtent() override {}
+    void Set_Button_Enable(bool) override {}
+    void SetBusyCursor(int) override {}
+    void PumpMessages() override {}
+    bool IsOutput1Shown() const override { return true; }
+    int SelectedOutTyp2() const override { return -1; }
+    bool IsCompareBoxChecked() const override { return compare_; }
+    bool IsTimerEnabled() const override { return timer_; }
+    void SetTimerEnabled(bool enabled) override { timer_ = enabled; }
+    void CloseMainWindow() override {}
+    void MinimizeApp() override {}
+
+    bool compare_ = false;
+
+  private:
+    std::vector<std::string> list_;
+    bool timer_ = false;
+};
+
+class CountingSink : public ka::MessageSink {
+  public:
+    void ShowMsg(const std::string&) override { ++count; }
+    int count = 0;
+};
+
+// Folders made once per size and removed when the program ends.
+struct Fixture {
+    fs::path root;
+    std::string in1, in2, dataDir;
+};
+
+class Fixtures {
+  public:
+    ~Fixtures() {
+        for (auto& [count, fixture] : made_) {
+            std::error_code ec;
+            fs::remove_all(fixture.root, ec);
+        }
+    }
+
+    const Fixture& For(int count) {
+        auto it = made_.find(count);
+        if (it != made_.end()) {
+            return it->second;
+        }
+        Fixture f;
+        f.root = fs::temp_directory_path() / ("ka-bench-" + std::to_string(count));
+        fs::remove_all(f.root);
+        fs::create_directories(f.root / "in1");
+        fs::create_directories(f.root / "in2");
+        fs::create_directories(f.root / "Tavrolint" / "KorvaneAuto");
+        f.in1 = (f.root / "in1").string() + "/";
+        f.in2 = (f.root / "in2").string() + "/";
+        f.dataDir = (f.root / "Tavrolint" / "KorvaneAuto").string();
+        const std::string content(1000, 'x');
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "drawing" + std::to_string(i) + ".hgl";
+            for (const std::string& folder : {f.in1, f.in2}) {
+                std::FILE* file = std::fopen((folder + name).c_str(), "wb");
+                if (file != nullptr) {
+                    std::fwrite(content.data(), 1, content.size(), file);
+                    std::fclose(file);
+                }
+            }
+        }
+        return made_.emplace(count, std::move(f)).first->second;
+    }
+
+  private:
+    std::map<int, Fixture> made_;
+};
+
+Fixtures& AllFixtures() {
+    static Fixtures fixtures;
+    return fixtures;
+}
+
+ka::Settings SettingsFor(const Fixture& f) {
+    ka::Settings settings;
+    settings.sDataDir = f.dataDir;
+    settings.sComLineFile = f.dataDir + "/Korvaneline.txt";
+    settings.sKorvaneExe = (f.root / "no-such-converter").string();
+    settings.sOutDir = (f.root / "out").string() + "/";
+    settings.sAutoOutDirFName = f.in1 + "*.hgl";
+    settings.sChgAreaDir1 = f.in1 + "*.hgl";
+    settings.sChgAreaDir2 = f.in2;
+    settings.iAutoWaitTime = 0;
+    return settings;
+}
+
+void BM_ListAndStat(benchmark::State& state) {
+    const Fixture& f = AllFixtures().For(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        std::uint64_t total = 0;
+        ka::platform::FindEntries(f.in1 + "*.hgl", [&](const ka::platform::DirEntry& entry) {
+            std::uint32_t time = 0;
+            std::uint64_t size = 0;
+            if (ka::platform::GetDosTimeAndSize(f.in1 + entry.name, time, size)) {
+                total += size;
+            }
+            return true;
+        });
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Start branch once, then every iteration is one processing branch (second snapshot,
+// matching, work list, record file) followed by the next start branch (first snapshot).
+void BM_StandbyCycle(benchmark::State& state) {
+    const Fixture& f = AllFixtures().For(static_cast<int>(state.range(0)));
+    ka::Settings settings = SettingsFor(f);
+    ka::ProgramFlags flags;
+    CountingSink sink;
+    NullHost host;
+    ka::RunModes modes(settings, flags, sink, host);
+    modes.ButtonAutoOutputClick();
+    for (auto _ : state) {
+        modes.ButtonAutoOutputClick();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    if (sink.count != 0 || !fs::exists(f.in1 + "drawing0.hgl")) {
+        state.SkipWithError("the cycle reported an error or lost an input");
+    }
+}
+
+// Every pair is same-named; rule 2 is on, so both files of every pair are examined.
+void BM_FolderCompare(benchmark::State& state) {
+    const Fixture& f = AllFixtures().For(static_cast<int>(state.range(0)));
+    ka::Settings settings = SettingsFor(f);
+    settings.iChgArea = 1;
+    settings.iCompSkipFlags = 2;
+    ka::ProgramFlags flags;
+    CountingSink sink;
+    NullHost host;
+    host.compare_ = true;
+    ka::RunModes modes(settings, flags, sink, host);
+    for (auto _ : state) {
+        modes.ButtonChgAreaClick();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    if (sink.count != 0 || host.ListCount() != state.range(0)) {
+        state.SkipWithError("the comparison did not process every pair");
+    }
+}
+
+BENCHMARK(BM_ListAndStat)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StandbyCycle)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FolderCompare)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,339 @@
+// Folder comparison: every drawing of folder 1 against the same-named drawing of folder 2.
+#include "app/FolderCompare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr int kDisplayOutTyp = 22;
+constexpr std::uint8_t kRuleSameSizeAndTime = 1;
+constexpr std::uint8_t kRuleSizeDiffers = 2;
+constexpr std::size_t kRecordBufferSize = 256 * 1024;
+
+const char* const kMsgCannotOpen = "Cannot open file!";
+
+struct FileFacts {
+    std::uint32_t dosTime = 0;
+    std::uint64_t size = 0;
+};
+
+// Time and size of one file of a pair. A folder opens for reading on POSIX, so it is refused
+// first, as Windows refuses it.
+bool ReadFileFacts(const std::string& path, FileFacts& facts) {
+    if (platform::DirectoryExists(path)) {
+        return false;
+    }
+    if (!platform::GetDosTimeAndSize(path, facts.dosTime, facts.size)) {
+        return false;
+    }
+    int errorCode = 0;
+    return platform::OpenFile(path, "rb", errorCode) != nullptr;
+}
+
+// The path with the extension of its name part replaced (or, without one, appended).
+std::string ChangeExt(const std::string& path, const std::string& ext, const PathRules& rules) {
+    const std::size_t sep = LastSeparatorPos(path, rules);
+    const std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return path + ext;
+    }
+    return path.substr(0, dot) + ext;
+}
+
+// Writes the lines to a temporary file beside the target and renames it into place, so a
+// failed write leaves the previous file as it was. False (silently) on any failure.
+bool WriteLinesReplacing(const std::string& path, const std::vector<std::string>& lines) {
+    int errorCode = 0;
+    // A read-only list stays as it is: renaming over it would succeed on POSIX where truncating
+    // it fails everywhere.
+    if (platform::PathExists(path) && !platform::OpenFile(path, "r+b", errorCode)) {
+        return false;
+    }
+    const std::string temporary = path + ".katmp";  // the same name the batch dialog uses
+    platform::FilePtr file = platform::OpenFile(temporary, "wb", errorCode);
+    if (!file) {
+        return false;
+    }
+    bool ok = true;
+    for (const std::string& line : lines) {
+        if (!WriteLineCrLf(file.get(), line)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = std::fclose(file.release()) == 0 && ok;
+    if (!ok || platform::ReplaceFileWith(temporary, path) != 0) {
+        platform::DeleteFileAt(temporary);
+        return false;
+    }
+    return true;
+}
+
+// What became of one same-named pair, for the deletion under standby output.
+enum class PairFate {
+    Dropped,     // the skip rules (or an unreadable file) left it out
+    HandedOver,  // its line went to the record file, or its own converter start succeeded
+    NotStarted,  // output type 22 and its converter start failed
+};
+
+struct ComparedPair {
+    std::string name;
+    PairFate fate;
+};
+
+}  // namespace
+
+void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
+    list.clear();
+    // The locale-aware key is costly; it is made once per name, not once per comparison.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
+        if (entry.name != "." && entry.name != "..") {
+            keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
+        }
+        return true;
+    });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    list.reserve(keyed.size());
+    for (auto& item : keyed) {
+        list.push_back(std::move(item.second));
+    }
+}
+
+CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
+                       std::uint8_t compSkipFlags, std::int32_t sizeOverPercent,
+                       MessageSink& sink) {
+    if (compSkipFlags == 0) {
+        return CompSkip::Process;
+    }
+    FileFacts file2;
+    if (!ReadFileFacts(path2, file2)) {
+        sink.ShowMsg(path2 + " " + kMsgCannotOpen);
+        return CompSkip::CannotOpen;
+    }
+    FileFacts file1;
+    if (!ReadFileFacts(path1, file1)) {
+        sink.ShowMsg(path1 + " " + kMsgCannotOpen);
+        return CompSkip::CannotOpen;
+    }
+    if ((compSkipFlags & kRuleSameSizeAndTime) != 0 && file1.size == file2.size &&
+        file1.dosTime == file2.dosTime) {
+        return CompSkip::SameSizeAndTime;
+    }
+    if ((compSkipFlags & kRuleSizeDiffers) == 0) {
+        return CompSkip::Process;
+    }
+    if (file1.size == 0 || file2.size == 0) {
+        return CompSkip::ZeroSize;
+    }
+    const double larger = static_cast<double>(std::max(file1.size, file2.size));
+    const double difference = static_cast<double>(
+        file1.size > file2.size ? file1.size - file2.size : file2.size - file1.size);
+    const double percent = difference / larger * 100.0;
+    if (static_cast<double>(sizeOverPercent) > percent) {
+        return CompSkip::Process;
+    }
+    return CompSkip::SizeDiffers;
+}
+
+std::string CompLogLine(CompSkip reason, std::int32_t sizeOverPercent, const std::string& path1) {
+    switch (reason) {
+        case CompSkip::SameSizeAndTime:
+            return "*1 File size and update time are the same ; " + path1;
+        case CompSkip::ZeroSize:
+            return "*2 Size of file1 or file2 is zero ; " + path1;
+        case CompSkip::SizeDiffers:
+            return "*3 File size differs by more than " + std::to_string(sizeOverPercent) + "% ; " +
+                   path1;
+        case CompSkip::Process:
+        case CompSkip::CannotOpen:
+            break;
+    }
+    return {};
+}
+
+bool CompLogWrite(const std::string& logPath, const std::string& line, const PathRules& rules) {
+    if (logPath.empty()) {
+        return false;
+    }
+    int errorCode = 0;
+    platform::FilePtr log = platform::OpenFile(logPath, "ab", errorCode);
+    if (!log) {
+        // The log lies in the converter's folder, which a fresh machine may not have yet.
+        std::string folder = FolderPart(logPath, rules);
+        if (folder.size() > 1) {
+            folder.pop_back();
+            platform::CreateDirectoryOne(folder);
+            log = platform::OpenFile(logPath, "ab", errorCode);
+        }
+    }
+    if (!log) {
+        return false;
+    }
+    const bool written = WriteLineCrLf(log.get(), line);
+    return std::fclose(log.release()) == 0 && written;
+}
+
+std::string CompLogFailureMessage() {
+    return platform::Utf8ToSystem("Logファイル Compar2.log") + kMsgCannotOpen;
+}
+
+void RunModes::ButtonChgAreaClick() {
+    host_.Set_Button_Enable(false);
+    host_.SetBusyCursor(0);
+    host_.ListClear();
+    const bool inStandby = flags_.bInStandby;
+    if (!inStandby) {
+        LogFileClear();
+    }
+
+    [&] {
+        std::vector<std::string> names1;
+        std::vector<std::string> names2;
+        GetFileList(settings_.sChgAreaDir1, names1);
+        GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+
+        int errorCode = 0;
+        platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+        if (!record) {
+            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            return;
+        }
+        if (names1.empty() || names2.empty()) {
+            return;
+        }
+        std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+
+        const std::string folder1 = FolderPart(settings_.sChgAreaDir1, rules_);
+        // Folder 2 is used as given everywhere (search, pair line, deletion), so the file that
+        // is deleted is always the file that was compared.
+        const std::string& folder2 = settings_.sChgAreaDir2;
+        const std::string logPath = LogFilePath();
+        const bool display = settings_.iOutTyp == kDisplayOutTyp;
+
+        // Names in a folder are unique, so "the first equal name of list 2" is simply whether
+        // list 2 holds the name; a hash set keeps the pairing linear.
+        const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
+
+        std::vector<ComparedPair> compared;
+        bool logFailureShown = false;
+        bool recordFailed = false;
+        bool startFailed = false;
+        for (const std::string& name : names1) {
+            if (!inFolder2.contains(name)) {
+                continue;
+            }
+            const std::string path1 = folder1 + name;
+            const std::string path2 = folder2 + name;
+            const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
+                                                   settings_.iCompFileSizeOver, sink_);
+            const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
+            // One message per run is enough: the log's folder is the same for every line, and
+            // an unattended run must not stack up a modal box per dropped pair.
+            if (!logLine.empty() && !CompLogWrite(logPath, logLine, rules_) && !logFailureShown) {
+                sink_.ShowMsg(CompLogFailureMessage());
+                logFailureShown = true;
+            }
+
+            PairFate fate = PairFate::Dropped;
+            if (verdict == CompSkip::Process) {
+                const std::string pairLine = path1 + "," + path2;
+                host_.ListAdd(pairLine);
+                host_.PumpMessages();
+                const std::string arguments = GetKorvaneCommandLine(pairLine);
+                if (display) {
+                    // The record file is never run for type 22; each pair gets its own start,
+                    // as batch and standby output do.
+                    const bool started =
+                        ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                    fate = started ? PairFate::HandedOver : PairFate::NotStarted;
+                    startFailed = startFailed || !started;
+                } else {
+                    if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
+                        recordFailed = true;
+                    }
+                    fate = PairFate::HandedOver;
+                }
+            }
+            if (inStandby) {
+                compared.push_back({name, fate});
+            }
+        }
+        host_.SetListBoxExtent();
+
+        if (std::fflush(record.get()) != 0) {
+            recordFailed = true;
+        }
+        if (std::fclose(record.release()) != 0) {
+            recordFailed = true;
+        }
+        // A cut-off record file would have the converter skip pairs whose files standby output
+        // then deletes; nothing is handed on and nothing deleted instead.
+        if (recordFailed) {
+            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            return;
+        }
+        bool converterRan = true;
+        if (!display) {
+            converterRan = ExecKorvane(std::string());
+        }
+
+        if (inStandby && converterRan) {
+            for (const ComparedPair& pair : compared) {
+                // An input is deleted only after the converter was started on it; a dropped
+                // pair goes with the cycle unless the converter could not be started, in which
+                // case the whole cycle is kept for the next one.
+                const bool remove = pair.fate == PairFate::HandedOver ||
+                                    (pair.fate == PairFate::Dropped && !startFailed);
+                if (!remove) {
+                    continue;
+                }
+                const std::string path1 = folder1 + pair.name;
+                const std::string comment = ChangeExt(path1, ".cmt", rules_);
+                platform::DeleteFileAt(path1);
+                platform::DeleteFileAt(comment);
+                platform::DeleteFileAt(comment + "b");
+                platform::DeleteFileAt(folder2 + pair.name);
+            }
+        }
+        host_.SetStatusText("Waiting !");
+    }();
+
+    host_.SetListBoxExtent();
+
+    if (settings_.iSavBatch != 0 && host_.ListCount() > 0) {
+        std::vector<std::string> lines;
+        lines.reserve(static_cast<std::size_t>(host_.ListCount()));
+        for (int i = 0; i < host_.ListCount(); ++i) {
+            lines.push_back(host_.ListItem(i));
+        }
+        WriteLinesReplacing(settings_.sOutListFileName, lines);
+    }
+
+    host_.Set_Button_Enable(true);
+    host_.SetBusyCursor(2);
+    // "End" during the run only set the flag while messages were pumped; the program ends now
+    // that the run is complete.
+    if ((flags_.bAutoClose && !flags_.bInStandby) || flags_.bEndRequested) {
+        host_.CloseMainWindow();
+    }
+}
+
+}  // namespace ka

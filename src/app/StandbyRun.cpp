@@ -1,0 +1,332 @@
+// Standby output: watch an input folder and convert the files that kept their size over a
+// whole waiting period. One call per click or timer tick does one step of the cycle.
+#include "app/StandbyRun.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr int kDisplayOutTyp = 22;
+constexpr std::size_t kSizeFieldWidth = 10;
+constexpr std::uint64_t kDecimalFieldMax = 9'999'999'999ULL;
+constexpr std::uint64_t kWideBase = 36;
+constexpr std::size_t kWideDigits = kSizeFieldWidth - 1;
+constexpr std::int32_t kSecondsPerTick = 2;
+constexpr std::size_t kFileBufferSize = 256 * 1024;
+
+const char* const kFirstSnapshot = "FList1.txt";
+const char* const kSecondSnapshot = "FList2.txt";
+const char* const kWorkList = "FList.txt";
+
+// The code of a failed stdio call: errno where the runtime set it.
+int LastIoError() {
+    return errno != 0 ? errno : EIO;
+}
+
+constexpr std::uint64_t WideFieldMax() {
+    std::uint64_t max = 1;
+    for (std::size_t i = 0; i < kWideDigits; ++i) {
+        max *= kWideBase;
+    }
+    return max - 1;
+}
+
+}  // namespace
+
+std::string SnapshotSizeField(std::uint64_t size) {
+    if (size <= kDecimalFieldMax) {
+        const std::string digits = std::to_string(size);
+        return std::string(kSizeFieldWidth - digits.size(), ' ') + digits;
+    }
+    if (size > WideFieldMax()) {
+        return {};
+    }
+    static constexpr std::string_view kDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string field(kSizeFieldWidth, '0');
+    field[0] = '+';
+    for (std::size_t i = kSizeFieldWidth - 1; i >= 1; --i) {
+        field[i] = kDigits[size % kWideBase];
+        size /= kWideBase;
+    }
+    return field;
+}
+
+std::string StandbyPattern(const std::string& inputSpec, bool output1Shown,
+                           const PathRules& rules) {
+    std::string pattern = NamePart(inputSpec, rules);
+    if (!output1Shown) {
+        // Page "Output2" takes PDF input only.
+        const std::size_t dot = pattern.rfind('.');
+        if (dot != std::string::npos) {
+            pattern.erase(dot);
+        }
+        pattern += ".pdf";
+    }
+    return pattern;
+}
+
+std::string WaitTimeText(std::int32_t seconds) {
+    const std::int32_t hours = seconds / 3600;
+    const std::int32_t rest = seconds % 3600;
+    return "Waiting!  Waiting time=" + std::to_string(hours) + " Hour  " +
+           std::to_string(rest / 60) + " Minute  " + std::to_string(rest % 60) + " Second";
+}
+
+void RunModes::ShowWaitTime() {
+    host_.SetStatusText(WaitTimeText(standby_.iWaitCountdown));
+}
+
+void RunModes::ShowIoError(int& ioError) {
+    if (ioError != 0) {
+        sink_.ShowMsg("I/O Error code=" + std::to_string(ioError));
+    }
+    ioError = 0;
+}
+
+// iIoResult keeps the snapshot's result; only the message is shown.
+void RunModes::ShowSnapshotError() {
+    int ioError = settings_.iIoResult;
+    ShowIoError(ioError);
+}
+
+void RunModes::WriteFileList(const std::string& snapshotFile) {
+    int errorCode = 0;
+    platform::FilePtr file = platform::OpenFile(snapshotFile, "wb", errorCode);
+    settings_.iIoResult = file ? 0 : errorCode;
+    if (!file) {
+        return;
+    }
+    std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
+    host_.ListClear();
+
+    std::string line;
+    platform::FindEntries(
+        standby_.sStandbyDir + standby_.sPattern, [&](const platform::DirEntry& entry) {
+            // Folders and read-only files never open for writing; the attributes save the try.
+            if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly) {
+                return true;
+            }
+            const std::string path = standby_.sStandbyDir + entry.name;
+            std::uint64_t size = 0;
+            // A file another program still holds without write sharing is not ready yet.
+            if (!platform::CanOpenReadWrite(path, size)) {
+                return true;
+            }
+            const std::string field = SnapshotSizeField(size);
+            if (field.empty()) {
+                return true;
+            }
+            line = field;
+            line += entry.name;
+            errno = 0;
+            if (!WriteLineCrLf(file.get(), line)) {
+                settings_.iIoResult = LastIoError();
+            }
+            host_.ListAdd(path);
+            host_.PumpMessages();
+            return settings_.iIoResult == 0;
+        });
+
+    host_.SetListBoxExtent();
+    errno = 0;
+    if (std::fclose(file.release()) != 0 && settings_.iIoResult == 0) {
+        settings_.iIoResult = LastIoError();
+    }
+}
+
+int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
+    stablePaths.clear();
+    int ioError = 0;
+    const auto open = [&](const char* name, const char* mode) {
+        int errorCode = 0;
+        platform::FilePtr file =
+            platform::OpenFile(JoinPath(settings_.sDataDir, name, rules_), mode, errorCode);
+        ioError = file ? 0 : errorCode;
+        ShowIoError(ioError);
+        return file;
+    };
+    platform::FilePtr first = open(kFirstSnapshot, "rb");
+    platform::FilePtr second = open(kSecondSnapshot, "rb");
+    platform::FilePtr work = open(kWorkList, "wb");
+
+    // A line holds the 10-character size field and the name, so "same name and same size
+    // field" is "same line". The second snapshot is read once into a set instead of once per
+    // line of the first.
+    std::unordered_set<std::string> secondLines;
+    std::string line;
+    if (second) {
+        TextLineReader reader(second.get());
+        while (reader.ReadLine(line)) {
+            secondLines.insert(line);
+        }
+        if (reader.Failed()) {
+            ioError = EIO;
+            ShowIoError(ioError);
+        }
+    }
+
+    int stableCount = 0;
+    if (first) {
+        TextLineReader reader(first.get());
+        while (reader.ReadLine(line)) {
+            if (line.size() <= kSizeFieldWidth || !secondLines.contains(line)) {
+                continue;
+            }
+            std::string path = standby_.sStandbyDir + line.substr(kSizeFieldWidth);
+            ++stableCount;
+            if (work) {
+                errno = 0;
+                if (!WriteLineCrLf(work.get(), path)) {
+                    ioError = LastIoError();
+                    ShowIoError(ioError);
+                }
+            }
+            stablePaths.push_back(std::move(path));
+        }
+        if (reader.Failed()) {
+            ioError = EIO;
+            ShowIoError(ioError);
+        }
+    }
+    if (work) {
+        errno = 0;
+        if (std::fclose(work.release()) != 0) {
+            ioError = LastIoError();
+            ShowIoError(ioError);
+        }
+    }
+    return stableCount;
+}
+
+void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
+    int errorCode = 0;
+    platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+    if (!record) {
+        return;  // no conversion and no deletion this cycle; the files wait for the next one
+    }
+    std::setvbuf(record.get(), nullptr, _IOFBF, kFileBufferSize);
+
+    // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
+    // could otherwise name another file, which would then be deleted.
+    const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
+    const bool display = settings_.iOutTyp == kDisplayOutTyp;
+    std::vector<std::string> handedOver;
+    bool recordFailed = false;
+
+    platform::FilePtr work =
+        platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
+    if (work) {
+        TextLineReader reader(work.get());
+        std::string path;
+        while (reader.ReadLine(path)) {
+            ++standby_.iStandbyCount;
+            if (!stable.contains(path)) {
+                continue;
+            }
+            const std::string arguments = GetKorvaneCommandLine(path);
+            if (display) {
+                if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
+                    handedOver.push_back(path);
+                }
+            } else if (WriteLineCrLf(record.get(), arguments)) {
+                handedOver.push_back(path);
+            } else {
+                recordFailed = true;
+                break;
+            }
+        }
+    }
+    work.reset();
+
+    if (std::fflush(record.get()) != 0) {
+        recordFailed = true;
+    }
+    if (std::fclose(record.release()) != 0) {
+        recordFailed = true;
+    }
+
+    // Inputs are deleted only once the converter was started on them; when it could not be
+    // started (or the record file is incomplete) they stay and are found stable next cycle.
+    bool converterRan = display;
+    if (!display && !recordFailed && !handedOver.empty()) {
+        converterRan = ExecKorvane(std::string());
+    }
+    if (converterRan) {
+        for (const std::string& path : handedOver) {
+            platform::DeleteFileAt(path);  // a file that cannot be deleted is converted again
+        }
+    }
+    host_.SetStatusText("Waiting !");
+}
+
+void RunModes::ButtonAutoOutputClick() {
+    const bool compareActive = host_.IsCompareBoxChecked() && host_.IsOutput1Shown();
+    if (standby_.iStandbyCount < 0 && compareActive) {
+        LogFileClear();
+    }
+    flags_.bInStandby = true;
+    const std::string& inputSpec =
+        compareActive ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
+    standby_.sPattern = StandbyPattern(inputSpec, host_.IsOutput1Shown(), rules_);
+
+    if (host_.IsTimerEnabled()) {
+        if (standby_.iWaitCountdown > 0) {
+            standby_.iWaitCountdown -= kSecondsPerTick;
+            ShowWaitTime();
+            return;
+        }
+
+        // The waiting period is over. The timer stays off until the next period starts, so no
+        // tick enters while the cycle pumps messages or waits for the converter.
+        host_.SetTimerEnabled(false);
+        host_.SetBusyCursor(0);
+        WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
+        ShowSnapshotError();
+
+        std::vector<std::string> stablePaths;
+        if (MatchSnapshots(stablePaths) > 0) {
+            settings_.iIoResult = 0;
+            host_.SetStatusText("Outputting !");
+            host_.PumpMessages();
+            if (compareActive) {
+                // The comparison makes its own list; the snapshots only tell that files came.
+                ++standby_.iStandbyCount;
+                ButtonChgAreaClick();
+                flags_.bInStandby = false;
+            } else {
+                HandOverStableFiles(stablePaths);
+            }
+        }
+        host_.SetBusyCursor(2);
+
+        if (flags_.bEndRequested) {
+            // "End" was pressed while the cycle pumped messages: no new waiting period.
+            host_.CloseMainWindow();
+            return;
+        }
+    }
+
+    // Start of a waiting period: standby output starting, or a cycle just ended.
+    standby_.iWaitCountdown = settings_.iAutoWaitTime;
+    ShowWaitTime();
+    host_.Set_Button_Enable(false);
+    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
+    ShowSnapshotError();
+    standby_.iStandbyCount = 0;
+    host_.SetTimerEnabled(true);
+}
+
+}  // namespace ka

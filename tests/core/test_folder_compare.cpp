@@ -1,0 +1,238 @@
+// Folder comparison with real folders and the stand-in converter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/FolderCompare.h"
+#include "app/RunModes.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+using test::CrLfLines;
+
+constexpr long long kSomeTime = 1'600'000'000;  // even: t and t + 1 share a 2-second slot
+
+struct SkipRow {
+    const char* what;
+    int flags, percent, size1, size2, secondsApart;
+    CompSkip expected;
+};
+
+class SkipRules : public ::testing::TestWithParam<SkipRow> {};
+
+TEST_P(SkipRules, DecidesAsTheRulesSay) {
+    const SkipRow& row = GetParam();
+    test::TempDir tmp;
+    const std::string path1 = tmp / "one.hgl", path2 = tmp / "two.hgl";
+    test::WriteFileBytes(path1, std::string(static_cast<size_t>(row.size1), 'x'));
+    test::WriteFileBytes(path2, std::string(static_cast<size_t>(row.size2), 'y'));
+    test::SetModificationTime(path1, kSomeTime);
+    test::SetModificationTime(path2, kSomeTime + row.secondsApart);
+    test::RecordingMessageSink sink;
+    EXPECT_EQ(CheckCompSkip(path1, path2, static_cast<std::uint8_t>(row.flags), row.percent, sink),
+              row.expected)
+        << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SkipRules,
+    ::testing::Values(
+        SkipRow{"no rule: zero sizes processed", 0, 30, 0, 0, 0, CompSkip::Process},
+        SkipRow{"rule 1: equal size and time", 1, 30, 100, 100, 0, CompSkip::SameSizeAndTime},
+        SkipRow{"rule 1: same 2-second slot", 1, 30, 100, 100, 1, CompSkip::SameSizeAndTime},
+        SkipRow{"rule 1: other time", 1, 30, 100, 100, 10, CompSkip::Process},
+        SkipRow{"rule 1 only: zero size processed", 1, 30, 0, 100, 0, CompSkip::Process},
+        SkipRow{"rule 2: zero size", 2, 30, 0, 100, 0, CompSkip::ZeroSize},
+        SkipRow{"rule 2: 33.3% >= 30", 2, 30, 100, 150, 0, CompSkip::SizeDiffers},
+        SkipRow{"rule 2: 23.1% < 30", 2, 30, 100, 130, 0, CompSkip::Process},
+        SkipRow{"rule 2: exactly 50%", 2, 50, 100, 200, 0, CompSkip::SizeDiffers},
+        SkipRow{"rule 2: larger file first", 2, 50, 200, 100, 0, CompSkip::SizeDiffers},
+        SkipRow{"both rules: equal size, other time", 3, 1, 100, 100, 10, CompSkip::Process}));
+
+class FolderCompareRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const std::string& dir : {dir1, dir2, dataDir, tmp / "out"}) {
+            test::MakeDir(dir);
+        }
+        settings.sDataDir = dataDir;
+        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
+        settings.sKorvaneExe = test::ConverterExe();
+        settings.sOutDir = WithTrailingSeparator(tmp / "out");
+        settings.sOutListFileName = tmp / "list.txt";
+        settings.sChgAreaDir1 = JoinPath(dir1, "*.hgl");
+        settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
+        settings.iChgArea = 1;
+        host.compareBoxChecked = true;
+    }
+
+    void Pair(const std::string& name, int size1, int size2) {
+        test::WriteFileBytes(In1(name), std::string(static_cast<size_t>(size1), 'a'));
+        test::WriteFileBytes(In2(name), std::string(static_cast<size_t>(size2), 'b'));
+    }
+    std::string In1(const std::string& name) const { return JoinPath(dir1, name); }
+    std::string In2(const std::string& name) const { return JoinPath(dir2, name); }
+    std::string PairLine(const std::string& name) const { return In1(name) + "," + In2(name); }
+    void Run() { RunModes(settings, flags, sink, host).ButtonChgAreaClick(); }
+    long Starts() const {
+        const auto lines = test::ReadLfLines(standinLog);
+        return std::count(lines.begin(), lines.end(), "start");
+    }
+
+    test::TempDir tmp;
+    const std::string dir1 = tmp / "in1", dir2 = tmp / "in2";
+    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
+    const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
+    const std::string standinLog = tmp / "standin.log";
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", standinLog};
+    Settings settings;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+};
+
+TEST_F(FolderCompareRun, PairsSameNamesInCaseInsensitiveOrderAndRunsTheConverterOnce) {
+    for (const char* name : {"d.hgl", "b.hgl", "A.hgl", "C.hgl"}) {
+        Pair(name, 10, 10);
+    }
+    test::WriteFileBytes(In1("Case.hgl"), "1");  // its partner differs only in case
+    test::WriteFileBytes(In2("case.hgl"), "2");
+    test::WriteFileBytes(In1("solo.hgl"), "1");
+    host.onPump = [this] { flags.bEndRequested = true; };  // "End" pressed during the run
+    Run();
+
+    std::vector<std::string> pairs, lines;
+    for (const std::string name : {"A", "b", "C", "d"}) {
+        pairs.push_back(PairLine(name + ".hgl"));
+        lines.push_back("/cp \"" + In1(name + ".hgl") + "\" \"" + In2(name + ".hgl") + "\" \"/o" +
+                        settings.sOutDir + name + ".pdf\"");
+    }
+    EXPECT_EQ(host.list, pairs);
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), CrLfLines(lines));
+    EXPECT_EQ(Starts(), 1);
+    EXPECT_EQ(host.statusHistory, (std::vector<std::string>{"Outputting !", "Waiting !"}));
+    EXPECT_EQ(host.pumpCalls, 5);  // once for the status, once per pair
+    EXPECT_EQ(host.enableHistory, (std::vector<bool>{false, true}));
+    EXPECT_EQ(host.closeCalls, 1);  // after the whole run
+    EXPECT_TRUE(platform::FileExists(In1("solo.hgl")));
+}
+
+TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
+    settings.iCompSkipFlags = 3;
+    settings.iSavBatch = 1;
+    Pair("same.hgl", 100, 100);
+    test::SetModificationTime(In1("same.hgl"), kSomeTime);
+    test::SetModificationTime(In2("same.hgl"), kSomeTime);
+    Pair("zero.hgl", 0, 100);
+    Pair("wide.hgl", 100, 150);
+    Pair("near.hgl", 100, 130);
+    test::MakeDir(In1("sub.hgl"));  // a folder matching the wildcard is paired, then refused
+    test::MakeDir(In2("sub.hgl"));
+    Run();  // the log's folder does not exist yet: it is made
+
+    EXPECT_EQ(test::ReadFileBytes(logFile),
+              CrLfLines({"*1 File size and update time are the same ; " + In1("same.hgl"),
+                         "*3 File size differs by more than 30% ; " + In1("wide.hgl"),
+                         "*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{In2("sub.hgl") + " Cannot open file!"}));
+    EXPECT_EQ(host.list, (std::vector<std::string>{PairLine("near.hgl")}));
+    EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), CrLfLines({PairLine("near.hgl")}));
+
+    // One file named without a wildcard: only that pair, dropped. With no processed pair the
+    // batch list stays as it was; the new run has cleared the log first.
+    settings.sChgAreaDir1 = In1("zero.hgl");
+    test::WriteFileBytes(settings.sOutListFileName, "kept\r\n");
+    Run();
+    EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), "kept\r\n");
+    EXPECT_EQ(test::ReadFileBytes(logFile),
+              CrLfLines({"*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
+}
+
+TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {
+    flags.bInStandby = true;
+    flags.bAutoClose = true;
+    settings.iCompSkipFlags = 2;
+    Pair("a.hgl", 10, 10);
+    Pair("z.hgl", 0, 10);  // dropped by the rules, deleted all the same
+    for (const char* companion : {"a.cmt", "a.cmtb", "z.cmt", "z.cmtb", "solo.hgl"}) {
+        test::WriteFileBytes(In1(companion), "c");
+    }
+    test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
+    test::WriteFileBytes(logFile, "earlier cycle\r\n");
+    Run();
+
+    for (const char* name : {"a.hgl", "a.cmt", "a.cmtb", "z.hgl", "z.cmt", "z.cmtb"}) {
+        EXPECT_FALSE(platform::PathExists(In1(name))) << name;
+    }
+    EXPECT_FALSE(platform::PathExists(In2("a.hgl")));
+    EXPECT_FALSE(platform::PathExists(In2("z.hgl")));
+    EXPECT_TRUE(platform::FileExists(In1("solo.hgl")));
+    EXPECT_TRUE(platform::FileExists(settings.sOutDir + "a.pdf"));  // converted before
+    EXPECT_EQ(test::ReadFileBytes(logFile),
+              CrLfLines({"earlier cycle", "*2 Size of file1 or file2 is zero ; " + In1("z.hgl")}));
+    EXPECT_EQ(host.closeCalls, 0);  // standby never closes the window
+}
+
+// Type 22 starts the converter once per pair; an input goes only after the converter saw it.
+struct StartRow {
+    int outTyp;
+    bool converterExists;
+    long starts;
+};
+
+class FolderCompareStart : public FolderCompareRun,
+                           public ::testing::WithParamInterface<StartRow> {};
+
+TEST_P(FolderCompareStart, UnderStandbyKeepsInputsTheConverterNeverSaw) {
+    const StartRow& row = GetParam();
+    flags.bInStandby = true;
+    settings.iOutTyp = static_cast<std::uint8_t>(row.outTyp);
+    settings.iCompSkipFlags = 2;
+    if (!row.converterExists) {
+        settings.sKorvaneExe = tmp / "no-such-converter";
+    }
+    Pair("a.hgl", 10, 10);
+    Pair("b.hgl", 10, 10);
+    Pair("z.hgl", 0, 10);  // dropped
+    Run();
+
+    EXPECT_EQ(Starts(), row.starts);
+    for (const char* name : {"a.hgl", "b.hgl", "z.hgl"}) {
+        EXPECT_EQ(platform::FileExists(In1(name)), !row.converterExists) << name;
+        EXPECT_EQ(platform::FileExists(In2(name)), !row.converterExists) << name;
+    }
+    if (row.outTyp == 22) {
+        EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FolderCompareStart,
+                         ::testing::Values(StartRow{0, true, 1}, StartRow{22, true, 2},
+                                           StartRow{0, false, 0}, StartRow{22, false, 0}));
+
+TEST_F(FolderCompareRun, ReportsAnUnwritableLogOnceAndAnUncreatableRecordFile) {
+    settings.sDataDir = JoinPath(tmp / "missing", JoinPath("Tavrolint", "KorvaneAuto"));
+    settings.iCompSkipFlags = 2;
+    Pair("y.hgl", 0, 1);
+    Pair("z.hgl", 0, 1);
+    Run();
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{platform::Utf8ToSystem("Logファイル Compar2.log") +
+                                        "Cannot open file!"}));
+
+    sink.messages.clear();
+    settings.sComLineFile = JoinPath(tmp / "missing", "Korvaneline.txt");
+    Run();
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{settings.sComLineFile + "Cannot open file!"}));
+    EXPECT_EQ(Starts(), 1);  // the first run's only
+    EXPECT_EQ(host.enableHistory.back(), true);
+}
+
+}  // namespace
+}  // namespace ka

@@ -1,0 +1,252 @@
+// Standby output driven tick by tick, with real folders and the stand-in converter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "app/StandbyRun.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+TEST(StandbyText, SizeFieldPatternAndCountdown) {
+    const std::vector<std::pair<std::uint64_t, std::string>> sizes = {
+        {0, "         0"},
+        {2'147'483'648ULL, "2147483648"},
+        {9'999'999'999ULL, "9999999999"},
+        {10'000'000'000ULL, "+004LDQPDS"},
+        {101'559'956'668'415ULL, "+ZZZZZZZZZ"},
+        {101'559'956'668'416ULL, ""},  // beyond the field: not listed at all
+    };
+    for (const auto& [size, field] : sizes) {
+        EXPECT_EQ(SnapshotSizeField(size), field) << size;
+    }
+    const PathRules win = PathRules::Windows();
+    EXPECT_EQ(StandbyPattern("C:\\In\\*.hgl", true, win), "*.hgl");
+    EXPECT_EQ(StandbyPattern("C:\\In\\*.hgl", false, win), "*.pdf");
+    EXPECT_EQ(StandbyPattern("C:*", false, win), "*.pdf");
+    EXPECT_EQ(WaitTimeText(3725), "Waiting!  Waiting time=1 Hour  2 Minute  5 Second");
+}
+
+class Standby : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const std::string& dir : {inDir, dataDir, tmp / "out"}) {
+            test::MakeDir(dir);
+        }
+        settings.sDataDir = dataDir;
+        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
+        settings.sKorvaneExe = test::ConverterExe();
+        settings.sOutDir = WithTrailingSeparator(tmp / "out");
+        settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+        settings.iAutoWaitTime = 2;
+    }
+
+    std::string In(const std::string& name) const { return JoinPath(inDir, name); }
+    void Put(const std::string& name, const std::string& bytes) {
+        test::WriteFileBytes(In(name), bytes);
+    }
+    bool Has(const std::string& name) const { return platform::FileExists(In(name)); }
+    std::string Data(const std::string& name) const { return JoinPath(dataDir, name); }
+    void Tick(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            modes.ButtonAutoOutputClick();
+        }
+    }
+    // A file's CR LF lines, sorted: the snapshots follow the file system's order.
+    static std::vector<std::string> Lines(const std::string& path) {
+        const std::string text = test::ReadFileBytes(path);
+        std::vector<std::string> lines;
+        for (std::size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos;
+             pos = end + 2) {
+            lines.push_back(text.substr(pos, end - pos));
+        }
+        EXPECT_EQ(test::CrLfLines(lines), text) << path;
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    long Starts() const {
+        const auto lines = test::ReadLfLines(standinLog);
+        return std::count(lines.begin(), lines.end(), "start");
+    }
+
+    test::TempDir tmp;
+    const std::string inDir = tmp / "in";
+    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
+    const std::string standinLog = tmp / "standin.log";
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", standinLog};
+    Settings settings;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+    RunModes modes{settings, flags, sink, host};
+};
+
+TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
+    Put("a.hgl", "aaaa");
+    Put("grow.hgl", "12");
+    Put("same.hgl", "xyz");
+    Put("ro.hgl", "read-only");
+    test::SetReadOnly(In("ro.hgl"), true);
+    Put("note.txt", "other pattern");
+
+    Tick();  // start: first snapshot
+    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_FALSE(host.buttonsEnabled);
+    EXPECT_EQ(host.status, "Waiting!  Waiting time=0 Hour  0 Minute  2 Second");
+    EXPECT_EQ(
+        Lines(Data("FList1.txt")),
+        (std::vector<std::string>{"         2grow.hgl", "         3same.hgl", "         4a.hgl"}));
+    EXPECT_EQ(host.list.size(), 3u);
+
+    Put("grow.hgl", "123");   // still being written
+    Put("same.hgl", "abc");   // rewritten with the same size
+    Put("late.hgl", "late");  // arrived during the wait
+    Tick(2);                  // countdown to 0, then processing and the next period at once
+
+    EXPECT_EQ(Lines(Data("FList2.txt")),
+              (std::vector<std::string>{"         3grow.hgl", "         3same.hgl",
+                                        "         4a.hgl", "         4late.hgl"}));
+    EXPECT_EQ(Lines(Data("FList.txt")), (std::vector<std::string>{In("a.hgl"), In("same.hgl")}));
+    EXPECT_EQ(Lines(settings.sComLineFile),
+              (std::vector<std::string>{
+                  "/p \"" + In("a.hgl") + "\" \"/o" + settings.sOutDir + "a.pdf\"",
+                  "/p \"" + In("same.hgl") + "\" \"/o" + settings.sOutDir + "same.pdf\""}));
+    EXPECT_EQ(Starts(), 1);
+    EXPECT_TRUE(platform::FileExists(settings.sOutDir + "same.pdf"));
+    EXPECT_FALSE(Has("a.hgl"));
+    EXPECT_FALSE(Has("same.hgl"));
+    EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt"));
+    EXPECT_NE(std::find(host.statusHistory.begin(), host.statusHistory.end(), "Waiting !"),
+              host.statusHistory.end());
+    EXPECT_TRUE(host.timerEnabled);
+
+    Tick(3);  // the next cycle takes the two that have settled
+    EXPECT_FALSE(Has("grow.hgl") || Has("late.hgl"));
+    EXPECT_TRUE(Has("ro.hgl"));
+    EXPECT_EQ(Starts(), 2);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+// A converter that cannot be started has seen nothing: every input stays for a later cycle.
+class StandbyNoConverter : public Standby, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StandbyNoConverter, KeepsEveryInput) {
+    settings.iOutTyp = static_cast<std::uint8_t>(GetParam());
+    settings.sKorvaneExe = tmp / "no-such-converter";
+    Put("a.hgl", "a");
+    Put("b.hgl", "b");
+    Tick(6);
+    EXPECT_EQ(Lines(Data("FList.txt")), (std::vector<std::string>{In("a.hgl"), In("b.hgl")}));
+    EXPECT_TRUE(Has("a.hgl") && Has("b.hgl"));
+}
+
+INSTANTIATE_TEST_SUITE_P(OutTyp, StandbyNoConverter, ::testing::Values(0, 22));
+
+TEST_F(Standby, DisplayTypeStartsTheConverterOncePerFile) {
+    settings.iOutTyp = 22;
+    Put("a.hgl", "a");
+    Put("b.hgl", "b");
+    Tick(3);
+    const auto log = test::ReadLfLines(standinLog);
+    EXPECT_EQ(Starts(), 2);
+    EXPECT_NE(std::find(log.begin(), log.end(), "argv 1 " + In("b.hgl")), log.end());
+    EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), "");
+    EXPECT_FALSE(Has("a.hgl") || Has("b.hgl"));
+}
+
+TEST_F(Standby, Output2TakesPdfFilesOnly) {
+    host.output1Shown = false;
+    Put("a.hgl", "a");
+    Put("p.pdf", "p");
+    Tick();
+    EXPECT_EQ(Lines(Data("FList1.txt")), (std::vector<std::string>{"         1p.pdf"}));
+}
+
+TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
+    const std::string dir2 = tmp / "in2";
+    const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
+    test::MakeDir(dir2);
+    test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
+    host.compareBoxChecked = true;
+    settings.iChgArea = 1;
+    settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
+    settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
+    Put("a.hgl", "one");
+    test::WriteFileBytes(JoinPath(dir2, "a.hgl"), "two");
+    test::WriteFileBytes(logFile, "before standby\r\n");
+
+    Tick();
+    EXPECT_FALSE(platform::PathExists(logFile));
+    test::WriteFileBytes(logFile, "first cycle\r\n");
+    Tick(2);  // the comparison runs under standby and deletes the pair
+
+    EXPECT_EQ(test::ReadFileBytes(logFile), "first cycle\r\n");
+    EXPECT_FALSE(Has("a.hgl") || platform::PathExists(JoinPath(dir2, "a.hgl")));
+    EXPECT_EQ(Starts(), 1);
+    EXPECT_FALSE(flags.bInStandby);
+    EXPECT_FALSE(host.buttonsEnabled);  // the new waiting period disabled them again
+}
+
+TEST_F(Standby, CountdownOfTenMinutesProcessesAfterItRunsOut) {
+    settings.iAutoWaitTime = 600;
+    Tick();
+    EXPECT_EQ(host.status, "Waiting!  Waiting time=0 Hour  10 Minute  0 Second");
+    Tick();
+    EXPECT_EQ(host.status, "Waiting!  Waiting time=0 Hour  9 Minute  58 Second");
+    Tick(299);
+    EXPECT_FALSE(platform::FileExists(Data("FList2.txt")));
+    Tick();
+    EXPECT_TRUE(platform::FileExists(Data("FList2.txt")));
+}
+
+TEST_F(Standby, FilesOfManyGigabytesKeepTheirFullSize) {
+    Put("big.hgl", "");
+    Put("huge.hgl", "");
+    std::error_code ec;
+    std::filesystem::resize_file(In("big.hgl"), 3ULL << 30, ec);
+    if (!ec) {
+        std::filesystem::resize_file(In("huge.hgl"), 12ULL << 30, ec);
+    }
+    if (ec) {
+        GTEST_SKIP() << "the file system refuses large sparse files: " << ec.message();
+    }
+    Tick();
+    EXPECT_EQ(Lines(Data("FList1.txt")),
+              (std::vector<std::string>{"+005X3C5XChuge.hgl", "3221225472big.hgl"}));
+    Tick(2);
+    EXPECT_EQ(Lines(Data("FList.txt")), (std::vector<std::string>{In("big.hgl"), In("huge.hgl")}));
+    EXPECT_FALSE(Has("big.hgl") || Has("huge.hgl"));
+}
+
+TEST_F(Standby, UnwritableSnapshotsAreReportedAndNothingIsLost) {
+    settings.sDataDir = tmp / "missing";
+    Put("a.hgl", "a");
+    Tick();
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind("I/O Error code=", 0), 0u);
+    EXPECT_NE(settings.iIoResult, 0);
+    Tick(2);
+    // FList2.txt, the two snapshots, the work list and the next period's FList1.txt.
+    EXPECT_EQ(sink.messages.size(), 6u);
+    EXPECT_TRUE(Has("a.hgl"));
+    EXPECT_EQ(Starts(), 0);
+}
+
+TEST_F(Standby, EndPressedDuringACycleStartsNoNewWaitingPeriod) {
+    Put("a.hgl", "a");
+    Tick(2);
+    host.onPump = [this] { flags.bEndRequested = true; };
+    Tick();
+    EXPECT_FALSE(Has("a.hgl"));  // the cycle in hand still completes
+    EXPECT_EQ(host.closeCalls, 1);
+    EXPECT_FALSE(host.timerEnabled);
+}
+
+}  // namespace
+}  // namespace ka

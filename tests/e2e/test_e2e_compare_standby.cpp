@@ -1,0 +1,138 @@
+// The real program started by another program for a folder comparison that ends by itself
+// ("/h") and for standby output that keeps watching ("/b"), with the stand-in converter.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "platform/platform.h"
+
+#ifndef _WIN32  // the end-to-end runs are made on the native build
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+extern char** environ;
+
+namespace ka {
+namespace {
+
+using test::CrLfLines;
+
+// The program as a child process, killed at the end of the test whatever happened.
+class Program {
+  public:
+    explicit Program(std::vector<std::string> args) {
+        args.insert(args.begin(), KA_KORVANEAUTO_EXE);
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        running_ = posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
+    }
+    ~Program() {
+        if (Running()) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status_, 0);
+        }
+    }
+    bool Running() {
+        running_ = running_ && waitpid(pid_, &status_, WNOHANG) != pid_;
+        return running_;
+    }
+    int ExitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+
+  private:
+    pid_t pid_ = 0;
+    int status_ = 0;
+    bool running_ = false;
+};
+
+bool WaitUntil(int seconds, const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+class E2eCompareStandby : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const std::string& dir : {dataDir, outDir, dir1, dir2}) {
+            test::MakeDir(dir);
+        }
+    }
+    // Converter, output folder, waiting time; skip rule 2 at 30 %.
+    void WriteParFile(const std::string& waitSeconds) {
+        test::WriteFileBytes(
+            JoinPath(dataDir, "KorvaneAuto.par"),
+            "Version 10.11\r\nhgl\r\ntif\r\npdf\r\nemf\r\ndxf\r\ndwg\r\nigs\r\ngbr\r\n" +
+                test::ConverterExe() + "\r\n\r\n\r\n" + WithTrailingSeparator(outDir) + "\r\n" +
+                waitSeconds + "\r\n\r\n\r\n0\r\n0\r\n0\r\n0\r\n2\r\n30\r\n0\r\n");
+    }
+    std::string In1(const std::string& name) const { return JoinPath(dir1, name); }
+    std::string In2(const std::string& name) const { return JoinPath(dir2, name); }
+    std::string Out(const std::string& name) const { return JoinPath(outDir, name); }
+
+    test::TempDir tmp;
+    const std::string dataHome = tmp / "data";
+    const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
+    const std::string outDir = tmp / "out", dir1 = tmp / "in 1", dir2 = tmp / "in2";
+    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
+};
+
+TEST_F(E2eCompareStandby, CompareFromTheCommandLineEndsByItself) {
+    WriteParFile("600");
+    test::WriteFileBytes(In1("a.hgl"), "drawing a, first");
+    test::WriteFileBytes(In2("a.hgl"), "drawing a, other");
+    test::WriteFileBytes(In1("b.hgl"), "");
+    test::WriteFileBytes(In2("b.hgl"), "short");
+
+    Program program({"/h", JoinPath(dir1, "*.hgl"), dir2});
+    ASSERT_TRUE(WaitUntil(60, [&] { return !program.Running(); })) << "did not end";
+    EXPECT_EQ(program.ExitCode(), 0);
+
+    EXPECT_EQ(test::ReadFileBytes(JoinPath(dataDir, "Korvaneline.txt")),
+              CrLfLines({"/cp \"" + In1("a.hgl") + "\" \"" + In2("a.hgl") + "\" \"/o" +
+                         Out("a.pdf") + "\""}));
+    EXPECT_EQ(test::ReadFileBytes(
+                  JoinPath(JoinPath(JoinPath(dataHome, "Tavrolint"), "Korvane"), "Compar2.log")),
+              CrLfLines({"*2 Size of file1 or file2 is zero ; " + In1("b.hgl")}));
+    EXPECT_TRUE(platform::FileExists(Out("a.pdf")));
+    EXPECT_TRUE(platform::FileExists(In1("a.hgl")));  // a comparison alone deletes nothing
+}
+
+TEST_F(E2eCompareStandby, StandbyFromTheCommandLineConvertsDeletesAndKeepsWatching) {
+    WriteParFile("2");
+    test::WriteFileBytes(In1("a.hgl"), "drawing a");
+    test::WriteFileBytes(In1("b.hgl"), "drawing b");
+
+    Program program({"/b", JoinPath(dir1, "*.hgl"), outDir});
+    EXPECT_TRUE(WaitUntil(60, [&] {
+        return !platform::FileExists(In1("a.hgl")) && !platform::FileExists(In1("b.hgl")) &&
+               platform::FileExists(Out("a.pdf")) && platform::FileExists(Out("b.pdf"));
+    })) << "inputs not converted and deleted in time";
+
+    // Even with the closing switch standby output goes on watching, and takes a new file.
+    test::WriteFileBytes(In1("c.hgl"), "drawing c");
+    EXPECT_TRUE(WaitUntil(30, [&] { return platform::FileExists(Out("c.pdf")); }));
+    EXPECT_TRUE(program.Running());
+}
+
+}  // namespace
+}  // namespace ka
+
+#endif
