@@ -296,16 +296,20 @@ void RunModes::ButtonChgAreaClick() {
         }
 
         if (inStandby && converterRan) {
+            const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
+                                                              standby_.stablePaths.end());
             for (const ComparedPair& pair : compared) {
                 // An input is deleted only after the converter was started on it; a dropped
                 // pair goes with the cycle unless the converter could not be started, in which
                 // case the whole cycle is kept for the next one.
                 const bool remove = pair.fate == PairFate::HandedOver ||
                                     (pair.fate == PairFate::Dropped && !startFailed);
-                if (!remove) {
+                const std::string path1 = folder1 + pair.name;
+                // Only files that kept their size through the wait go; one that arrived or grew
+                // meanwhile was compared early and is compared again once it is complete.
+                if (!remove || !stable.contains(path1)) {
                     continue;
                 }
-                const std::string path1 = folder1 + pair.name;
                 const std::string comment = ChangeExt(path1, ".cmt", rules_);
                 platform::DeleteFileAt(path1);
                 platform::DeleteFileAt(comment);

@@ -15,11 +15,11 @@ namespace ka {
 
 // Everything the converter's argument string depends on, read at the moment of the call.
 struct KorvaneLineInputs {
-    bool output1Shown = true;     // page "Output1" shown, else "Output2"
+    bool output1Shown = true;  // page "Output1" shown, else "Output2"
     std::uint8_t iChgArea = 0;
     std::uint8_t iOutTyp = 0;
     std::uint8_t iNoOut = 0;
-    int selectedOutTyp2 = -1;     // item of RadioGroupOutTyp2, -1 for none
+    int selectedOutTyp2 = -1;  // item of RadioGroupOutTyp2, -1 for none
     std::string sOutDir;
     PathRules rules = PathRules::Native();
 };
@@ -38,10 +38,13 @@ struct StandbyState {
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
     std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
+    // Full paths found stable in the current cycle. A standby-driven comparison deletes only
+    // these: a file still being written when the comparison listed folder 1 stays for later.
+    std::vector<std::string> stablePaths;
 };
 
 class RunModes {
-public:
+  public:
     RunModes(Settings& settings, ProgramFlags& flags, MessageSink& sink, RunHost& host,
              PathRules rules = PathRules::Native())
         : settings_(settings), flags_(flags), sink_(sink), host_(host), rules_(rules) {}
@@ -73,7 +76,7 @@ public:
     StandbyState& Standby() { return standby_; }
     const PathRules& Rules() const { return rules_; }
 
-private:
+  private:
     Settings& settings_;
     ProgramFlags& flags_;
     MessageSink& sink_;

@@ -303,7 +303,9 @@ void RunModes::ButtonAutoOutputClick() {
             if (compareActive) {
                 // The comparison makes its own list; the snapshots only tell that files came.
                 ++standby_.iStandbyCount;
+                standby_.stablePaths = stablePaths;
                 ButtonChgAreaClick();
+                standby_.stablePaths.clear();
                 flags_.bInStandby = false;
             } else {
                 HandOverStableFiles(stablePaths);

@@ -184,10 +184,14 @@ TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
     Tick();
     EXPECT_FALSE(platform::PathExists(logFile));
     test::WriteFileBytes(logFile, "first cycle\r\n");
-    Tick(2);  // the comparison runs under standby and deletes the pair
+    // Arrives during the wait: compared with the rest, but not yet stable, so not deleted.
+    Put("late.hgl", "still being written");
+    test::WriteFileBytes(JoinPath(dir2, "late.hgl"), "other");
+    Tick(2);  // the comparison runs under standby and deletes the stable pair
 
     EXPECT_EQ(test::ReadFileBytes(logFile), "first cycle\r\n");
     EXPECT_FALSE(Has("a.hgl") || platform::PathExists(JoinPath(dir2, "a.hgl")));
+    EXPECT_TRUE(Has("late.hgl") && platform::PathExists(JoinPath(dir2, "late.hgl")));
     EXPECT_EQ(Starts(), 1);
     EXPECT_FALSE(flags.bInStandby);
     EXPECT_FALSE(host.buttonsEnabled);  // the new waiting period disabled them again
