@@ -41,10 +41,10 @@ if cmake --preset mingw >/dev/null && cmake --build --preset mingw -j "$(nproc)"
     mkdir -p "$WINEPREFIX"
     timeout 300 wineboot -i >/dev/null 2>&1 || true
     echo "-- code page 1252 (LANG=C.UTF-8)"
-    LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
+    KA_EXPECT_CODE_PAGE=1252 LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
     [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
     echo "-- code page 932 (LANG=ja_JP.UTF-8)"
-    LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
+    KA_EXPECT_CODE_PAGE=932 LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
     [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
     wineserver -k >/dev/null 2>&1 || true
 else

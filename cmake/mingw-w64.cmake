@@ -13,3 +13,6 @@ if(EXISTS /usr/lib/wine/wine64)
 else()
     set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 endif()
+# -O2 as in the native builds: GCC 12's -O3 reports false -Wrestrict warnings inside
+# std::string assignments (GCC bug 105329), which -Werror turns into errors.
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags used by the CXX compiler during RELEASE builds.")

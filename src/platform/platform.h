@@ -31,10 +31,10 @@ std::string TextSortKey(const std::string& text);
 // ---- Files and folders -----------------------------------------------------------------------
 
 struct DirEntry {
-    std::string name;       // name only, no folder
+    std::string name;  // name only, no folder
     bool isDirectory = false;
     bool isReadOnly = false;
-    std::uint64_t size = 0; // bytes; 0 for folders
+    std::uint64_t size = 0;  // bytes; 0 for folders
 };
 
 // Lists the entries of a folder that match a wildcard, in the order the file system returns
@@ -71,7 +71,8 @@ bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std:
 // and sets errorCode to the platform's code (never 0).
 struct FileCloser {
     void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
+        if (f)
+            std::fclose(f);
     }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;

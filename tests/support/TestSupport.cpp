@@ -112,7 +112,8 @@ std::string ConverterExe() {
         path = "Z:" + path;
     }
     for (char& c : path) {
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     }
 #endif
     return path;

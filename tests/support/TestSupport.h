@@ -14,7 +14,7 @@ namespace ka::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -24,7 +24,7 @@ public:
     // Path() + separator + name.
     std::string operator/(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -43,14 +43,14 @@ std::string CrLfLines(const std::vector<std::string>& lines);
 std::string ConverterExe();
 
 class RecordingMessageSink : public MessageSink {
-public:
+  public:
     void ShowMsg(const std::string& text) override { messages.push_back(text); }
     std::vector<std::string> messages;
 };
 
 // A main window stand-in that records what the run modes do to it.
 class RecordingRunHost : public RunHost {
-public:
+  public:
     void SetStatusText(const std::string& text) override {
         status = text;
         statusHistory.push_back(text);
@@ -71,7 +71,8 @@ public:
     void SetBusyCursor(int flag) override { busyCursor = flag == 0; }
     void PumpMessages() override {
         ++pumpCalls;
-        if (onPump) onPump();
+        if (onPump)
+            onPump();
     }
     bool IsOutput1Shown() const override { return output1Shown; }
     int SelectedOutTyp2() const override { return selectedOutTyp2; }
@@ -105,13 +106,13 @@ public:
 // Sets an environment variable for the life of the object (child processes inherit it) and
 // restores the previous value, or its absence, at the end.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const std::string& name, const std::string& value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     std::string name_;
     std::string oldValue_;
     bool hadValue_ = false;

@@ -1,0 +1,210 @@
+// Stand-in converter: answers the program's command lines the way the real converter is relied
+// on to, and records what it was given so tests can check it.
+//
+//   Korvane /z <record file>   every line of the record file is one job
+//   Korvane <tokens...>        one job
+//
+// A job is an optional switch ("/" and letters, not "/o..."), input paths, and an output token
+// "/o<path>". For each job with an output token it writes a small text file naming the switch
+// and the inputs. A comparison switch ("/c...") carrying "n" writes nothing when its two inputs
+// have equal bytes; a missing input means no output for that job.
+//
+// POSIX paths start with "/" too: a switch is only "/" followed by letters, so an absolute
+// input path is never taken for one, and the output is the last token starting with "/o". Only
+// a job without output whose last input starts with "/o" is ambiguous; such a path can be
+// written "/./o...".
+//
+// Environment: KORVANE_STANDIN_LOG=<file> (facts, one LF line each: start, argv, line, output,
+// skip, missing, cannot-write, end), KORVANE_STANDIN_EXIT=<n> (else the exit code is 0),
+// KORVANE_STANDIN_CRASH=1, KORVANE_STANDIN_SLEEP_MS=<n>.
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "settings/TextFile.h"
+
+namespace {
+
+using ka::platform::FilePtr;
+
+class FactLog {
+  public:
+    FactLog() {
+        if (const char* path = std::getenv("KORVANE_STANDIN_LOG")) {
+            path_ = path;
+        }
+    }
+
+    // Opened and closed per line, so the log is complete even after a crash.
+    void Write(const std::string& fact) const {
+        if (path_.empty()) {
+            return;
+        }
+        int error = 0;
+        FilePtr file = ka::platform::OpenFile(path_, "ab", error);
+        if (!file) {
+            return;
+        }
+        std::fwrite(fact.data(), 1, fact.size(), file.get());
+        std::fputc('\n', file.get());
+    }
+
+  private:
+    std::string path_;
+};
+
+int EnvInt(const char* name, int fallback) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) {
+        return fallback;
+    }
+    return static_cast<int>(std::strtol(value, nullptr, 10));
+}
+
+bool IsSwitch(const std::string& token) {
+    if (token.size() < 2 || token[0] != '/' || token[1] == 'o' || token[1] == 'O') {
+        return false;
+    }
+    for (std::size_t i = 1; i < token.size(); ++i) {
+        const char c = token[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsOutputToken(const std::string& token) {
+    return token.size() >= 2 && token[0] == '/' && (token[1] == 'o' || token[1] == 'O');
+}
+
+bool ReadAll(const std::string& path, std::string& bytes) {
+    int error = 0;
+    FilePtr file = ka::platform::OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    bytes.clear();
+    char block[64 * 1024];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, file.get())) > 0) {
+        bytes.append(block, n);
+    }
+    return !std::ferror(file.get());
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+    std::string bytesA;
+    std::string bytesB;
+    return ReadAll(a, bytesA) && ReadAll(b, bytesB) && bytesA == bytesB;
+}
+
+// Carries out one job; what it did goes to the log.
+void RunJob(const std::vector<std::string>& tokens, const FactLog& log) {
+    if (tokens.empty()) {
+        return;
+    }
+    std::string switchText;
+    std::size_t first = 0;
+    if (IsSwitch(tokens[0])) {
+        switchText = tokens[0];
+        first = 1;
+    }
+    std::size_t outputIndex = tokens.size();
+    for (std::size_t i = tokens.size(); i > first; --i) {
+        if (IsOutputToken(tokens[i - 1])) {
+            outputIndex = i - 1;
+            break;
+        }
+    }
+    std::vector<std::string> inputs;
+    for (std::size_t i = first; i < tokens.size(); ++i) {
+        if (i != outputIndex) {
+            inputs.push_back(tokens[i]);
+        }
+    }
+    bool ok = true;
+    for (const std::string& input : inputs) {
+        if (!ka::platform::FileExists(input)) {
+            log.Write("missing " + input);
+            ok = false;
+        }
+    }
+    if (!ok || outputIndex == tokens.size()) {
+        return;
+    }
+
+    const std::string output = tokens[outputIndex].substr(2);
+    const bool comparison =
+        switchText.size() >= 2 && (switchText[1] == 'c' || switchText[1] == 'C');
+    const bool noOutputWhenEqual =
+        comparison && switchText.find_first_of("nN", 2) != std::string::npos;
+    if (noOutputWhenEqual && inputs.size() == 2 && SameBytes(inputs[0], inputs[1])) {
+        log.Write("skip " + output);
+        return;
+    }
+    int error = 0;
+    FilePtr file = ka::platform::OpenFile(output, "wb", error);
+    if (!file) {
+        log.Write("cannot-write " + output);
+        return;
+    }
+    bool written = ka::WriteLineCrLf(file.get(), "KORVANE-STANDIN") &&
+                   ka::WriteLineCrLf(file.get(), "switch=" + switchText);
+    for (const std::string& input : inputs) {
+        written = written && ka::WriteLineCrLf(file.get(), "input=" + input);
+    }
+    written = std::fflush(file.get()) == 0 && written;
+    file.reset();
+    if (!written) {
+        log.Write("cannot-write " + output);
+        return;
+    }
+    log.Write("output " + output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const FactLog log;
+    log.Write("start");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+        log.Write("argv " + std::to_string(i) + " " + args.back());
+    }
+    if (EnvInt("KORVANE_STANDIN_CRASH", 0) == 1) {
+        std::abort();
+    }
+    if (const int sleepMs = EnvInt("KORVANE_STANDIN_SLEEP_MS", 0); sleepMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+    }
+
+    std::vector<std::vector<std::string>> jobs;
+    if (args.size() == 2 && args[0] == "/z") {
+        int error = 0;
+        FilePtr file = ka::platform::OpenFile(args[1], "rb", error);
+        if (!file) {
+            log.Write("missing " + args[1]);
+        } else {
+            ka::TextLineReader reader(file.get());
+            std::string line;
+            while (reader.ReadLine(line)) {
+                log.Write("line " + line);
+                jobs.push_back(ka::platform::SplitCommandLine(line));
+            }
+        }
+    } else {
+        jobs.push_back(args);
+    }
+    for (const auto& job : jobs) {
+        RunJob(job, log);
+    }
+    // Nothing reads the real converter's exit code; the stand-in's is 0 unless a test asks.
+    const int exitCode = EnvInt("KORVANE_STANDIN_EXIT", 0);
+    log.Write("end " + std::to_string(exitCode));
+    return exitCode;
+}

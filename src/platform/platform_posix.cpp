@@ -1,0 +1,529 @@
+// POSIX implementation of the platform layer. Paths are byte strings (UTF-8 in practice);
+// Windows behaviour is kept where the core depends on it: wildcard rules, read-only files
+// refusing a read-write open, command lines split by the Windows rules.
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <locale.h>
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cwchar>
+#include <cwctype>
+#include <string_view>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/platform_detail.h"
+
+extern char** environ;
+
+namespace ka::platform {
+
+namespace {
+
+bool HasWriteBit(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+std::string GetEnv(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string HomeDirectory() {
+    std::string home = GetEnv("HOME");
+    if (!home.empty()) {
+        return home;
+    }
+    struct passwd pw;
+    struct passwd* result = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result &&
+        result->pw_dir) {
+        return result->pw_dir;
+    }
+    return {};
+}
+
+// $NAME when it is set and absolute, else home + fallback.
+std::string XdgBase(const char* name, const char* fallback) {
+    std::string value = GetEnv(name);
+    if (!value.empty() && value[0] == '/') {
+        return value;
+    }
+    const std::string home = HomeDirectory();
+    return home.empty() ? std::string() : home + fallback;
+}
+
+// A user directory from user-dirs.dirs (XDG_DOCUMENTS_DIR="$HOME/Documents"); empty when
+// the file or the key is missing.
+std::string XdgUserDir(const std::string& key) {
+    const std::string configHome = XdgBase("XDG_CONFIG_HOME", "/.config");
+    if (configHome.empty()) {
+        return {};
+    }
+    std::FILE* f = std::fopen((configHome + "/user-dirs.dirs").c_str(), "re");
+    if (!f) {
+        return {};
+    }
+    std::string result;
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.pop_back();
+        }
+        const std::size_t start = text.find_first_not_of(" \t");
+        if (start == std::string::npos || text[start] == '#') {
+            continue;
+        }
+        if (text.compare(start, key.size() + 1, key + "=") != 0) {
+            continue;
+        }
+        std::string value = text.substr(start + key.size() + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        if (value.rfind("$HOME", 0) == 0) {
+            value = HomeDirectory() + value.substr(5);
+        } else if (value.empty() || value[0] != '/') {
+            continue;
+        }
+        while (value.size() > 1 && value.back() == '/') {
+            value.pop_back();
+        }
+        result = value;
+    }
+    std::fclose(f);
+    return result;
+}
+
+// A user directory, else home + name when that folder exists, else home itself
+// (what xdg-user-dir answers too).
+std::string UserDirOrHome(const std::string& key, const char* name) {
+    std::string dir = XdgUserDir(key);
+    if (!dir.empty()) {
+        return dir;
+    }
+    const std::string home = HomeDirectory();
+    if (home.empty()) {
+        return {};
+    }
+    const std::string candidate = home + "/" + name;
+    if (DirectoryExists(candidate)) {
+        return candidate;
+    }
+    return home;
+}
+
+// The folder and the wildcard of a search pattern.
+void SplitPattern(const std::string& pattern, std::string& folder, std::string& wildcard) {
+    const std::size_t slash = pattern.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        wildcard = pattern;
+    } else {
+        folder = slash == 0 ? std::string("/") : pattern.substr(0, slash);
+        wildcard = pattern.substr(slash + 1);
+    }
+}
+
+// Locale used for sort keys: the user's, read from the environment once. Under the plain C
+// locale names are still decoded as UTF-8, the encoding file names have here in practice.
+locale_t SortLocale() {
+    static const locale_t locale = [] {
+        const int mask = LC_COLLATE_MASK | LC_CTYPE_MASK;
+        locale_t l = newlocale(mask, "", static_cast<locale_t>(0));
+        if (!l) {
+            l = newlocale(mask, "C", static_cast<locale_t>(0));
+        }
+        if (l && std::strcmp(nl_langinfo_l(CODESET, l), "ANSI_X3.4-1968") == 0) {
+            if (locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", l)) {
+                l = utf8;
+            }
+        }
+        return l;
+    }();
+    return locale;
+}
+
+void AppendBigEndian(std::string& key, std::uint32_t v) {
+    key.push_back(static_cast<char>((v >> 24) & 0xFF));
+    key.push_back(static_cast<char>((v >> 16) & 0xFF));
+    key.push_back(static_cast<char>((v >> 8) & 0xFF));
+    key.push_back(static_cast<char>(v & 0xFF));
+}
+
+}  // namespace
+
+unsigned ActiveCodePage() {
+    return 65001;
+}
+
+std::string Utf8ToSystem(const std::string& text) {
+    return text;
+}
+
+// Case-folded wide text run through wcsxfrm in the user's locale; each wide character of the
+// result becomes four big-endian bytes, so bytewise order equals wcscmp order. Names that the
+// locale cannot decode sort after all others, by their ASCII-lowered bytes.
+std::string TextSortKey(const std::string& text) {
+    const locale_t locale = SortLocale();
+    std::string key;
+    if (locale) {
+        const locale_t previous = uselocale(locale);
+        std::wstring wide(text.size() + 1, L'\0');
+        std::mbstate_t state{};
+        const char* src = text.c_str();
+        std::size_t n = std::mbsrtowcs(wide.data(), &src, wide.size(), &state);
+        // A NUL inside the text would end the conversion early: treat it as undecodable.
+        if (n != static_cast<std::size_t>(-1) && src == nullptr &&
+            text.find('\0') == std::string::npos) {
+            wide.resize(n);
+            for (wchar_t& c : wide) {
+                c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+            }
+            std::wstring out(wide.size() * 4 + 16, L'\0');
+            std::size_t len = std::wcsxfrm(out.data(), wide.c_str(), out.size());
+            if (len >= out.size()) {
+                out.assign(len + 1, L'\0');
+                len = std::wcsxfrm(out.data(), wide.c_str(), out.size());
+            }
+            key.reserve(len * 4);
+            for (std::size_t i = 0; i < len; ++i) {
+                AppendBigEndian(key, static_cast<std::uint32_t>(out[i]));
+            }
+            uselocale(previous);
+            return key;
+        }
+        uselocale(previous);
+    }
+    key.assign(4, static_cast<char>(0xFF));
+    for (char c : text) {
+        key.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return key;
+}
+
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit) {
+    std::string folder;
+    std::string wildcard;
+    SplitPattern(pattern, folder, wildcard);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) {
+        return false;
+    }
+    const int fd = dirfd(dir);
+    const detail::WildcardMatcher matcher(wildcard);
+    DirEntry entry;
+    while (struct dirent* d = readdir(dir)) {
+        const char* name = d->d_name;
+        if (wildcard.empty() || !matcher.Matches(name)) {
+            continue;
+        }
+        struct stat st;
+        if (fstatat(fd, name, &st, 0) != 0 && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;  // gone since it was listed
+        }
+        entry.name = name;
+        entry.isDirectory = S_ISDIR(st.st_mode);
+        entry.isReadOnly = !HasWriteBit(st);
+        entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (!visit(entry)) {
+            break;
+        }
+    }
+    closedir(dir);
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+bool CreateDirectoryOne(const std::string& path) {
+    return !path.empty() && mkdir(path.c_str(), 0777) == 0;
+}
+
+int DeleteFileAt(const std::string& path) {
+    struct stat st;
+    // unlink would remove a read-only file too; the program expects the Windows answer.
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !HasWriteBit(st)) {
+        return EACCES;
+    }
+    if (unlink(path.c_str()) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EIO;
+}
+
+int ReplaceFileWith(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EIO;
+}
+
+// POSIX has no share modes: a file that another program holds open cannot be told apart here,
+// only read-only files (no write bit, as the Windows read-only attribute) and non-files fail.
+bool CanOpenReadWrite(const std::string& path, std::uint64_t& size) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HasWriteBit(st);
+    if (ok) {
+        size = static_cast<std::uint64_t>(st.st_size);
+    }
+    close(fd);
+    return ok;
+}
+
+bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    const std::time_t t = st.st_mtime;
+    struct tm local;
+    dosDateTime = localtime_r(&t, &local)
+                      ? detail::DosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                            local.tm_hour, local.tm_min, local.tm_sec)
+                      : 0;
+    size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return true;
+}
+
+FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
+    // A read-only file refuses writing on Windows even to an administrator; root here would
+    // otherwise overwrite it.
+    const std::string_view modeText(mode);
+    if (modeText.find_first_of("wa+") != std::string_view::npos) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !HasWriteBit(st)) {
+            errorCode = EACCES;
+            return nullptr;
+        }
+    }
+    // "e": not inherited by the converter processes started meanwhile.
+    const std::string fullMode = std::string(mode) + "e";
+    errno = 0;
+    FilePtr file(std::fopen(path.c_str(), fullMode.c_str()));
+    if (file) {
+        errorCode = 0;
+    } else {
+        errorCode = errno != 0 ? errno : EIO;
+    }
+    return file;
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        if (getcwd(buffer.data(), buffer.size())) {
+            return buffer.data();
+        }
+        if (errno != ERANGE) {
+            return {};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool ChangeDirectory(const std::string& path) {
+    return !path.empty() && chdir(path.c_str()) == 0;
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            return std::string(buffer.data(), static_cast<std::size_t>(n));
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+ProcessResult RunAndWait(const std::string& commandLine) {
+    ProcessResult result;
+    std::string rest;
+    const std::string program = detail::SplitProgramName(commandLine, rest);
+    if (program.empty()) {
+        return result;
+    }
+    std::vector<std::string> args = SplitCommandLine(rest);
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    // The converter starts with default signal handling and nothing blocked, whatever this
+    // program (or its GUI toolkit) set up for itself.
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) {
+        return result;
+    }
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = 0;
+    // posix_spawn reports a program that cannot be executed as its own error, so a failed
+    // exec never looks like a started program that exited.
+    const int rc = program.find('/') == std::string::npos
+                       ? posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv.data(), environ)
+                       : posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        return result;
+    }
+    result.started = true;
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != pid) {
+        result.exitCode = -1;
+    } else if (WIFEXITED(status)) {
+        result.exitCode = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.exitCode = 128 + WTERMSIG(status);
+    }
+    return result;
+}
+
+// CSIDL numbers mapped to XDG folders. Folders Linux has no equivalent of (common documents,
+// common application data, favourites, program files, the drives view) give no path.
+bool SpecialFolderPath(int csidl, std::string& path) {
+    path.clear();
+    switch (csidl) {
+        case 0x0000:  // CSIDL_DESKTOP
+        case 0x0010:  // CSIDL_DESKTOPDIRECTORY
+            path = UserDirOrHome("XDG_DESKTOP_DIR", "Desktop");
+            break;
+        case 0x0005:  // CSIDL_PERSONAL
+            path = UserDirOrHome("XDG_DOCUMENTS_DIR", "Documents");
+            break;
+        case 0x0015:  // CSIDL_TEMPLATES
+            path = XdgUserDir("XDG_TEMPLATES_DIR");
+            break;
+        case 0x001A:  // CSIDL_APPDATA
+            path = XdgBase("XDG_CONFIG_HOME", "/.config");
+            break;
+        case 0x001C:  // CSIDL_LOCAL_APPDATA
+            path = XdgBase("XDG_DATA_HOME", "/.local/share");
+            break;
+        case 0x0002:  // CSIDL_PROGRAMS
+        case 0x000B:  // CSIDL_STARTMENU: desktop launchers live in the applications folder
+        {
+            const std::string data = XdgBase("XDG_DATA_HOME", "/.local/share");
+            if (!data.empty()) {
+                path = data + "/applications";
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return !path.empty();
+}
+
+// A symbolic link named *.lnk stands for its target; a Windows shell-link file gives its
+// stored local path.
+bool ResolveShortcut(const std::string& path, std::string& target) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        std::vector<char> buffer(4096);
+        const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= buffer.size()) {
+            return false;
+        }
+        std::string link(buffer.data(), static_cast<std::size_t>(n));
+        if (link[0] != '/') {
+            const std::size_t slash = path.rfind('/');
+            if (slash != std::string::npos) {
+                link = path.substr(0, slash + 1) + link;
+            }
+        }
+        target = link;
+        return true;
+    }
+    constexpr off_t kMaxLinkFile = 1 << 20;
+    if (!S_ISREG(st.st_mode) || st.st_size > kMaxLinkFile) {
+        return false;
+    }
+    int error = 0;
+    FilePtr file = OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.get()));
+    return detail::ReadShellLinkLocalPath(bytes, target);
+}
+
+bool OpenUrl(const std::string& url) {
+    std::string opener = "xdg-open";
+    std::string argument = url;
+    char* argv[] = {opener.data(), argument.data(), nullptr};
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0) {
+        return false;
+    }
+    // Its own process group, so a Ctrl-C meant for this program does not reach the browser.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, opener.c_str(), nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        return false;
+    }
+    // Nobody waits for the opener; a detached reaper keeps it from lingering as a zombie.
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+}  // namespace ka::platform

@@ -1,0 +1,349 @@
+// Win32 implementation of the platform layer: the ANSI ("A") functions, so paths and texts stay
+// in the system code page as the rest of the program expects.
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace ka::platform {
+
+namespace {
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    }
+    return wide;
+}
+
+std::uint64_t Combine(DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+// COM for the calling thread, released again only if this call initialised it.
+class ComScope {
+  public:
+    ComScope() : result_(CoInitialize(nullptr)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) {
+            CoUninitialize();
+        }
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    // RPC_E_CHANGED_MODE: already initialised differently on this thread, which is usable too.
+    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+  private:
+    HRESULT result_;
+};
+
+template <typename T>
+void Release(T*& p) {
+    if (p) {
+        p->Release();
+    }
+    p = nullptr;
+}
+
+}  // namespace
+
+unsigned ActiveCodePage() {
+    return GetACP();
+}
+
+std::string Utf8ToSystem(const std::string& text) {
+    if (text.empty()) {
+        return text;
+    }
+    const int wn =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (wn <= 0) {
+        return text;
+    }
+    std::wstring wide(static_cast<std::size_t>(wn), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), wn);
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) {
+        return text;
+    }
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), wn, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string TextSortKey(const std::string& text) {
+    if (!text.empty()) {
+        const int len = static_cast<int>(text.size());
+        const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+        const int n = LCMapStringA(LOCALE_USER_DEFAULT, flags, text.data(), len, nullptr, 0);
+        if (n > 0) {
+            std::string key(static_cast<std::size_t>(n), '\0');
+            const int written =
+                LCMapStringA(LOCALE_USER_DEFAULT, flags, text.data(), len, key.data(), n);
+            if (written > 0) {
+                key.resize(static_cast<std::size_t>(written));
+                while (!key.empty() && key.back() == '\0') {
+                    key.pop_back();
+                }
+                return key;
+            }
+        }
+    }
+    std::string key;
+    for (char c : text) {
+        key.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return key;
+}
+
+// The system matches the wildcard itself (with its DOS rules). The basic information level and
+// large fetches keep folders of 100,000 files quick; every attribute kind is listed.
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) {
+        // The folder exists but nothing matches: an empty listing, not a failure.
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+    }
+    DirEntry entry;
+    do {
+        entry.name = fd.cFileName;
+        entry.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.isReadOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        entry.size = entry.isDirectory ? 0 : Combine(fd.nFileSizeHigh, fd.nFileSizeLow);
+        if (!visit(entry)) {
+            break;
+        }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return true;
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return !path.empty() && a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const std::string& path) {
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CreateDirectoryOne(const std::string& path) {
+    return !path.empty() && CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+int DeleteFileAt(const std::string& path) {
+    if (DeleteFileA(path.c_str())) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+}
+
+int ReplaceFileWith(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+}
+
+bool CanOpenReadWrite(const std::string& path, std::uint64_t& size) {
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    // Windows refuses the open itself for a read-only file; Wine running as root does not.
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(h, &info) &&
+                    !(info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+    if (ok) {
+        size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+    }
+    CloseHandle(h);
+    return ok;
+}
+
+bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return false;
+    }
+    FILETIME local;
+    WORD date = 0;
+    WORD time = 0;
+    // Outside the DOS range (1980 to 2107) the conversion fails: 0 then.
+    if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) &&
+        FileTimeToDosDateTime(&local, &date, &time)) {
+        dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
+    } else {
+        dosDateTime = 0;
+    }
+    size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? 0
+               : Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    return true;
+}
+
+FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
+    // A read-only file must refuse writing; Wine running as root would otherwise allow it.
+    if (std::strpbrk(mode, "wa+")) {
+        const DWORD a = GetFileAttributesA(path.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) &&
+            !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+            errorCode = ERROR_ACCESS_DENIED;
+            return nullptr;
+        }
+    }
+    _doserrno = 0;
+    SetLastError(0);
+    errno = 0;
+    FilePtr file(std::fopen(path.c_str(), mode));
+    if (file) {
+        errorCode = 0;
+        return file;
+    }
+    // The runtime keeps the system's code (ERROR_ACCESS_DENIED, ...) beside errno.
+    if (_doserrno != 0) {
+        errorCode = static_cast<int>(_doserrno);
+    } else if (GetLastError() != 0) {
+        errorCode = static_cast<int>(GetLastError());
+    } else {
+        errorCode = errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    }
+    return file;
+}
+
+std::string CurrentDirectory() {
+    const DWORD n = GetCurrentDirectoryA(0, nullptr);
+    if (n == 0) {
+        return {};
+    }
+    std::string dir(n, '\0');
+    const DWORD written = GetCurrentDirectoryA(n, dir.data());
+    if (written == 0 || written >= n) {
+        return {};
+    }
+    dir.resize(written);
+    return dir;
+}
+
+bool ChangeDirectory(const std::string& path) {
+    return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            return {};
+        }
+        if (n < buffer.size()) {
+            return std::string(buffer.data(), n);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+ProcessResult RunAndWait(const std::string& commandLine) {
+    ProcessResult result;
+    // CreateProcessA may write into the command line, so it gets its own buffer.
+    std::vector<char> line(commandLine.size() + 2, '\0');
+    commandLine.copy(line.data(), commandLine.size());
+    STARTUPINFOA si;
+    ZeroMemory(&si, sizeof si);
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    ZeroMemory(&pi, sizeof pi);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        return result;
+    }
+    result.started = true;
+    if (WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(pi.hProcess, &code)) {
+            result.exitCode = static_cast<int>(code);
+        }
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return result;
+}
+
+// SHGetSpecialFolderLocation is present on every system this builds for; the old "shfolder"
+// fallback only served systems without it, so it is left out.
+bool SpecialFolderPath(int csidl, std::string& path) {
+    path.clear();
+    LPITEMIDLIST list = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) && list) {
+        char buffer[MAX_PATH] = {};
+        if (SHGetPathFromIDListA(list, buffer)) {
+            path = buffer;
+        }
+        CoTaskMemFree(list);  // the shell's allocator
+    }
+    return !path.empty();
+}
+
+// Resolve gets SLR_NO_UI: the program runs unattended, and a search window waiting for an
+// answer would stop it. Without UI the search gives up after its default few seconds.
+bool ResolveShortcut(const std::string& path, std::string& target) {
+    const ComScope com;
+    if (!com.Usable()) {
+        return false;
+    }
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    bool loaded = false;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        const std::wstring wide = AnsiToWide(path);
+        loaded = SUCCEEDED(file->Load(wide.c_str(), STGM_READ));
+    }
+    if (loaded) {
+        link->Resolve(nullptr, SLR_ANY_MATCH | SLR_NO_UI);
+        char buffer[MAX_PATH + 1] = {};
+        WIN32_FIND_DATAA fd;
+        link->GetPath(buffer, MAX_PATH, &fd, SLGP_UNCPRIORITY);
+        buffer[MAX_PATH] = '\0';
+        target = buffer;
+    }
+    Release(file);
+    Release(link);
+    return loaded;
+}
+
+bool OpenUrl(const std::string& url) {
+    const auto r = reinterpret_cast<INT_PTR>(
+        ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return r > 32;
+}
+
+}  // namespace ka::platform

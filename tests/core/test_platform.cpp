@@ -1,0 +1,495 @@
+// The operating-system layer against real folders, files and processes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "platform/platform.h"
+#include "platform/platform_detail.h"
+
+#ifdef _WIN32
+#include <share.h>
+#endif
+
+namespace ka::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadLfLines;
+using test::TempDir;
+using test::WriteFileBytes;
+
+bool IsWindows() {
+    return PathRules::Native().style == PathStyle::Windows;
+}
+
+// ---- Pure rules ------------------------------------------------------------------------------
+
+TEST(Wildcard, FollowsTheDirectorySearchRules) {
+    struct Row {
+        const char* pattern;
+        const char* name;
+        bool matches;
+    };
+    const Row rows[] = {
+        {"*", "abc", true},
+        {"*", ".", true},
+        {"*.*", "abc", true},  // no dot needed
+        {"*.*", "..", true},
+        {"*.*", ".profile", true},
+        {"*.hgl", "a.hgl", true},
+        {"*.hgl", "A.HGL", true},  // case-insensitive
+        {"*.HGL", "a.hgl", true},
+        {"*.hgl", "a.b.hgl", true},
+        {"*.hgl", ".hgl", true},
+        {"*.hgl", "a.hgl.bak", false},
+        {"*.hgl", "ahgl", false},
+        {"*.hgl", "a.hgl ", false},
+        {"*.h?l", "x.hpl", true},
+        {"*.h?l", "x.hl", false},
+        {"?.hgl", "a.hgl", true},
+        {"?.hgl", "ab.hgl", false},
+        {"a??.txt", "a.txt", true},  // "?" before a dot may match nothing
+        {"a??.txt", "ab.txt", true},
+        {"a??.txt", "abcd.txt", false},
+        {"???", "ab", true},
+        {"???", "abcd", false},
+        {"a?c", "a.c", false},
+        {"*.", "readme", true},  // "*." lists names without an extension
+        {"*.", "readme.txt", false},
+        {"a*.*", "abc", true},
+        {"a*.*", "abc.def", true},
+        {"a*.*", "bcd", false},
+        {"*abc*", "xxABCxx", true},
+        {"a.b", "a.b", true},
+        {"a.b", "a.bc", false},
+        {"Data_*.hgl", "data_01.hgl", true},
+        {"Data_*.hgl", "data01.hgl", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.pattern) + " vs " + row.name);
+        const detail::WildcardMatcher matcher(row.pattern);
+        EXPECT_EQ(matcher.Matches(row.name), row.matches);
+        // A matcher is reused for many names: a second call must give the same answer.
+        EXPECT_EQ(matcher.Matches(row.name), row.matches);
+    }
+}
+
+TEST(SplitCommandLine, FollowsTheWindowsRuntimeRules) {
+    struct Row {
+        std::string line;
+        std::vector<std::string> args;
+    };
+    const Row rows[] = {
+        {"a b\tc", {"a", "b", "c"}},
+        {"  a   b  ", {"a", "b"}},
+        {"", {}},
+        {" \t ", {}},
+        {"\"a b\" c", {"a b", "c"}},
+        {"a\"b c\"d", {"ab cd"}},
+        {"\"\"", {""}},
+        {"a \"\" b", {"a", "", "b"}},
+        {"a\\b\\\\c", {"a\\b\\\\c"}},       // backslashes not before a quote are literal
+        {"a\\\\\"b c\"", {"a\\b c"}},       // 2n backslashes + quote: n, quote toggles
+        {"a\\\"b", {"a\"b"}},               // 2n+1 backslashes + quote: n and a quote
+        {"a\\\\\\\"b", {"a\\\"b"}},         // three backslashes + quote
+        {"\"a\"\"b\"", {"a\"b"}},           // doubled quote inside quotes
+        {"\"a\"\"b c\"", {"a\"b c"}},       // quoting goes on after a doubled quote
+        {"\"a\"\"\"b c\"", {"a\"b", "c"}},  // a third quote closes it
+        {"\"unterminated b", {"unterminated b"}},
+        {"/p \"C:\\In\\a.hgl\" \"/oD:\\Out\\a.pdf\"", {"/p", "C:\\In\\a.hgl", "/oD:\\Out\\a.pdf"}},
+        {"\"C:\\In\\\" x", {"C:\\In\" x"}},  // a closing quote after "\" is a literal quote
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(detail::SplitCommandLine(row.line, 1252), row.args);
+    }
+}
+
+TEST(SplitCommandLine, KeepsDoubleByteCharactersWhole) {
+    // 0x95 0x5C is one character in code page 932; its trail byte is no backslash.
+    const std::string name = "\"C:\\In\\\x95\x5C\" next";
+    EXPECT_EQ(detail::SplitCommandLine(name, 932),
+              (std::vector<std::string>{"C:\\In\\\x95\x5C", "next"}));
+    EXPECT_EQ(detail::SplitCommandLine(name, 1252),
+              (std::vector<std::string>{"C:\\In\\\x95\" next"}));
+}
+
+TEST(SplitProgramName, TakesQuotesButNoEscapes) {
+    struct Row {
+        std::string line;
+        std::string program;
+        std::string rest;
+    };
+    const Row rows[] = {
+        {"\"C:\\Program Files\\K\\Korvane.exe\" /z \"x\"", "C:\\Program Files\\K\\Korvane.exe",
+         " /z \"x\""},
+        {"prog a", "prog", " a"},
+        {"  \"C:\\dir\\\" a", "C:\\dir\\", " a"},
+        {"a\"b c\"d e", "ab cd", " e"},
+        {"", "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        std::string rest;
+        EXPECT_EQ(detail::SplitProgramName(row.line, rest), row.program);
+        EXPECT_EQ(rest, row.rest);
+    }
+}
+
+TEST(CodePageAndTime, LeadBytesAndTheDosRange) {
+    EXPECT_TRUE(IsLeadByte(932, 0x95));
+    EXPECT_TRUE(IsLeadByte(932, 0xFC));
+    EXPECT_FALSE(IsLeadByte(932, 0xA0));
+    EXPECT_FALSE(IsLeadByte(932, 0xB1));  // half-width katakana is one byte
+    EXPECT_TRUE(IsLeadByte(936, 0xFE));
+    EXPECT_TRUE(IsLeadByte(949, 0xB0));
+    EXPECT_FALSE(IsLeadByte(950, 0x80));
+    EXPECT_FALSE(IsLeadByte(1252, 0x95));
+    EXPECT_FALSE(IsLeadByte(65001, 0xE3));
+    // Times outside the DOS range (1980 to 2107) have no DOS form.
+    EXPECT_EQ(detail::DosDateTime(1979, 12, 31, 23, 59, 59), 0u);
+    EXPECT_EQ(detail::DosDateTime(2108, 1, 1, 0, 0, 0), 0u);
+}
+
+TEST(Utf8ToSystem, GivesTheSystemCodePagesBytes) {
+    const std::string kanji = "\xE8\xA1\xA8";  // U+8868, 0x95 0x5C in code page 932
+    switch (ActiveCodePage()) {
+        case 932:
+            EXPECT_EQ(Utf8ToSystem("a" + kanji), "a\x95\x5C");
+            break;
+        case 1252:
+            EXPECT_EQ(Utf8ToSystem("caf\xC3\xA9"), "caf\xE9");
+            break;
+        default:
+            EXPECT_EQ(Utf8ToSystem("a" + kanji), "a" + kanji);
+            break;
+    }
+}
+
+TEST(TextSortKey, OrdersNamesIgnoringCase) {
+    EXPECT_LT(TextSortKey("a.hgl"), TextSortKey("B.hgl"));
+    EXPECT_LT(TextSortKey("B.hgl"), TextSortKey("c.hgl"));
+    EXPECT_EQ(TextSortKey("A.hgl"), TextSortKey("a.hgl"));
+    EXPECT_NE(TextSortKey("a.hgl"), TextSortKey("b.hgl"));
+    EXPECT_LT(TextSortKey("a"), TextSortKey("ab"));
+    if (ActiveCodePage() == 65001) {
+        // Letters beyond ASCII fold too.
+        EXPECT_EQ(TextSortKey("\xC3\x89t\xC3\xA9.hgl"), TextSortKey("\xC3\xA9t\xC3\xA9.hgl"));
+    }
+
+    std::vector<std::string> names = {"delta.hgl", "Bravo.hgl", "alpha.hgl", "Charlie.hgl"};
+    std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) {
+        return TextSortKey(x) < TextSortKey(y);
+    });
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"alpha.hgl", "Bravo.hgl", "Charlie.hgl", "delta.hgl"}));
+}
+
+// ---- Files and folders -----------------------------------------------------------------------
+
+class PlatformFiles : public ::testing::Test {
+  protected:
+    TempDir tmp;
+};
+
+TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
+    WriteFileBytes(tmp / "a.hgl", "12345");
+    WriteFileBytes(tmp / "B.HGL", "1");
+    WriteFileBytes(tmp / "c.txt", "");
+    WriteFileBytes(tmp / "noext", "xy");
+    test::MakeDir(tmp / "sub.hgl");
+    WriteFileBytes(tmp / "ro.hgl", "abc");
+    test::SetReadOnly(tmp / "ro.hgl", true);
+
+    std::vector<DirEntry> all;
+    ASSERT_TRUE(FindEntries(tmp / "*.*", [&](const DirEntry& e) {
+        all.push_back(e);
+        return true;
+    }));
+    std::set<std::string> names;
+    for (const DirEntry& e : all) {
+        names.insert(e.name);
+    }
+    EXPECT_EQ(names, (std::set<std::string>{".", "..", "a.hgl", "B.HGL", "c.txt", "noext",
+                                            "sub.hgl", "ro.hgl"}));
+    for (const DirEntry& e : all) {
+        SCOPED_TRACE(e.name);
+        if (e.name == "a.hgl") {
+            EXPECT_FALSE(e.isDirectory);
+            EXPECT_FALSE(e.isReadOnly);
+            EXPECT_EQ(e.size, 5u);
+        } else if (e.name == "sub.hgl" || e.name == "." || e.name == "..") {
+            EXPECT_TRUE(e.isDirectory);
+            EXPECT_EQ(e.size, 0u);
+        } else if (e.name == "ro.hgl") {
+            EXPECT_TRUE(e.isReadOnly);
+            EXPECT_EQ(e.size, 3u);
+        }
+    }
+
+    std::set<std::string> hgl;
+    ASSERT_TRUE(FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {
+        hgl.insert(e.name);
+        return true;
+    }));
+    EXPECT_EQ(hgl, (std::set<std::string>{"a.hgl", "B.HGL", "sub.hgl", "ro.hgl"}));
+}
+
+TEST_F(PlatformFiles, FindEntriesStopsWhenTheVisitorSaysSoAndFailsOnAMissingFolder) {
+    for (int i = 0; i < 5; ++i) {
+        WriteFileBytes(tmp / ("f" + std::to_string(i) + ".hgl"), "x");
+    }
+    int visited = 0;
+    EXPECT_TRUE(FindEntries(tmp / "*.hgl", [&](const DirEntry&) { return ++visited < 2; }));
+    EXPECT_EQ(visited, 2);
+
+    int none = 0;
+    EXPECT_TRUE(FindEntries(tmp / "*.pdf", [&](const DirEntry&) { return ++none > 0; }));
+    EXPECT_EQ(none, 0);
+    EXPECT_FALSE(
+        FindEntries(JoinPath(tmp / "missing", "*.*"), [](const DirEntry&) { return true; }));
+}
+
+TEST_F(PlatformFiles, FindEntriesIncludesHiddenDotFiles) {
+    if (IsWindows()) {
+        GTEST_SKIP() << "dot files are ordinary names on Windows";
+    }
+    WriteFileBytes(tmp / ".hidden.hgl", "x");
+    std::vector<std::string> names;
+    FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {
+        names.push_back(e.name);
+        return true;
+    });
+    EXPECT_EQ(names, std::vector<std::string>{".hidden.hgl"});
+}
+
+// A read-only file refuses every write, as on Windows, even to an administrator.
+TEST_F(PlatformFiles, ReadOnlyFilesRefuseWritingAndDeleting) {
+    WriteFileBytes(tmp / "rw.hgl", "1234567");
+    WriteFileBytes(tmp / "ro.hgl", "keep");
+    test::SetReadOnly(tmp / "ro.hgl", true);
+    test::MakeDir(tmp / "dir");
+
+    std::uint64_t size = 99;
+    EXPECT_TRUE(CanOpenReadWrite(tmp / "rw.hgl", size));
+    EXPECT_EQ(size, 7u);
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "ro.hgl", size));
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "dir", size));
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "missing", size));
+
+    int error = 0;
+    EXPECT_FALSE(OpenFile(tmp / "ro.hgl", "wb", error));
+    EXPECT_NE(error, 0);
+    EXPECT_NE(DeleteFileAt(tmp / "ro.hgl"), 0);
+    EXPECT_EQ(test::ReadFileBytes(tmp / "ro.hgl"), "keep");
+    EXPECT_FALSE(OpenFile(tmp / "missing", "rb", error));
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(DeleteFileAt(tmp / "rw.hgl"), 0);
+    EXPECT_NE(DeleteFileAt(tmp / "rw.hgl"), 0);
+}
+
+#ifdef _WIN32
+TEST_F(PlatformFiles, CanOpenReadWriteFailsWhileAnotherHolderDeniesWriting) {
+    const std::string file = tmp / "held.hgl";
+    WriteFileBytes(file, "being written");
+    std::uint64_t size = 0;
+    {
+        // Held as a writing program holds its output: others may read, not write.
+        FilePtr held(_fsopen(file.c_str(), "r+b", _SH_DENYWR));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(CanOpenReadWrite(file, size));
+    }
+    EXPECT_TRUE(CanOpenReadWrite(file, size));
+    EXPECT_EQ(size, 13u);
+}
+#endif
+
+TEST_F(PlatformFiles, GetDosTimeAndSizeGivesLocalTimeInDosForm) {
+    const std::string file = tmp / "t.hgl";
+    WriteFileBytes(file, "0123456789");
+    const long long when = 1700000001;  // odd second: DOS time keeps two-second steps
+    test::SetModificationTime(file, when);
+
+    const std::time_t t = static_cast<std::time_t>(when);
+    const std::tm local = *std::localtime(&t);
+    const std::uint32_t expected = (static_cast<std::uint32_t>(local.tm_year + 1900 - 1980) << 25) |
+                                   (static_cast<std::uint32_t>(local.tm_mon + 1) << 21) |
+                                   (static_cast<std::uint32_t>(local.tm_mday) << 16) |
+                                   (static_cast<std::uint32_t>(local.tm_hour) << 11) |
+                                   (static_cast<std::uint32_t>(local.tm_min) << 5) |
+                                   static_cast<std::uint32_t>(local.tm_sec / 2);
+
+    std::uint32_t dos = 0;
+    std::uint64_t size = 0;
+    ASSERT_TRUE(GetDosTimeAndSize(file, dos, size));
+    EXPECT_EQ(dos, expected);
+    EXPECT_EQ(size, 10u);
+    EXPECT_FALSE(GetDosTimeAndSize(tmp / "missing", dos, size));
+}
+
+// ---- Processes -------------------------------------------------------------------------------
+
+class PlatformProcess : public ::testing::Test {
+  protected:
+    std::string Quoted(const std::string& text) const { return "\"" + text + "\""; }
+
+    TempDir tmp;
+    const std::string log = tmp / "standin.log";
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", log};
+};
+
+TEST_F(PlatformProcess, AProgramThatCannotBeStartedIsReportedSo) {
+    EXPECT_FALSE(RunAndWait(Quoted(tmp / "no-such-program") + " a").started);
+    EXPECT_FALSE(RunAndWait("ka-no-such-program-on-the-path a").started);
+    EXPECT_FALSE(RunAndWait("").started);
+    // A file that is no program.
+    WriteFileBytes(tmp / "data.exe", "not a program");
+    EXPECT_FALSE(RunAndWait(Quoted(tmp / "data.exe")).started);
+}
+
+TEST_F(PlatformProcess, GivesTheExitCodeOrAFailureCodeForACrash) {
+    {
+        test::ScopedEnv exitEnv("KORVANE_STANDIN_EXIT", "7");
+        const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()));
+        EXPECT_TRUE(r.started);
+        EXPECT_EQ(r.exitCode, 7);
+    }
+    platform::DeleteFileAt(log);
+    test::ScopedEnv crashEnv("KORVANE_STANDIN_CRASH", "1");
+    const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()) + " x");
+    EXPECT_TRUE(r.started);
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(ReadLfLines(log), (std::vector<std::string>{"start", "argv 1 x"}));
+}
+
+TEST_F(PlatformProcess, ArgumentsArriveAsTheWindowsRulesSplitThem) {
+    const std::string args = "\"a b\" c\\\"d e\\\\f \"\" \"g\\\\\" /oX \"tab\there\"";
+    const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()) + " " + args);
+    ASSERT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 0);
+    const std::vector<std::string> expected = {"a b", "c\"d", "e\\\\f",   "",
+                                               "g\\", "/oX",  "tab\there"};
+    ASSERT_EQ(SplitCommandLine(args), expected);
+    std::vector<std::string> logged;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        logged.push_back("argv " + std::to_string(i + 1) + " " + expected[i]);
+    }
+    const auto lines = ReadLfLines(log);
+    ASSERT_GE(lines.size(), logged.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 1 + logged.size()),
+              logged);
+}
+
+// ---- Shell -----------------------------------------------------------------------------------
+
+TEST(ShellLinkFile, ReadsTheLocalBasePath) {
+    std::string target;
+    EXPECT_TRUE(detail::ReadShellLinkLocalPath(test::ShellLinkFileBytes("C:\\In\\a.hgl", "", true),
+                                               target));
+    EXPECT_EQ(target, "C:\\In\\a.hgl");
+    EXPECT_TRUE(detail::ReadShellLinkLocalPath(test::ShellLinkFileBytes("C:\\In\\", "b.hgl", false),
+                                               target));
+    EXPECT_EQ(target, "C:\\In\\b.hgl");
+}
+
+TEST(ShellLinkFile, RefusesDamagedData) {
+    const std::string good = test::ShellLinkFileBytes("C:\\In\\a.hgl", "", true);
+    std::string badSize = good;
+    badSize[0] = 0x4D;
+    std::string badClsid = good;
+    badClsid[5] = 0x15;
+    std::string noInfo = good;
+    noInfo[20] = 0x1;
+    std::string badOffset = good;
+    badOffset[0x4C + 2 + 4 + 16] = '\x7F';  // local base path offset beyond the LinkInfo
+    const std::vector<std::pair<const char*, std::string>> rows = {
+        {"empty", ""},
+        {"text", "just some text, no shell link at all, long enough to hold a header......"},
+        {"header size", badSize},
+        {"class id", badClsid},
+        {"offset", badOffset},
+        {"truncated", good.substr(0, good.size() - 30)},
+    };
+    std::string target = "unchanged";
+    EXPECT_TRUE(detail::ReadShellLinkLocalPath(noInfo, target));
+    EXPECT_EQ(target, "") << "a link without a local path has no file-system target";
+    for (const auto& [what, bytes] : rows) {
+        SCOPED_TRACE(what);
+        target = "unchanged";
+        EXPECT_FALSE(detail::ReadShellLinkLocalPath(bytes, target));
+        EXPECT_EQ(target, "unchanged");
+    }
+}
+
+class PosixSpecialFolders : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (IsWindows()) {
+            GTEST_SKIP() << "XDG folders are the POSIX stand-ins";
+        }
+        test::MakeDir(home);
+    }
+
+    TempDir tmp;
+    const std::string home = tmp / "home";
+    test::ScopedEnv homeEnv{"HOME", home};
+    test::ScopedEnv dataEnv{"XDG_DATA_HOME", ""};
+    test::ScopedEnv configEnv{"XDG_CONFIG_HOME", ""};
+};
+
+TEST_F(PosixSpecialFolders, FollowTheXdgVariablesAndUserDirectories) {
+    std::string path;
+    EXPECT_TRUE(SpecialFolderPath(28, path));
+    EXPECT_EQ(path, home + "/.local/share");
+    EXPECT_TRUE(SpecialFolderPath(5, path));
+    EXPECT_EQ(path, home);                      // nothing configured, no Documents folder
+    EXPECT_FALSE(SpecialFolderPath(46, path));  // no common documents here
+    EXPECT_EQ(path, "");
+
+    test::SetEnvVar("XDG_DATA_HOME", "relative/is/ignored");
+    EXPECT_TRUE(SpecialFolderPath(28, path));
+    EXPECT_EQ(path, home + "/.local/share");
+    test::MakeDir(home + "/.config");
+    WriteFileBytes(home + "/.config/user-dirs.dirs",
+                   "# written by xdg-user-dirs-update\n"
+                   "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n");
+    EXPECT_TRUE(SpecialFolderPath(5, path));
+    EXPECT_EQ(path, home + "/Dokumente");
+}
+
+TEST(OpenUrl, HandsTheUrlToTheDesktopOpener) {
+    if (IsWindows()) {
+        GTEST_SKIP() << "would start the real browser";
+    }
+    TempDir tmp;
+    const std::string opener = tmp / "xdg-open";
+    const std::string seen = tmp / "seen.txt";
+    WriteFileBytes(opener, "#!/bin/sh\nprintf '%s' \"$1\" > '" + seen + ".part'\nmv '" + seen +
+                               ".part' '" + seen + "'\n");
+    fs::permissions(opener, fs::perms::owner_all);
+    {
+        const char* oldPath = std::getenv("PATH");
+        test::ScopedEnv path("PATH", tmp.Path() + ":" + (oldPath ? oldPath : "/usr/bin:/bin"));
+        EXPECT_TRUE(OpenUrl("http://example.com/a b?x=1&y=2"));
+    }
+    for (int i = 0; i < 200 && !FileExists(seen); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(FileExists(seen));
+    EXPECT_EQ(test::ReadFileBytes(seen), "http://example.com/a b?x=1&y=2");
+
+    test::ScopedEnv noOpener("PATH", tmp / "empty");
+    EXPECT_FALSE(OpenUrl("http://example.com/"));
+}
+
+}  // namespace
+}  // namespace ka::platform
