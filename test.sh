@@ -14,6 +14,19 @@ step() {
     echo "==== $*"
 }
 
+# Runs ctest quietly into a log; shows its summary, and the failures' output when there are any.
+run_ctest() {
+    local log="$1"
+    shift
+    if ctest "$@" --output-on-failure >"$log" 2>&1; then
+        tail -n 3 "$log"
+    else
+        grep -E -B2 -A40 '\*\*\*Failed|\(Failed\)|\[  FAILED  \]' "$log" | head -n 200
+        tail -n 15 "$log"
+        failed=1
+    fi
+}
+
 step "Formatting"
 if command -v clang-format >/dev/null; then
     bad=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror 2>&1 | grep -c 'error:' || true)
@@ -27,8 +40,7 @@ fi
 
 step "Sanitizer build (address, undefined) of the core and its tests"
 if cmake --preset asan >/dev/null && cmake --build --preset asan -j "$(nproc)"; then
-    ctest --preset asan --output-on-failure -j 2 | tail -n 5 || failed=1
-    [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+    run_ctest build-asan/ctest.log --preset asan -j 2
 else
     failed=1
 fi
@@ -41,11 +53,9 @@ if cmake --preset mingw >/dev/null && cmake --build --preset mingw -j "$(nproc)"
     mkdir -p "$WINEPREFIX"
     timeout 300 wineboot -i >/dev/null 2>&1 || true
     echo "-- code page 1252 (LANG=C.UTF-8)"
-    KA_EXPECT_CODE_PAGE=1252 LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
-    [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+    KA_EXPECT_CODE_PAGE=1252 LANG=C.UTF-8 LC_ALL=C.UTF-8 run_ctest build-mingw/ctest-1252.log --preset mingw
     echo "-- code page 932 (LANG=ja_JP.UTF-8)"
-    KA_EXPECT_CODE_PAGE=932 LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 ctest --preset mingw --output-on-failure | tail -n 4
-    [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
+    KA_EXPECT_CODE_PAGE=932 LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 run_ctest build-mingw/ctest-932.log --preset mingw
     wineserver -k >/dev/null 2>&1 || true
 else
     failed=1
