@@ -1,0 +1,47 @@
+// Program entry: one settings store, one set of flags and one message sink for the whole run;
+// the windows are created once, in a fixed order, and live until the program ends.
+#include <QApplication>
+#include <string>
+#include <vector>
+
+#include "app/ui/OrrinM.h"
+#include "batch/ui/OutFileListDlg.h"
+#include "settings/Orrin1.h"
+#include "settings/ui/Orrin1Ui.h"
+#include "settings/ui/SetAutoPar.h"
+#include "settings/ui/SetInputFile.h"
+#include "shell/ui/FolderOpen.h"
+#include "shell/ui/Orrin3.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The application title. No separate display name: some platforms would append it to every
+    // window caption.
+    QApplication::setApplicationName(QStringLiteral("KorvaneAuto"));
+
+    // QApplication has taken its own options out of argv; the rest are the program's arguments,
+    // kept as the bytes the system passed (its code page).
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+
+    ka::Settings settings;
+    ka::ProgramFlags flags;
+    ka::ui::WarningMessageSink sink;
+
+    TOrrinMForm mainForm(settings, flags, sink);
+    TOrrin3Form aboutForm;
+    mainForm.SetAboutWindow(&aboutForm);
+
+    // The settings dialog opens the other three; the main window's "Set" opens it.
+    ka::ui::TFormOutFileList outFileListForm(settings, sink, &mainForm);
+    ka::ui::TSetAutoParForm setAutoParForm(settings, sink, &mainForm);
+    ka::ui::TFolderOpenForm folderOpenForm(settings, sink, &mainForm);
+    ka::ui::TSetinputFileDlg setInputFileDlg(settings, sink, &mainForm);
+    setAutoParForm.SetDialogs(&outFileListForm, &folderOpenForm, &setInputFileDlg);
+    mainForm.SetSettingsDialog(&setAutoParForm);
+
+    mainForm.SetCommandLineArguments(std::move(args));
+    mainForm.show();
+    const int result = app.exec();
+    mainForm.FormDestroy();
+    return result;
+}

@@ -1,0 +1,166 @@
+// The main window: two pages of output types, the "Compare" box, the run buttons, the status line
+// and the run list. It runs the one-time start-up, is the run modes' window (RunHost) and writes
+// the parameter file at the end of the program.
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "app/RunHost.h"
+#include "app/RunModes.h"
+#include "app/Startup.h"
+#include "settings/Orrin1.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QStyledItemDelegate;
+class QTabWidget;
+class QTimer;
+
+// Items of the "Output1" list that have rules of their own.
+inline constexpr int kOutTypPdf = 0;
+inline constexpr int kOutTypCmt = 20;
+inline constexpr int kOutTypScreen = 22;
+inline constexpr int kOutTypCount = 23;
+inline constexpr int kOutTyp2Count = 8;
+
+class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupControls {
+    Q_OBJECT
+
+  public:
+    TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::MessageSink& sink,
+                QWidget* parent = nullptr);
+    ~TOrrinMForm() override;
+
+    // The arguments after the program name, as 8-bit strings in the system code page.
+    void SetCommandLineArguments(std::vector<std::string> args);
+    // The folder that seeds the data folder; by default "Init" beside the executable.
+    void SetInitFolder(std::string folder);
+    // Dialogs created by the entry; shown modally by "Set" and "About Version".
+    void SetSettingsDialog(QDialog* dialog);
+    void SetAboutWindow(QDialog* dialog);
+
+    // Window life.
+    void FormCreate();
+    // The one-time start-up; every later call does nothing.
+    void FormPaint();
+    // Writes the parameter file when the start-up read it; runs once, later calls do nothing.
+    void FormDestroy();
+    bool ParameterFileLoaded() const { return parFileLoaded_; }
+    bool StartupScheduled() const { return startupScheduled_; }
+
+    // Handlers of the window's controls.
+    void RadioGroupOutTypClick();
+    void RadioGroupOutTyp2Click();
+    void CheckBoxChgAreaClick();
+    void PageControl1Change();
+    void ButtonSetAutoParClick();
+    void ButtonHelpClickClick();
+    void ButtonVersionClick();
+    void ButtonAppMinimizeClick();
+    void ButtonOKClick();
+    void ButtonBatchOutputClick();
+    void ButtonAutoOutputClick();
+    void ButtonChgAreaClick();
+    void Timer1Timer();
+
+    ka::RunModes& RunModes() { return runModes_; }
+
+    // RunHost.
+    void SetStatusText(const std::string& text) override;
+    void ListClear() override;
+    void ListAdd(const std::string& line) override;
+    int ListCount() const override;
+    std::string ListItem(int index) const override;
+    void ListDeleteFirst(int count) override;
+    void ListSetTopIndex(int index) override;
+    void SetListBoxExtent() override;
+    void Set_Button_Enable(bool enable) override;
+    void SetBusyCursor(int flag) override;
+    void PumpMessages() override;
+    bool IsOutput1Shown() const override;
+    int SelectedOutTyp2() const override;
+    bool IsCompareBoxChecked() const override;
+    bool IsTimerEnabled() const override;
+    void SetTimerEnabled(bool enabled) override;
+    void CloseMainWindow() override;
+    void MinimizeApp() override;
+
+    // StartupControls: setting a control runs its handler as a click does.
+    void SetCompareBox(bool on) override;
+    void SelectOutTyp(int index) override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildControls();
+    void SetTabOrder();
+    void ConnectHandlers();
+    void ShowStoredSelections();
+    void SelectOutTyp2(int index);
+    // Moves the lines added since the last flush into ListBox1 in one insertion.
+    void FlushRunList();
+    // Runs a handler so that nothing it throws crosses the event loop: the message goes through
+    // the sink and the window is left usable.
+    template <typename Body>
+    void Guarded(Body&& body);
+
+    ka::Settings& settings_;
+    ka::ProgramFlags& flags_;
+    ka::MessageSink& sink_;
+    ka::RunModes runModes_;
+
+    std::vector<std::string> args_;
+    std::string initFolder_;
+    QDialog* settingsDialog_ = nullptr;
+    QDialog* aboutWindow_ = nullptr;
+
+    bool startupScheduled_ = false;
+    bool parFileLoaded_ = false;
+    bool destroyed_ = false;
+    // Run-list lines not yet in ListBox1. A run may add 100,000 lines and pump messages after
+    // each; inserting them in batches (at most every kRunListFlushMs) keeps the list's layout
+    // work from growing with the square of the line count.
+    QStringList pendingLines_;
+    int pendingTopIndex_ = -1;
+    QTimer* listFlushTimer_ = nullptr;
+    // Widest run-list line measured so far, kept up to date line by line; every row takes this
+    // width so that the list can use one row size for all rows.
+    int listWidest_ = 0;
+    bool listWidestValid_ = true;
+    class RunListDelegate;
+    RunListDelegate* listDelegate_ = nullptr;
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QCheckBox* CheckBoxChgArea = nullptr;
+    QLabel* Label2 = nullptr;
+    QGroupBox* RadioGroupOutTyp = nullptr;
+    QButtonGroup* outTypButtons_ = nullptr;
+    QLabel* Label3 = nullptr;
+    QGroupBox* RadioGroupOutTyp2 = nullptr;
+    QButtonGroup* outTyp2Buttons_ = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* ButtonAppMinimize = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QPushButton* ButtonSetAutoPar = nullptr;
+    QPushButton* ButtonAutoOutput = nullptr;
+    QPushButton* ButtonBatchOutput = nullptr;
+    QPushButton* ButtonChgArea = nullptr;
+    QPushButton* ButtonHelp = nullptr;
+    QPushButton* ButtonVersion = nullptr;
+    QPushButton* ButtonOK = nullptr;
+    QTimer* Timer1 = nullptr;
+};
