@@ -1,0 +1,421 @@
+// "Batch file creation": loading the batch list file, taking files from the file list and by
+// name, the row rules (15-row limit, replacing a picked row, blanking), the output order number,
+// and what OK and Cancel do to the file.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <algorithm>
+
+#include "app/ui/Help.h"
+#include "batch/ui/OutFileListDlg.h"
+#include "shell/ui/ShellWidgets.h"
+#include "test_dialogs_support.h"
+
+namespace {
+
+using ka::test::Child;
+using ka::test::CrLfLines;
+using ka::test::Native;
+using ka::test::ReadFileBytes;
+using ka::test::RecordingMessageSink;
+using ka::test::ShowActive;
+using ka::test::TempDir;
+using ka::test::WaitFor;
+using ka::test::WriteFileBytes;
+using ka::ui::FromQt;
+using ka::ui::TFileView;
+using ka::ui::TFormOutFileList;
+using ka::ui::ToQt;
+
+const char* const kFull =
+    "\xE3\x81\x93\xE3\x82\x8C\xE4\xBB\xA5\xE4\xB8\x8A\xE5\x85\xA5\xE3\x82\x8A"
+    "\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xEF\xBC\x81";
+
+class BatchDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QApplication::setQuitOnLastWindowClosed(false);
+        ka::ui::SetHelpRequestHook(
+            [this](int topic, const QString&, bool) { helpTopics.push_back(topic); });
+        for (const char* name : {"a.hgl", "b.hgl", "c.pdf", "n.xyz", "noext"}) {
+            WriteFileBytes(temp / name, "x");
+        }
+        ka::test::MakeDir(temp / "sub");
+        settings.sDataDir = temp / "data";
+        settings.sOutListFileName = listFile;
+        ka::MakeInputFilter(settings);
+        dialog.SaveDialog1().SetInteractive(false);
+    }
+    void TearDown() override {
+        if (dialog.isVisible())
+            dialog.reject();
+        ka::ui::SetHelpRequestHook(nullptr);
+    }
+
+    void Open(const std::string& listBytes) {
+        WriteFileBytes(listFile, listBytes);
+        OpenAsIs();
+    }
+    void OpenAsIs() {
+        ShowActive(dialog);
+        ASSERT_TRUE(WaitFor([&] { return !dialog.FirstPaintPending(); }));
+    }
+    TFileView* Files() const { return Child<TFileView>(dialog, "FileView1"); }
+    QListWidget* List() const { return Child<QListWidget>(dialog, "ListBox1"); }
+    std::vector<std::string> Rows() const {
+        std::vector<std::string> rows;
+        for (int i = 0; i < List()->count(); ++i)
+            rows.push_back(FromQt(List()->item(i)->text()));
+        return rows;
+    }
+    std::string MaxOutNo() const { return FromQt(Child<QLabel>(dialog, "LabelMaxOutNo")->text()); }
+    void ShowAllKinds() {
+        auto* kinds = Child<QComboBox>(dialog, "FilterComboBox1");
+        kinds->setCurrentIndex(kinds->count() - 1);
+    }
+    // The listing arrives in the background and is sorted a moment later (folders first);
+    // clicking in between could hit an item that is about to move.
+    bool ListingSorted() const {
+        const QStringList names = Files()->ItemNames();
+        QStringList sorted = names;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+            const bool aFolder = a == QLatin1String("sub");
+            const bool bFolder = b == QLatin1String("sub");
+            return aFolder != bFolder ? aFolder : a.compare(b, Qt::CaseInsensitive) < 0;
+        });
+        return names == sorted;
+    }
+    void WaitForItem(const QString& name) {
+        ASSERT_TRUE(WaitFor([&] {
+            return Files()->IndexOfName(name).isValid() && ListingSorted();
+        })) << name.toStdString()
+            << " never listed";
+    }
+    void DoubleClickItem(const QString& name) {
+        WaitForItem(name);
+        QAbstractItemView* view = Files()->CurrentView();
+        const QModelIndex index = Files()->IndexOfName(name);
+        view->scrollTo(index);
+        ka::test::DoubleClick(view->viewport(), view->visualRect(index).center());
+    }
+    void ClickRow(int row) {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                          List()->visualItemRect(List()->item(row)).center());
+    }
+    void TypeName(const std::string& text) {
+        auto* edit = Child<QLineEdit>(dialog, "SelectFilename");
+        edit->setText(ToQt(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void Press(const char* button) {
+        QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
+    }
+
+    TempDir temp;
+    const std::string listFile = temp / "list.txt";
+    ka::Settings settings;
+    RecordingMessageSink sink;
+    std::vector<int> helpTopics;
+    TFormOutFileList dialog{settings, sink};
+};
+
+TEST_F(BatchDialogTest, OpeningShowsTheHighestLineAndTheEntriesOfLineOne) {
+    Open(CrLfLines({"x1,,x3", "y", " ,z"}));
+    EXPECT_EQ(MaxOutNo(), "/3");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"x1", "", "x3"}));
+    EXPECT_EQ(dialog.OutNo(), 1);
+    // The tree opened on the list file's folder.
+    EXPECT_EQ(FromQt(Files()->Folder()), Native(temp.Path()));
+}
+
+TEST_F(BatchDialogTest, PickedFilesStopAtFifteenRowsButTypedNamesDoNot) {
+    std::string line;
+    for (int i = 0; i < 15; ++i)
+        line += (i ? ",r" : "r") + std::to_string(i);
+    Open(CrLfLines({line}));
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    EXPECT_EQ(List()->count(), 15);
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{kFull}));
+
+    TypeName(temp / "b.hgl");
+    ASSERT_EQ(List()->count(), 16);
+    EXPECT_EQ(Rows().back(), temp / "b.hgl");
+}
+
+TEST_F(BatchDialogTest, PickingAfterSelectingARowReplacesItOnceThenAppends) {
+    Open(CrLfLines({"r1,r2,r3"}));
+    ClickRow(1);
+    EXPECT_TRUE(dialog.RowPicked());
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", temp / "a.hgl", "r3"}));
+    EXPECT_FALSE(dialog.RowPicked());
+    DoubleClickItem(QStringLiteral("b.hgl"));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", temp / "a.hgl", "r3", temp / "b.hgl"}));
+}
+
+TEST_F(BatchDialogTest, DoubleClickingARowBlanksItAndTheNextPickFillsIt) {
+    Open(CrLfLines({"r1,r2,r3"}));
+    ClickRow(0);
+    ka::test::DoubleClick(List()->viewport(), List()->visualItemRect(List()->item(1)).center());
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", "", "r3"}));
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", temp / "a.hgl", "r3"}));
+}
+
+TEST_F(BatchDialogTest, PageNumberIsAppendedToTheRowNotToTheSelectedName) {
+    Open("");
+    Child<QSpinBox>(dialog, "SpinEditPageNo")->setValue(12);
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{temp / "a.hgl_12"}));
+    EXPECT_EQ(FromQt(Child<QLineEdit>(dialog, "SelectFilename")->text()), temp / "a.hgl");
+}
+
+TEST_F(BatchDialogTest, SlotFiveAloneBecomesTheFirstLine) {
+    Open("");
+    EXPECT_EQ(MaxOutNo(), "/0");
+    Child<QSpinBox>(dialog, "SpinEdit1")->setValue(5);
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    DoubleClickItem(QStringLiteral("b.hgl"));
+    Press("ButtonOutListOK");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({temp / "a.hgl" + "," + temp / "b.hgl"}));
+
+    OpenAsIs();
+    EXPECT_EQ(MaxOutNo(), "/1");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{temp / "a.hgl", temp / "b.hgl"}));
+}
+
+TEST_F(BatchDialogTest, OneClearDropsTheLineWhileBlankingKeepsASpace) {
+    Open(CrLfLines({"r1,r2", "s"}));
+    Press("Button1Clear");
+    EXPECT_TRUE(Rows().empty());
+    Press("ButtonOutListOK");
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({"s"}));
+
+    Open(CrLfLines({"r1,r2", "s"}));
+    for (int row = 0; row < 2; ++row) {
+        ClickRow(row);
+        QTest::keyClick(List(), Qt::Key_Delete);
+    }
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"", ""}));
+    Press("ButtonOutListOK");
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({" ", "s"}));
+}
+
+TEST_F(BatchDialogTest, AllClearEmptiesEverySlot) {
+    Open(CrLfLines({"r1", "s", "t"}));
+    Press("ButtonAllClear");
+    EXPECT_EQ(MaxOutNo(), "/0");
+    EXPECT_TRUE(Rows().empty());
+    Press("ButtonOutListOK");
+    EXPECT_EQ(ReadFileBytes(listFile), "");
+}
+
+struct RegistrationCase {
+    const char* hpglList;
+    const char* name;
+    bool registered;
+};
+
+class BatchRegistrationTest : public BatchDialogTest,
+                              public ::testing::WithParamInterface<RegistrationCase> {};
+
+TEST_P(BatchRegistrationTest, TypedNamesAreTakenOnlyWhenRegistered) {
+    const RegistrationCase& c = GetParam();
+    settings.sHpglFileExt = c.hpglList;
+    ka::MakeInputFilter(settings);
+    Open("");
+    TypeName(temp / c.name);
+    if (c.registered) {
+        EXPECT_EQ(Rows(), (std::vector<std::string>{temp / c.name}));
+        EXPECT_TRUE(sink.messages.empty());
+    } else {
+        EXPECT_TRUE(Rows().empty());
+        EXPECT_EQ(
+            sink.messages,
+            (std::vector<std::string>{std::string("File=") + c.name +
+                                      "\r : which is non-registered file type !\rPlease register "
+                                      "file extension with Set-BatchFileExtension Button."}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, BatchRegistrationTest,
+    ::testing::Values(RegistrationCase{"hgl", "noext", false},
+                      RegistrationCase{"hgl;", "noext", true},  // empty item: no extension
+                      RegistrationCase{";hgl", "noext", true},
+                      RegistrationCase{"hgl;;plt", "noext", true},
+                      RegistrationCase{"hgl", "n.xyz", false},
+                      RegistrationCase{"HGL", "a.hgl", true},       // lists compare in lower case
+                      RegistrationCase{"hgl; xyz", "n.xyz", false}  // a blank is no match
+                      ));
+
+TEST_F(BatchDialogTest, MissingTypedNameIsIgnoredSilently) {
+    Open("");
+    TypeName(temp / "gone.hgl");
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+struct KindCase {
+    const char* hpglList;
+    int kind;  // -1: the last kind, "All Files"
+    QStringList shown;
+};
+
+class BatchKindTest : public BatchDialogTest, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(BatchKindTest, TheKindOfFileDecidesWhatTheListShows) {
+    settings.sHpglFileExt = GetParam().hpglList;
+    ka::MakeInputFilter(settings);
+    Open("");
+    auto* kinds = Child<QComboBox>(dialog, "FilterComboBox1");
+    kinds->setCurrentIndex(GetParam().kind < 0 ? kinds->count() - 1 : GetParam().kind);
+    QStringList expected = GetParam().shown;
+    ASSERT_TRUE(WaitFor([&] {
+        QStringList names = Files()->ItemNames();
+        names.sort();
+        expected.sort();
+        return names == expected;
+    })) << Files()->ItemNames().join(QLatin1Char(' ')).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, BatchKindTest,
+    ::testing::Values(
+        KindCase{"hgl", 0, {"a.hgl", "b.hgl", "sub"}},
+        KindCase{"hgl;", 0, {"a.hgl", "b.hgl", "noext", "sub"}},
+        KindCase{"xyz;pdf", 0, {"c.pdf", "n.xyz", "sub"}}, KindCase{"hgl", 2, {"c.pdf", "sub"}},
+        KindCase{"hgl", -1, {"a.hgl", "b.hgl", "c.pdf", "n.xyz", "noext", "list.txt", "sub"}}));
+
+TEST_F(BatchDialogTest, ArrowWalksTheSelectedFilesInListOrder) {
+    Open("");
+    ShowAllKinds();
+    WaitForItem(QStringLiteral("n.xyz"));
+    ASSERT_TRUE(Files()->SelectNames({"b.hgl", "n.xyz", "a.hgl", "sub"}));
+    Press("ButtonFileSelect");
+    // Folders and unregistered files are passed over; only the latter are reported.
+    EXPECT_EQ(Rows(), (std::vector<std::string>{temp / "a.hgl", temp / "b.hgl"}));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].substr(0, 11), "File=n.xyz\r");
+}
+
+TEST_F(BatchDialogTest, ArrowWithNothingSelectedDoesNothing) {
+    Open(CrLfLines({"r1"}));
+    Files()->SelectNames({});
+    Press("ButtonFileSelect");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1"}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(BatchDialogTest, DoubleClickedFolderOpensInTheTree) {
+    Open("");
+    DoubleClickItem(QStringLiteral("sub"));
+    EXPECT_EQ(FromQt(Files()->Folder()), Native(temp / "sub"));
+    EXPECT_TRUE(Rows().empty());
+    Press("BitBtn1");
+    EXPECT_EQ(FromQt(Files()->Folder()), Native(temp.Path()));
+}
+
+enum class CloseBy { CancelButton, EscKey, CloseBox };
+
+class BatchCloseTest : public BatchDialogTest, public ::testing::WithParamInterface<CloseBy> {};
+
+TEST_P(BatchCloseTest, ClosingWithoutOkLeavesTheFileUntouched) {
+    const std::string original = CrLfLines({"r1,,r3", "", "s"}) +
+                                 "tail\x1A"
+                                 "after";
+    Open(original);
+    DoubleClickItem(QStringLiteral("a.hgl"));
+    Press("ButtonAllClear");
+    switch (GetParam()) {
+        case CloseBy::CancelButton:
+            Press("ButtonCancel");
+            break;
+        case CloseBy::EscKey:
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+            break;
+        case CloseBy::CloseBox:
+            dialog.close();
+            break;
+    }
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(ReadFileBytes(listFile), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, BatchCloseTest,
+                         ::testing::Values(CloseBy::CancelButton, CloseBy::EscKey,
+                                           CloseBy::CloseBox));
+
+TEST_F(BatchDialogTest, OkWritesEverySlotBackInTheFileFormat) {
+    Open(CrLfLines({"A,,B", "C,D,", "", " "}));
+    Press("ButtonOutListOK");
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({"A, ,B", "C,D", " ", " "}));
+}
+
+TEST_F(BatchDialogTest, OutputOrderNumberNeverLeavesTheTable) {
+    Open(CrLfLines({"one", "two"}));
+    auto* spin = Child<QSpinBox>(dialog, "SpinEdit1");
+    spin->setValue(0);
+    EXPECT_EQ(dialog.OutNo(), 1);
+    spin->setValue(101);
+    EXPECT_EQ(dialog.OutNo(), 100);
+    EXPECT_TRUE(Rows().empty());
+
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("2x"));  // the letter never gets in
+    EXPECT_EQ(dialog.OutNo(), 2);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"two"}));
+    spin->selectAll();
+    QTest::keyClicks(spin, QStringLiteral("250"));
+    EXPECT_LE(dialog.OutNo(), 100);
+    QTest::keyClick(spin, Qt::Key_Return);
+    EXPECT_EQ(spin->value(), 100);
+    EXPECT_EQ(dialog.OutNo(), 100);
+    spin->selectAll();
+    QTest::keyClick(spin, Qt::Key_Delete);
+    QTest::keyClick(spin, Qt::Key_Return);  // no number: the lowest
+    EXPECT_EQ(dialog.OutNo(), 1);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"one"}));
+}
+
+TEST_F(BatchDialogTest, UnreadableListFileAndCancelledPickerClosesAsCancelled) {
+    settings.sOutListFileName = temp / "missing/list.txt";
+    dialog.SaveDialog1().QueueCancel();
+    dialog.show();
+    EXPECT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{"Output list file" + temp / "missing/list.txt" +
+                                        "Cannot open file!"}));
+}
+
+TEST_F(BatchDialogTest, UnreadableListFileAndNewNameStartsEmpty) {
+    settings.sOutListFileName = temp / "missing/list.txt";
+    dialog.SaveDialog1().QueueAnswer(ToQt(temp / "new.txt"));
+    OpenAsIs();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(settings.sOutListFileName, temp / "new.txt");
+    EXPECT_TRUE(ka::platform::FileExists(temp / "new.txt"));
+    EXPECT_EQ(MaxOutNo(), "/0");
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(BatchDialogTest, HelpButtonAndF1AskForTheirTopics) {
+    Open("");
+    Press("ButtonHelp");
+    auto* help = Child<QPushButton>(dialog, "ButtonHelp");
+    help->setFocus();
+    QTest::keyClick(help, Qt::Key_F1);
+    Child<QListWidget>(dialog, "ListBox1")->setFocus();
+    QTest::keyClick(List(), Qt::Key_F1);
+    EXPECT_EQ(helpTopics, (std::vector<int>{302, 550, 302}));
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// "Selection of folder": where it starts, what "Open" returns, what Cancel keeps, "To upper",
+// and the shell widgets it embeds (address box, context menu).
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include "shell/ui/FolderOpen.h"
+#include "shell/ui/ShellWidgets.h"
+#include "test_dialogs_support.h"
+
+namespace {
+
+using ka::test::Child;
+using ka::test::Native;
+using ka::test::RecordingMessageSink;
+using ka::test::ScopedCurrentDir;
+using ka::test::ShowActive;
+using ka::test::TempDir;
+using ka::ui::FromQt;
+using ka::ui::TFolderOpenForm;
+using ka::ui::TFolderView;
+using ka::ui::ToQt;
+
+class FolderDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ka::test::MakeDir(temp / "a");
+        ka::test::MakeDir(temp / "a/b");
+    }
+    std::string Shown() const { return FromQt(Child<QLineEdit>(dialog, "SelectFilename")->text()); }
+    std::string TreePath() const {
+        return FromQt(Child<TFolderView>(dialog, "FolderView1")->SelectedPath());
+    }
+
+    TempDir temp;
+    ka::Settings settings;
+    RecordingMessageSink sink;
+    TFolderOpenForm dialog{settings, sink};
+};
+
+TEST_F(FolderDialogTest, EmptyStartShowsTheCurrentDirectory) {
+    ScopedCurrentDir cwd(temp / "a");
+    dialog.sFolderName.clear();
+    ShowActive(dialog);
+    EXPECT_EQ(TreePath(), Native(temp / "a"));
+    EXPECT_EQ(Shown(), Native(temp / "a"));
+    dialog.reject();
+}
+
+TEST_F(FolderDialogTest, StartFolderIsSelectedAndOpenReturnsIt) {
+    dialog.sFolderName = temp / "a/b";
+    ShowActive(dialog);
+    EXPECT_EQ(Shown(), Native(temp / "a/b"));
+    QTest::mouseClick(Child<QPushButton>(dialog, "ButtonOK"), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.sFolderName, Native(temp / "a/b"));
+}
+
+// The program's data folder lives under a hidden folder on POSIX (~/.local/share).
+TEST_F(FolderDialogTest, HiddenStartFolderIsSelectedToo) {
+    ka::test::MakeDir(temp / ".hidden/data");
+    dialog.sFolderName = temp / ".hidden/data";
+    ShowActive(dialog);
+    EXPECT_EQ(Shown(), Native(temp / ".hidden/data"));
+    dialog.reject();
+}
+
+TEST_F(FolderDialogTest, MissingStartFolderKeepsTheLastSelection) {
+    dialog.sFolderName = temp / "a";
+    ShowActive(dialog);
+    dialog.reject();
+    dialog.sFolderName = temp / "missing";
+    ShowActive(dialog);
+    EXPECT_EQ(TreePath(), Native(temp / "a"));
+    EXPECT_EQ(Shown(), Native(temp / "a"));
+    dialog.reject();
+    EXPECT_EQ(dialog.sFolderName, temp / "missing");
+}
+
+TEST_F(FolderDialogTest, TypedTextAndEnterReturnTheTextUnchecked) {
+    dialog.sFolderName = temp.Path();
+    ShowActive(dialog);
+    QLineEdit* edit = Child<QLineEdit>(dialog, "SelectFilename");
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("no such folder  "));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.sFolderName, "no such folder  ");
+}
+
+TEST_F(FolderDialogTest, CancelEscAndCloseKeepTheCallersFolder) {
+    for (int way = 0; way < 3; ++way) {
+        dialog.sFolderName = temp / "a";
+        ShowActive(dialog);
+        Child<QLineEdit>(dialog, "SelectFilename")->setText(QStringLiteral("typed"));
+        if (way == 0)
+            QTest::mouseClick(Child<QPushButton>(dialog, "ButtonCancel"), Qt::LeftButton);
+        if (way == 1)
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        if (way == 2)
+            dialog.close();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected) << way;
+        EXPECT_EQ(dialog.sFolderName, temp / "a") << way;
+    }
+}
+
+TEST_F(FolderDialogTest, ToUpperMovesUpAndRestoresTheCurrentDirectory) {
+    const std::string cwd = ka::platform::CurrentDirectory();
+    dialog.sFolderName = temp / "a/b";
+    ShowActive(dialog);
+    QPushButton* up = Child<QPushButton>(dialog, "BitBtn1");
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(Shown(), Native(temp / "a"));
+    QTest::mouseClick(up, Qt::LeftButton);
+    EXPECT_EQ(Shown(), Native(temp.Path()));
+    EXPECT_EQ(ka::platform::CurrentDirectory(), cwd);
+    dialog.reject();
+}
+
+TEST_F(FolderDialogTest, ToUpperAtTheRootStaysThere) {
+    const std::string root = Native("/");
+    dialog.sFolderName = root;
+    ShowActive(dialog);
+    QTest::mouseClick(Child<QPushButton>(dialog, "BitBtn1"), Qt::LeftButton);
+    EXPECT_EQ(Shown(), root);
+    dialog.reject();
+}
+
+TEST_F(FolderDialogTest, AddressBoxMovesTheTreeOrShowsItsFolderAgain) {
+    dialog.sFolderName = temp.Path();
+    ShowActive(dialog);
+    QComboBox* address = Child<QComboBox>(dialog, "ComboView1");
+    EXPECT_EQ(FromQt(address->currentText()), Native(temp.Path()));
+
+    address->lineEdit()->setFocus();
+    address->lineEdit()->setText(ToQt(temp / "a/b"));
+    QTest::keyClick(address->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible()) << "Enter in the address box must not press Open";
+    EXPECT_EQ(Shown(), Native(temp / "a/b"));
+
+    address->lineEdit()->setText(ToQt(temp / "nothing"));
+    QTest::keyClick(address->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(Shown(), Native(temp / "a/b"));
+    EXPECT_EQ(FromQt(address->currentText()), Native(temp / "a/b"));
+    dialog.reject();
+}
+
+TEST_F(FolderDialogTest, RightClickSelectsAndTheMenuActsOnThatFolder) {
+    dialog.sFolderName = temp / "a";
+    ShowActive(dialog);
+    TFolderView* tree = Child<TFolderView>(dialog, "FolderView1");
+    const QModelIndex a = tree->currentIndex();
+    tree->expand(a);
+    // The tree lists "a" in the background; wait until "b" is there to be clicked.
+    QModelIndex b;
+    ASSERT_TRUE(ka::test::WaitFor([&] {
+        b = tree->model()->index(0, 0, a);
+        if (!b.isValid())
+            return false;
+        tree->scrollTo(b);
+        return tree->viewport()->rect().contains(tree->visualRect(b).center()) &&
+               b.data().toString() == QLatin1String("b");
+    }));
+    QTest::mouseClick(tree->viewport(), Qt::RightButton, {}, tree->visualRect(b).center());
+    EXPECT_EQ(Shown(), Native(temp / "a/b"));
+
+    std::vector<std::string> opened;
+    ka::ui::TContextMenuEx& menu = dialog.ContextMenu();
+    menu.SetUrlOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, tree->visualRect(b).center(),
+                            tree->viewport()->mapToGlobal(tree->visualRect(b).center()));
+    QApplication::sendEvent(tree->viewport(), &event);
+    ASSERT_NE(menu.Menu(), nullptr);
+    const QList<QAction*> actions = menu.Menu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    actions[0]->trigger();
+    actions[1]->trigger();
+    actions[2]->trigger();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[0], "file://" + temp.Path() + "/a/b");
+    EXPECT_EQ(opened[1], "file://" + temp.Path() + "/a");
+    EXPECT_EQ(FromQt(QGuiApplication::clipboard()->text()), Native(temp / "a/b"));
+    menu.Menu()->close();
+    dialog.reject();
+}
+
+}  // namespace

@@ -1,0 +1,361 @@
+// "Set": filling from the store, the ordered checks of OK and their messages, what OK stores,
+// the folder check's reduced text, the batch list file handlers that store at once, and the
+// dialogs it opens.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "app/ui/Help.h"
+#include "batch/ui/OutFileListDlg.h"
+#include "settings/ui/SetAutoPar.h"
+#include "settings/ui/SetInputFile.h"
+#include "shell/ui/FolderOpen.h"
+#include "test_dialogs_support.h"
+
+namespace {
+
+using ka::test::Child;
+using ka::test::RecordingMessageSink;
+using ka::test::ScriptedRunner;
+using ka::test::ShowActive;
+using ka::test::TempDir;
+using ka::test::WriteFileBytes;
+using ka::ui::FromQt;
+using ka::ui::ToQt;
+using ka::ui::TSetAutoParForm;
+
+class SettingsDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QApplication::setQuitOnLastWindowClosed(false);
+        ka::ui::SetHelpRequestHook(
+            [this](int topic, const QString&, bool) { helpTopics.push_back(topic); });
+        for (const char* folder : {"in", "out", "cmp1", "cmp2"})
+            ka::test::MakeDir(temp / folder);
+        WriteFileBytes(temp / "Korvane.exe", "");
+        WriteFileBytes(temp / "list.txt", "");
+        settings.sKorvaneExe = temp / "Korvane.exe";
+        settings.sOutListFileName = temp / "list.txt";
+        settings.sAutoOutDirFName = temp / "in/*.hgl";
+        settings.sOutDir = temp / "out/";
+        settings.sChgAreaDir1 = temp / "cmp1/*.hgl";
+        settings.sChgAreaDir2 = temp / "cmp2/";
+        settings.iAutoWaitTime = 600;
+        dialog.SetDialogs(&batch, &folders, &extensions);
+        dialog.SetModalRunner(ScriptedRunner(nullptr, &childRuns));
+        dialog.OpenDialog1().SetInteractive(false);
+        batch.SaveDialog1().SetInteractive(false);
+    }
+    void TearDown() override { ka::ui::SetHelpRequestHook(nullptr); }
+
+    QLineEdit* Edit(const char* name) const { return Child<QLineEdit>(dialog, name); }
+    void SetText(const char* edit, const std::string& text) { Edit(edit)->setText(ToQt(text)); }
+    std::string Text(const char* edit) const { return FromQt(Edit(edit)->text()); }
+    void Press(const char* button) {
+        QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
+    }
+    void SetMinutes(const QString& typed) {
+        auto* spin = Child<QSpinBox>(dialog, "WaitTimeEdit");
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClick(spin, Qt::Key_Delete);
+        QTest::keyClicks(spin, typed);
+    }
+
+    TempDir temp;
+    ka::Settings settings;
+    RecordingMessageSink sink;
+    std::vector<int> helpTopics;
+    int childRuns = 0;
+    ka::ui::TFormOutFileList batch{settings, sink};
+    ka::ui::TFolderOpenForm folders{settings, sink};
+    ka::ui::TSetinputFileDlg extensions{settings, sink};
+    TSetAutoParForm dialog{settings, sink};
+};
+
+struct WaitCase {
+    std::int32_t storedSeconds;
+    int shownMinutes;
+};
+
+class SettingsWaitShownTest : public SettingsDialogTest,
+                              public ::testing::WithParamInterface<WaitCase> {};
+
+TEST_P(SettingsWaitShownTest, StoredSecondsShowAsWholeMinutesInRange) {
+    settings.iAutoWaitTime = GetParam().storedSeconds;
+    ShowActive(dialog);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "WaitTimeEdit")->value(), GetParam().shownMinutes);
+    dialog.reject();
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SettingsWaitShownTest,
+                         ::testing::Values(WaitCase{2, 0}, WaitCase{119, 1}, WaitCase{600, 10},
+                                           WaitCase{86400, 1440}, WaitCase{999999, 1440},
+                                           WaitCase{-120, 0}));
+
+TEST_F(SettingsDialogTest, ShowFillsEveryControlFromTheStore) {
+    settings.iCompSkipFlags = 2;
+    settings.iCompFileSizeOver = 250;
+    settings.iSavBatch = 7;
+    settings.iNoOut = 0;
+    ShowActive(dialog);
+    EXPECT_EQ(Text("KorvaneExeEdit"), settings.sKorvaneExe);
+    EXPECT_EQ(Text("EditOutListFileName"), settings.sOutListFileName);
+    EXPECT_EQ(Text("sAutoOutDirFNameEdit"), settings.sAutoOutDirFName);
+    EXPECT_EQ(Text("sOutDirEdit"), settings.sOutDir);
+    EXPECT_EQ(Text("sChgAreaDir1Edit"), settings.sChgAreaDir1);
+    EXPECT_EQ(Text("sChgAreaDir2Edit"), settings.sChgAreaDir2);
+    EXPECT_FALSE(Child<QCheckBox>(dialog, "CheckBoxSameFileSize")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(dialog, "CheckBoxFileSizeOver")->isChecked());
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditCompFleSizeOver")->value(), 99);
+    EXPECT_TRUE(Child<QCheckBox>(dialog, "CheckBoxSavBatch")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(dialog, "CheckBoxNoOut")->isChecked());
+    dialog.reject();
+}
+
+TEST_F(SettingsDialogTest, OkStoresTheControlsAndConvertsMinutes) {
+    ShowActive(dialog);
+    SetMinutes(QStringLiteral("0"));
+    Child<QCheckBox>(dialog, "CheckBoxSameFileSize")->setChecked(true);
+    Child<QCheckBox>(dialog, "CheckBoxFileSizeOver")->setChecked(true);
+    Child<QCheckBox>(dialog, "CheckBoxNoOut")->setChecked(true);
+    Child<QCheckBox>(dialog, "CheckBoxSavBatch")->setChecked(true);
+    Child<QSpinBox>(dialog, "SpinEditCompFleSizeOver")->setValue(45);
+    SetText("sChgAreaDir1Edit", temp / "cmp1/*.dxf");
+    Press("ButtonOK");
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
+    EXPECT_EQ(settings.iAutoWaitTime, 2);
+    EXPECT_EQ(settings.iCompSkipFlags, 3);
+    EXPECT_EQ(settings.iCompFileSizeOver, 45);
+    EXPECT_EQ(settings.iNoOut, 1);
+    EXPECT_EQ(settings.iSavBatch, 1);
+    EXPECT_EQ(settings.sChgAreaDir1, temp / "cmp1/*.dxf");  // tested as its folder, kept whole
+
+    ShowActive(dialog);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "WaitTimeEdit")->value(), 0);
+    SetMinutes(QStringLiteral("1440"));
+    Child<QCheckBox>(dialog, "CheckBoxSameFileSize")->setChecked(false);
+    Press("ButtonOK");
+    EXPECT_EQ(settings.iAutoWaitTime, 86400);
+    EXPECT_EQ(settings.iCompSkipFlags, 2);
+}
+
+TEST_F(SettingsDialogTest, SpinBoxesPutTypedValuesInRangeOnOk) {
+    ShowActive(dialog);
+    SetMinutes(QStringLiteral("99999"));
+    auto* percent = Child<QSpinBox>(dialog, "SpinEditCompFleSizeOver");
+    percent->setFocus();
+    percent->selectAll();
+    QTest::keyClick(percent, Qt::Key_Delete);  // no number: the lower bound
+    Press("ButtonOK");
+    EXPECT_EQ(settings.iAutoWaitTime, 1440 * 60);
+    EXPECT_EQ(settings.iCompFileSizeOver, 1);
+}
+
+struct CheckCase {
+    const char* edit;
+    const char* badValue;     // relative to the temporary folder
+    const char* messageTail;  // after the text or folder it names
+    const char* named;        // what the message names, relative to the temporary folder
+};
+
+class SettingsOkCheckTest : public SettingsDialogTest,
+                            public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(SettingsOkCheckTest, FirstFailingCheckIsReportedAndNothingIsStored) {
+    const CheckCase& c = GetParam();
+    ShowActive(dialog);
+    SetText(c.edit, temp / c.badValue);
+    // Later fields are broken too: only the first check in order may speak.
+    if (std::string(c.edit) != "sChgAreaDir2Edit")
+        SetText("sChgAreaDir2Edit", temp / "nope2/");
+    SetMinutes(QStringLiteral("3"));
+    const ka::Settings before = settings;
+    Press("ButtonOK");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{temp / c.named + c.messageTail}));
+    EXPECT_EQ(settings.iAutoWaitTime, before.iAutoWaitTime);
+    EXPECT_EQ(settings.sKorvaneExe, before.sKorvaneExe);
+    EXPECT_EQ(settings.sOutDir, before.sOutDir);
+    EXPECT_EQ(settings.sAutoOutDirFName, before.sAutoOutDirFName);
+    // A missing batch list file brings up its picker.
+    EXPECT_EQ(dialog.OpenDialog1().Runs().size(),
+              std::string(c.edit) == "EditOutListFileName" ? 1u : 0u);
+    dialog.reject();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InOrder, SettingsOkCheckTest,
+    ::testing::Values(
+        CheckCase{"KorvaneExeEdit", "none.exe", " file does not exist!", "none.exe"},
+        CheckCase{"KorvaneExeEdit", "in", " file does not exist!", "in"},  // a folder is no file
+        CheckCase{"EditOutListFileName", "none.txt", " file does not exist!", "none.txt"},
+        CheckCase{"sAutoOutDirFNameEdit", "gone/*.hgl", " folder does not exist!", "gone"},
+        CheckCase{"sOutDirEdit", "gone/", " folder does not exist!", "gone"},
+        CheckCase{"sChgAreaDir1Edit", "gone/*.hgl", " folder does not exist!", "gone"},
+        CheckCase{"sChgAreaDir2Edit", "gone/x/", " folder does not exist!", "gone/x"}));
+
+struct FolderCase {
+    std::string text;
+    bool exists;
+    std::string reduced;
+    std::string message;
+};
+
+TEST_F(SettingsDialogTest, CheckFolderExistsReducesToTheFolderPart) {
+    const std::vector<FolderCase> cases = {
+        {temp / "out/", true, temp / "out/", ""},
+        {temp / "out", true, temp.Path() + "/", ""},  // without the final "/": the parent
+        {temp / "cmp1/*.hgl", true, temp / "cmp1/", ""},
+        {"/x.hgl", true, "/", ""},
+        {temp / "gone/x", false, temp / "gone/", temp / "gone" + " folder does not exist!"},
+        {"", false, "", " folder does not exist!"},
+        {"relative", false, "", " folder does not exist!"},
+    };
+    for (const FolderCase& c : cases) {
+        sink.messages.clear();
+        std::string path = c.text;
+        EXPECT_EQ(dialog.CheckFolderExists(path), c.exists) << c.text;
+        EXPECT_EQ(path, c.reduced) << c.text;
+        EXPECT_EQ(sink.messages, c.message.empty() ? std::vector<std::string>{}
+                                                   : std::vector<std::string>{c.message})
+            << c.text;
+    }
+}
+
+TEST_F(SettingsDialogTest, OutputFolderWithoutFinalSeparatorIsStoredAsItsParent) {
+    ShowActive(dialog);
+    SetText("sOutDirEdit", temp / "out");
+    SetText("sChgAreaDir2Edit", temp / "cmp2");
+    Press("ButtonOK");
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(settings.sOutDir, temp.Path() + "/");
+    EXPECT_EQ(settings.sChgAreaDir2, temp.Path() + "/");
+    EXPECT_EQ(Text("sOutDirEdit"), temp.Path() + "/");
+}
+
+TEST_F(SettingsDialogTest, BatchListPickedWithReferenceSurvivesCancel) {
+    WriteFileBytes(temp / "other.txt", "keep");
+    ShowActive(dialog);
+    SetText("KorvaneExeEdit", temp / "changed.exe");
+    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "other.txt"));
+    Press("Button1");
+    EXPECT_EQ(dialog.OpenDialog1().Runs().back().filter, QStringLiteral("Text file(*.TXT)|*.TXT"));
+    EXPECT_EQ(FromQt(dialog.OpenDialog1().Runs().back().initialDir), temp.Path() + "/");
+    EXPECT_EQ(Text("EditOutListFileName"), temp / "other.txt");
+
+    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "fresh.txt"));
+    Press("Button1");
+    EXPECT_EQ(ka::test::ReadFileBytes(temp / "fresh.txt"), "");
+    Press("ButtonCancel");
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(settings.sOutListFileName, temp / "fresh.txt");
+    EXPECT_EQ(settings.sKorvaneExe, temp / "Korvane.exe");
+    EXPECT_EQ(ka::test::ReadFileBytes(temp / "other.txt"), "keep");
+}
+
+TEST_F(SettingsDialogTest, LeavingTheBatchNameBoxCreatesTheFileAtOnce) {
+    ShowActive(dialog);
+    QLineEdit* edit = Edit("EditOutListFileName");
+    edit->setFocus();
+    edit->setText(ToQt(temp / "made.txt"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_TRUE(ka::platform::FileExists(temp / "made.txt"));
+    EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
+
+    edit->setFocus();
+    edit->setText(ToQt(temp / "gone/x.txt"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{temp / "gone/x.txt" +
+                                        "cannot be created. Please specify the right file name."}));
+    EXPECT_EQ(Text("EditOutListFileName"), temp / "made.txt");
+    EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
+    dialog.reject();
+}
+
+struct FolderButtonCase {
+    const char* button;
+    const char* edit;
+    const char* text;    // the edit's text before, relative to the temporary folder
+    const char* start;   // the folder dialog's start, relative to the temporary folder
+    const char* result;  // the edit's text after choosing "cmp2"
+};
+
+class SettingsFolderButtonTest : public SettingsDialogTest,
+                                 public ::testing::WithParamInterface<FolderButtonCase> {};
+
+TEST_P(SettingsFolderButtonTest, ChosenFolderIsWrittenWithItsSuffix) {
+    const FolderButtonCase& c = GetParam();
+    std::string started;
+    dialog.SetModalRunner(ScriptedRunner([&](QDialog& d) {
+        started = folders.sFolderName;
+        Child<QLineEdit>(d, "SelectFilename")->setText(ToQt(temp / "cmp2"));
+        QTest::mouseClick(Child<QPushButton>(d, "ButtonOK"), Qt::LeftButton);
+    }));
+    ShowActive(dialog);
+    SetText(c.edit, temp / c.text);
+    Press(c.button);
+    EXPECT_EQ(started, temp / c.start);
+    EXPECT_EQ(Text(c.edit), temp / c.result);
+
+    dialog.SetModalRunner(ScriptedRunner(nullptr));  // the folder dialog cancelled
+    Press(c.button);
+    EXPECT_EQ(Text(c.edit), temp / c.result);
+    dialog.reject();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, SettingsFolderButtonTest,
+    ::testing::Values(
+        FolderButtonCase{"Button3", "sOutDirEdit", "out/x", "out/x", "cmp2/"},
+        FolderButtonCase{"Button4", "sChgAreaDir1Edit", "in/*.dxf", "in/", "cmp2/*.hgl"},
+        FolderButtonCase{"Button5", "sChgAreaDir2Edit", "out", "out", "cmp2/"},
+        FolderButtonCase{"Button6", "sAutoOutDirFNameEdit", "in/a.hgl", "in/", "cmp2/*.hgl"}));
+
+TEST_F(SettingsDialogTest, InputFileSelectionNeedsTheStoredListFile) {
+    settings.sOutListFileName = temp / "none.txt";
+    ShowActive(dialog);
+    Press("ButtonCreateOutListFile");
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{temp / "none.txt" + " file does not exist!"}));
+    EXPECT_EQ(childRuns, 0);
+    dialog.reject();
+}
+
+TEST_F(SettingsDialogTest, InputFileSelectionOkShowsTheNameTheBatchDialogKept) {
+    WriteFileBytes(temp / "list.txt", "A\r\n");
+    dialog.SetModalRunner(ScriptedRunner([&](QDialog& d) {
+        ASSERT_EQ(&d, &batch);
+        ASSERT_TRUE(ka::test::WaitFor([&] { return !batch.FirstPaintPending(); }));
+        QTest::mouseClick(Child<QPushButton>(d, "ButtonOutListOK"), Qt::LeftButton);
+    }));
+    ShowActive(dialog);
+    Press("ButtonCreateOutListFile");
+    EXPECT_EQ(batch.result(), QDialog::Accepted);
+    EXPECT_EQ(Text("EditOutListFileName"), temp / "list.txt");
+    EXPECT_EQ(ka::test::ReadFileBytes(temp / "list.txt"), "A\r\n");
+    dialog.reject();
+}
+
+TEST_F(SettingsDialogTest, ExtensionListsStoredByTheirDialogSurviveCancel) {
+    dialog.SetModalRunner(ScriptedRunner([&](QDialog& d) {
+        Child<QLineEdit>(d, "EditHpglFileExt")->setText(QStringLiteral("plt; hgl"));
+        QTest::mouseClick(Child<QPushButton>(d, "OKBtn"), Qt::LeftButton);
+    }));
+    ShowActive(dialog);
+    Press("ButtonBatchFileExt");
+    Press("ButtonCancel");
+    EXPECT_EQ(settings.sHpglFileExt, "plt;hgl");
+    EXPECT_EQ(settings.sInputFilter.substr(0, 24), "HPGL(*.plt;*.hgl)|.plt;.");
+}
+
+TEST_F(SettingsDialogTest, HelpAsksForTopic301) {
+    ShowActive(dialog);
+    Press("ButtonHelp");
+    EXPECT_EQ(helpTopics, (std::vector<int>{301}));
+    dialog.reject();
+}
+
+}  // namespace
