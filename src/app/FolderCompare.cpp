@@ -54,35 +54,6 @@ std::string ChangeExt(const std::string& path, const std::string& ext, const Pat
     return path.substr(0, dot) + ext;
 }
 
-// Writes the lines to a temporary file beside the target and renames it into place, so a
-// failed write leaves the previous file as it was. False (silently) on any failure.
-bool WriteLinesReplacing(const std::string& path, const std::vector<std::string>& lines) {
-    int errorCode = 0;
-    // A read-only list stays as it is: renaming over it would succeed on POSIX where truncating
-    // it fails everywhere.
-    if (platform::PathExists(path) && !platform::OpenFile(path, "r+b", errorCode)) {
-        return false;
-    }
-    const std::string temporary = path + ".katmp";  // the same name the batch dialog uses
-    platform::FilePtr file = platform::OpenFile(temporary, "wb", errorCode);
-    if (!file) {
-        return false;
-    }
-    bool ok = true;
-    for (const std::string& line : lines) {
-        if (!WriteLineCrLf(file.get(), line)) {
-            ok = false;
-            break;
-        }
-    }
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (!ok || platform::ReplaceFileWith(temporary, path) != 0) {
-        platform::DeleteFileAt(temporary);
-        return false;
-    }
-    return true;
-}
-
 // What became of one same-named pair, for the deletion under standby output.
 enum class PairFate {
     Dropped,     // the skip rules (or an unreadable file) left it out
@@ -328,6 +299,7 @@ void RunModes::ButtonChgAreaClick() {
         for (int i = 0; i < host_.ListCount(); ++i) {
             lines.push_back(host_.ListItem(i));
         }
+        // A list that cannot be written is passed over silently; the old one stays whole.
         WriteLinesReplacing(settings_.sOutListFileName, lines);
     }
 

@@ -17,10 +17,6 @@ const char* const kMsgOutListFile = "Output list file";
 const char* const kMsgCannotOpen = "Cannot open file!";
 const char* const kMsgCannotCreate = "cannot be created. Please specify the right file name.";
 
-// Suffix of the file written first and then renamed over the list, so a failed write never
-// leaves half a list behind.
-const char* const kTempSuffix = ".katmp";
-
 // Opens a text file for reading. A folder is refused, as the Windows open refuses it (the C
 // library on POSIX would open it and fail only on the first read).
 platform::FilePtr OpenForRead(const std::string& path, int& errorCode) {
@@ -31,56 +27,16 @@ platform::FilePtr OpenForRead(const std::string& path, int& errorCode) {
     return platform::OpenFile(path, "rb", errorCode);
 }
 
-int LastErrorOr(int fallback) {
-    return errno != 0 ? errno : fallback;
-}
-
-// Writes the slots' lines to "path" through a temporary file beside it. 0 on success, else an
-// error code; on failure the file at "path" is as it was.
-int WriteSlotsReplacing(const OutSlots& slots, const std::string& path) {
-    int errorCode = 0;
-    // An existing list must be writable: renaming over a read-only file would succeed on POSIX
-    // where truncating it fails everywhere.
-    if (platform::PathExists(path)) {
-        platform::FilePtr probe = platform::OpenFile(path, "r+b", errorCode);
-        if (!probe) {
-            return errorCode;
-        }
-    }
-
-    const std::string tempPath = path + kTempSuffix;
-    platform::FilePtr out = platform::OpenFile(tempPath, "wb", errorCode);
-    if (!out) {
-        return errorCode;
-    }
-    errno = 0;
-    bool ok = true;
+// The slots' lines, as written to the file.
+std::vector<std::string> SlotLines(const OutSlots& slots) {
+    std::vector<std::string> lines;
     std::string line;
     for (const OutSlot& slot : slots) {
-        if (JoinOutListLine(slot, line) && !WriteLineCrLf(out.get(), line)) {
-            ok = false;
-            break;
+        if (JoinOutListLine(slot, line)) {
+            lines.push_back(line);
         }
     }
-    if (ok && std::fflush(out.get()) != 0) {
-        ok = false;
-    }
-    int writeError = ok ? 0 : LastErrorOr(EIO);
-    // Closing flushes too, so its failure counts as a failed write.
-    if (std::fclose(out.release()) != 0 && ok) {
-        ok = false;
-        writeError = LastErrorOr(EIO);
-    }
-    if (!ok) {
-        platform::DeleteFileAt(tempPath);
-        return writeError;
-    }
-    errorCode = platform::ReplaceFileWith(tempPath, path);
-    if (errorCode != 0) {
-        platform::DeleteFileAt(tempPath);
-        return errorCode;
-    }
-    return 0;
+    return lines;
 }
 
 }  // namespace
@@ -167,7 +123,7 @@ std::int32_t ReadOutListFile(OutSlots& slots, Settings& settings, MessageSink& s
 std::int32_t WriteOutListFile(const OutSlots& slots, Settings& settings, MessageSink& sink,
                               SaveFileChooser& chooser) {
     for (;;) {
-        const int errorCode = WriteSlotsReplacing(slots, settings.sOutListFileName);
+        const int errorCode = WriteLinesReplacing(settings.sOutListFileName, SlotLines(slots));
         if (errorCode == 0) {
             return 0;
         }

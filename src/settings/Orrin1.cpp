@@ -60,24 +60,6 @@ std::array<std::string, 23> ParFileLines(const Settings& s) {
 }
 
 // Writes every line to an open file and closes it; false when anything failed on the way.
-bool WriteAndClose(platform::FilePtr file, const std::array<std::string, 23>& lines) {
-    bool ok = true;
-    for (const auto& line : lines) {
-        if (!WriteLineCrLf(file.get(), line)) {
-            ok = false;
-            break;
-        }
-    }
-    if (ok && std::fflush(file.get()) != 0) {
-        ok = false;
-    }
-    // Close by hand: a close that fails (full disk on flush) must count as a failed write.
-    if (std::fclose(file.release()) != 0) {
-        ok = false;
-    }
-    return ok;
-}
-
 }  // namespace
 
 void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
@@ -164,15 +146,8 @@ bool WriteParFile(const Settings& settings, MessageSink& sink) {
         return fail();
     }
     // The old file stays in place until the new one is complete on disk.
-    const std::string temporary = settings.sParFile + ".tmp";
-    int error = 0;
-    platform::FilePtr file = platform::OpenFile(temporary, "wb", error);
-    if (!file) {
-        return fail();
-    }
-    if (!WriteAndClose(std::move(file), ParFileLines(settings)) ||
-        platform::ReplaceFileWith(temporary, settings.sParFile) != 0) {
-        platform::DeleteFileAt(temporary);
+    const auto lines = ParFileLines(settings);
+    if (WriteLinesReplacing(settings.sParFile, {lines.begin(), lines.end()}, ".tmp") != 0) {
         return fail();
     }
     return true;

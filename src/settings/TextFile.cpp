@@ -1,5 +1,6 @@
 #include "settings/TextFile.h"
 
+#include <cerrno>
 #include <cstdint>
 
 namespace ka {
@@ -78,6 +79,35 @@ bool WriteLineCrLf(std::FILE* file, const std::string& line) {
         return false;
     }
     return std::fwrite("\r\n", 1, 2, file) == 2;
+}
+
+int WriteLinesReplacing(const std::string& path, const std::vector<std::string>& lines,
+                        const char* tempSuffix) {
+    int errorCode = 0;
+    if (platform::PathExists(path) && !platform::OpenFile(path, "r+b", errorCode)) {
+        return errorCode;
+    }
+    const std::string temporary = path + tempSuffix;
+    platform::FilePtr file = platform::OpenFile(temporary, "wb", errorCode);
+    if (!file) {
+        return errorCode;
+    }
+    errno = 0;
+    bool ok = true;
+    for (const std::string& line : lines) {
+        if (!WriteLineCrLf(file.get(), line)) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && std::fflush(file.get()) == 0;
+    // Closing flushes too: a close that fails (a full disk) counts as a failed write.
+    ok = std::fclose(file.release()) == 0 && ok;
+    errorCode = ok ? platform::ReplaceFileWith(temporary, path) : (errno != 0 ? errno : EIO);
+    if (errorCode != 0) {
+        platform::DeleteFileAt(temporary);
+    }
+    return errorCode;
 }
 
 std::int32_t ParseLeadingInt(const std::string& line) {

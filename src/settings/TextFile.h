@@ -6,13 +6,14 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 namespace ka {
 
 class TextLineReader {
-public:
+  public:
     explicit TextLineReader(std::FILE* file) : file_(file) {}
 
     // True when no line is left: the end of the data or a Ctrl-Z byte.
@@ -24,7 +25,7 @@ public:
     // True when a read from the file failed (as opposed to reaching its end).
     bool Failed() const { return failed_; }
 
-private:
+  private:
     int Peek();
     int Get();
     bool Fill();
@@ -39,6 +40,14 @@ private:
 
 // Writes text followed by CR LF. False when the write failed.
 bool WriteLineCrLf(std::FILE* file, const std::string& line);
+
+// Replaces the file at "path" by the given lines (CR LF after each) without ever leaving it
+// half-written: the lines go to path + tempSuffix beside it, which is then renamed into place.
+// An existing file must be writable (renaming over a read-only file would succeed on POSIX
+// where truncating it fails everywhere). 0 on success, else an error code (never 0); on failure
+// the file at "path" is as it was and the temporary file is gone.
+int WriteLinesReplacing(const std::string& path, const std::vector<std::string>& lines,
+                        const char* tempSuffix = ".katmp");
 
 // Parses a decimal integer at the start of a line (leading blanks and tabs skipped, optional
 // sign). Text without a number gives 0; values beyond 32 bits keep their low 32 bits.
