@@ -6,7 +6,7 @@
 namespace ka {
 
 class RunHost {
-public:
+  public:
     virtual ~RunHost() = default;
 
     // Status line (Label1).
@@ -27,8 +27,8 @@ public:
     virtual void PumpMessages() = 0;
 
     // Which page and box are active.
-    virtual bool IsOutput1Shown() const = 0;    // page "Output1" (TabSheet1) shown
-    virtual int SelectedOutTyp2() const = 0;    // item of RadioGroupOutTyp2, -1 for none
+    virtual bool IsOutput1Shown() const = 0;  // page "Output1" (TabSheet1) shown
+    virtual int SelectedOutTyp2() const = 0;  // item of RadioGroupOutTyp2, -1 for none
     virtual bool IsCompareBoxChecked() const = 0;
 
     // Standby timer (Timer1, 2000 ms).

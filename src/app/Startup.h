@@ -13,7 +13,7 @@ namespace ka {
 // The main window's controls as the start-up sets them. Setting a control runs its click handler
 // as a user's click does (the "CMT" fallback while comparing, the captions of item 22, ...).
 class StartupControls {
-public:
+  public:
     virtual ~StartupControls() = default;
     virtual void SetCompareBox(bool on) = 0;   // "Compare" check box
     virtual void SelectOutTyp(int index) = 0;  // "Output1" radio group
@@ -23,12 +23,12 @@ public:
 // window, and for tests. Comparison on gives iChgArea 1 and never leaves "CMT" (20) selected;
 // selecting "CMT" while comparing selects "PDF" (0).
 class SettingsControls : public StartupControls {
-public:
+  public:
     explicit SettingsControls(Settings& settings) : settings_(settings) {}
     void SetCompareBox(bool on) override;
     void SelectOutTyp(int index) override;
 
-private:
+  private:
     Settings& settings_;
 };
 
@@ -54,11 +54,11 @@ int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& 
                       const PathRules& rules = PathRules::Native());
 
 enum class StartAction {
-    None,          // no arguments, or a batch list file name alone
-    Standby,       // "/a", "/ac", "/b", "/bc"
-    Batch,         // "/c", "/d" with a batch list file set
-    BatchNoList,   // "/c", "/d" with no batch list file: show the message and close
-    Compare,       // "/g", "/h"
+    None,         // no arguments, or a batch list file name alone
+    Standby,      // "/a", "/ac", "/b", "/bc"
+    Batch,        // "/c", "/d" with a batch list file set
+    BatchNoList,  // "/c", "/d" with no batch list file: show the message and close
+    Compare,      // "/g", "/h"
 };
 
 // Reads the whole command line (arguments after the program name) into the store, the flags

@@ -17,7 +17,7 @@ using OutSlots = std::array<OutSlot, kOutSlotCount>;  // output order number n a
 
 // The save-file dialog through which reading and writing ask for another file on failure.
 class SaveFileChooser {
-public:
+  public:
     virtual ~SaveFileChooser() = default;
     // Shows the dialog; false when the user cancels, else the chosen name.
     virtual bool ChooseSaveFile(std::string& fileName) = 0;

@@ -58,7 +58,7 @@ struct ProgramFlags {
 
 // Where ShowMsg goes: a modal warning box in the program, a recorder in tests.
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     virtual void ShowMsg(const std::string& text) = 0;
 };

@@ -23,7 +23,7 @@ inline std::string FromQt(const QString& text) {
 
 // ShowMsg as the program shows it: a modal warning box with one OK button, centred.
 class WarningMessageSink : public MessageSink {
-public:
+  public:
     void ShowMsg(const std::string& text) override;
 };
 
