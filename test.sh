@@ -19,7 +19,7 @@ run_ctest() {
     local log="$1"
     shift
     if ctest "$@" --output-on-failure >"$log" 2>&1; then
-        tail -n 3 "$log"
+        grep -E 'tests passed|tests failed|Total Test time' "$log"
     else
         grep -E -B2 -A40 '\*\*\*Failed|\(Failed\)|\[  FAILED  \]' "$log" | head -n 200
         tail -n 15 "$log"
