@@ -238,11 +238,14 @@ TEST_F(SettingsDialogTest, OutputFolderWithoutFinalSeparatorIsStoredAsItsParent)
 TEST_F(SettingsDialogTest, BatchListPickedWithReferenceSurvivesCancel) {
     WriteFileBytes(temp / "other.txt", "keep");
     ShowActive(dialog);
+    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "Korvane.exe"));
+    Press("Button2");  // the shared picker must not offer the converter as the batch list
     SetText("KorvaneExeEdit", temp / "changed.exe");
     dialog.OpenDialog1().QueueAnswer(ToQt(temp / "other.txt"));
     Press("Button1");
     EXPECT_EQ(dialog.OpenDialog1().Runs().back().filter, QStringLiteral("Text file(*.TXT)|*.TXT"));
     EXPECT_EQ(FromQt(dialog.OpenDialog1().Runs().back().initialDir), temp.Path() + "/");
+    EXPECT_EQ(dialog.OpenDialog1().Runs().back().fileName, QString());
     EXPECT_EQ(Text("EditOutListFileName"), temp / "other.txt");
 
     dialog.OpenDialog1().QueueAnswer(ToQt(temp / "fresh.txt"));

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -33,6 +35,9 @@ class HelpWindow : public QWidget {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(browser_);
+        // Esc closes the page, also where no window manager draws a close box.
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+        QObject::connect(close, &QShortcut::activated, this, &QWidget::close);
         resize(680, 560);
     }
 

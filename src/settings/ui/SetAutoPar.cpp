@@ -37,13 +37,14 @@ std::string DefaultPickerFolder(const PathRules& rules) {
     return folder;
 }
 
-// Programs carry ".exe" on Windows only; elsewhere the picker must be able to show the rest.
+// Programs carry ".exe" on Windows only; elsewhere the picker opens on every file, or the
+// converter beside the program would be hidden until the user changed the file type.
 QString ProgramFilter(const PathRules& rules) {
-    QString filter = QStringLiteral("Program file(*.exe)|*.exe");
+    const QString exe = QStringLiteral("Program file(*.exe)|*.exe");
     if (rules.style != PathStyle::Windows) {
-        filter += QStringLiteral("|All files(*)|*");
+        return QStringLiteral("All files(*)|*|") + exe;
     }
-    return filter;
+    return exe;
 }
 
 // The chosen folder with exactly one separator at its end.
@@ -394,6 +395,10 @@ void TSetAutoParForm::Button1Click() {
     const std::string start = FolderPart(text.empty() ? platform::CurrentDirectory() : text);
     openDialog1_.SetInitialDir(ToQt(start));
     openDialog1_.SetFilter(QStringLiteral("Text file(*.TXT)|*.TXT"));
+    // A name left from another picker (the converter) would move the dialog to its folder and
+    // offer the program itself as the batch list file, which "OK" of the batch file creation
+    // dialog would then overwrite.
+    openDialog1_.SetFileName({});
     if (!openDialog1_.Execute(this)) {
         return;
     }
@@ -409,6 +414,7 @@ void TSetAutoParForm::Button2Click() {
     const std::string start = FolderPart(text.empty() ? platform::CurrentDirectory() : text);
     openDialog1_.SetInitialDir(ToQt(start));
     openDialog1_.SetFilter(ProgramFilter(PathRules::Native()));
+    openDialog1_.SetFileName({});  // start in the folder above, not in the last picked file's
     if (openDialog1_.Execute(this)) {
         KorvaneExeEdit->setText(openDialog1_.FileName());
     }

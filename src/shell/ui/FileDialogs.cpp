@@ -31,7 +31,7 @@ QStringList ToQtNameFilters(const QString& filter) {
 }
 
 bool FileDialog::Execute(QWidget* parent) {
-    runs_.push_back({filter_, initialDir_});
+    runs_.push_back({filter_, initialDir_, fileName_});
     if (!answers_.empty()) {
         const std::optional<QString> answer = answers_.front();
         answers_.pop_front();

@@ -46,6 +46,7 @@ class FileDialog {
     struct Run {
         QString filter;
         QString initialDir;
+        QString fileName;  // the name the dialog offered at its start
     };
     // What each run was started with, oldest first.
     const std::vector<Run>& Runs() const { return runs_; }
