@@ -7,7 +7,9 @@ bin="$PWD/build/bin"
 demo="$(mktemp -d /tmp/korvaneauto-demo.XXXXXX)"
 export XDG_DATA_HOME="$demo/data"
 export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$demo/runtime"
 data="$XDG_DATA_HOME/Tavrolint/KorvaneAuto"
+mkdir -p -m 700 "$demo/runtime"
 mkdir -p "$data" "$demo/in1" "$demo/in2" "$demo/out"
 
 # Drawings: three in folder 1, two of them also in folder 2 (one changed).
