@@ -93,17 +93,9 @@ std::string TFormOutFileList::NonRegisteredMessage(const std::string& fileName) 
 
 TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidget* parent)
     : QDialog(parent), settings_(settings), sink_(sink) {
-    setObjectName(QStringLiteral("FormOutFileList"));
-    setWindowTitle(QStringLiteral("Batch file creation"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(960, 508);
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(12);
-    setFont(font);
-    QFont bigFont = font;
+    SetupDialogFrame(this, "FormOutFileList", QStringLiteral("Batch file creation"),
+                     QSize(960, 508), "Arial", false, 12, true);
+    QFont bigFont = font();
     bigFont.setPixelSize(24);
 
     ContextMenuEx1 = new TContextMenuEx(this);

@@ -1,5 +1,9 @@
 #include "settings/ui/Orrin1Ui.h"
 
+#include <QDialog>
+#include <QFont>
+#include <QSize>
+
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
@@ -65,6 +69,24 @@ int SetListBoxExtent(QListWidget* list) {
     if (bar->maximum() < needed)
         bar->setRange(0, needed);
     return widest;
+}
+
+void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& title,
+                      const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
+                      bool minimizeBox) {
+    dialog->setObjectName(QString::fromLatin1(objectName));
+    dialog->setWindowTitle(title);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (minimizeBox) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    dialog->setWindowFlags(flags);
+    dialog->setFixedSize(size);
+    QFont font(QString::fromLatin1(fontFamily));
+    font.setStyleHint(typewriter ? QFont::TypeWriter : QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    dialog->setFont(font);
 }
 
 }  // namespace ka::ui

@@ -7,7 +7,9 @@
 
 #include "settings/Orrin1.h"
 
+class QDialog;
 class QListWidget;
+class QSize;
 class QWidget;
 
 namespace ka::ui {
@@ -26,6 +28,12 @@ class WarningMessageSink : public MessageSink {
   public:
     void ShowMsg(const std::string& text) override;
 };
+
+// The frame every dialog of the program shares: fixed size, title, system menu and close box
+// (and a minimise box where asked), and its font family at a pixel size.
+void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& title,
+                      const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
+                      bool minimizeBox);
 
 // Processes every pending event, then returns.
 void PumpMessages();

@@ -100,15 +100,8 @@ QGroupBox* AddGroup(const char* title, const char* name, QWidget* parent, const 
 
 TSetAutoParForm::TSetAutoParForm(Settings& settings, MessageSink& sink, QWidget* parent)
     : QDialog(parent), settings_(settings), sink_(sink) {
-    setObjectName(QStringLiteral("SetAutoParForm"));
-    setWindowTitle(QStringLiteral("Set"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(786, 840);
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(12);
-    setFont(font);
+    SetupDialogFrame(this, "SetAutoParForm", QStringLiteral("Set"), QSize(786, 840), "Courier New",
+                     true, 12, false);
 
     const PathRules rules = PathRules::Native();
     openDialog1_.SetFilter(QStringLiteral("TEXT file(*.txt)|*.txt|All(*.*)|*.*"));

@@ -45,15 +45,8 @@ constexpr const char* kNotes[] = {
 // Nothing here is checked, so nothing is ever reported: the sink is not needed.
 TSetinputFileDlg::TSetinputFileDlg(Settings& settings, MessageSink& /*sink*/, QWidget* parent)
     : QDialog(parent), settings_(settings) {
-    setObjectName(QStringLiteral("SetinputFileDlg"));
-    setWindowTitle(QStringLiteral("Input file extension setting"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(565, 646);
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPixelSize(13);
-    setFont(font);
+    SetupDialogFrame(this, "SetinputFileDlg", QStringLiteral("Input file extension setting"),
+                     QSize(565, 646), "Courier New", true, 13, false);
 
     auto* group = new QGroupBox(QStringLiteral("Input file extension setting"), this);
     group->setObjectName(QStringLiteral("GroupBox1"));

@@ -16,16 +16,8 @@ namespace ka::ui {
 // Built like the other dialogs; the folder choice itself needs neither the store nor messages.
 TFolderOpenForm::TFolderOpenForm(Settings& /*settings*/, MessageSink& /*sink*/, QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("FolderOpenForm"));
-    setWindowTitle(QStringLiteral("Selection of folder"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(498, 464);
-    QFont font(QStringLiteral("Arial"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(12);
-    setFont(font);
+    SetupDialogFrame(this, "FolderOpenForm", QStringLiteral("Selection of folder"), QSize(498, 464),
+                     "Arial", false, 12, true);
 
     Label1 = new QLabel(QStringLiteral("Address:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
