@@ -11,75 +11,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <string>
 
+#include "TestSupport.h"
 #include "app/RunModes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A window that keeps its run list as the real one does (about 100 lines) and ignores the rest.
-class QuietHost : public ka::RunHost {
-  public:
-    void SetStatusText(const std::string&) override {}
-    void ListClear() override { list_.clear(); }
-    void ListAdd(const std::string& line) override { list_.push_back(line); }
-    int ListCount() const override { return static_cast<int>(list_.size()); }
-    std::string ListItem(int index) const override { return list_.at(static_cast<size_t>(index)); }
-    void ListDeleteFirst(int count) override {
-        list_.erase(list_.begin(),
-                    list_.begin() + std::min<std::ptrdiff_t>(count, std::ssize(list_)));
-    }
-    void ListSetTopIndex(int) override {}
-    void SetListBoxExtent() override {}
-    void Set_Button_Enable(bool) override {}
-    void SetBusyCursor(int) override {}
-    void PumpMessages() override {}
-    bool IsOutput1Shown() const override { return true; }
-    int SelectedOutTyp2() const override { return -1; }
-    bool IsCompareBoxChecked() const override { return false; }
-    bool IsTimerEnabled() const override { return false; }
-    void SetTimerEnabled(bool) override {}
-    void CloseMainWindow() override {}
-    void MinimizeApp() override {}
-
-  private:
-    std::deque<std::string> list_;
-};
-
-class CountingSink : public ka::MessageSink {
-  public:
-    void ShowMsg(const std::string&) override { ++count; }
-    int count = 0;
-};
-
 // A folder for the lists and record files, removed at exit.
-class BenchFolder {
-  public:
-    BenchFolder() : path_(fs::temp_directory_path() / ("ka-bench-" + std::to_string(::getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~BenchFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
-
-BenchFolder& Folder() {
-    static BenchFolder folder;
+ka::test::TempDir& Folder() {
+    static ka::test::TempDir folder;
     return folder;
 }
 
 // A list of comparison pairs, CR LF lines, created once per length.
 std::string ListFile(long lines) {
-    const std::string path = Folder().File("list-" + std::to_string(lines) + ".txt");
+    const std::string path = Folder() / ("list-" + std::to_string(lines) + ".txt");
     if (fs::exists(path)) {
         return path;
     }
@@ -98,8 +48,8 @@ std::string ListFile(long lines) {
 ka::Settings BatchSettings(long lines) {
     ka::Settings settings;
     settings.sOutListFileName = ListFile(lines);
-    settings.sComLineFile = Folder().File("Korvaneline-" + std::to_string(lines) + ".txt");
-    settings.sKorvaneExe = Folder().File("no-converter");
+    settings.sComLineFile = Folder() / ("Korvaneline-" + std::to_string(lines) + ".txt");
+    settings.sKorvaneExe = Folder() / "no-converter";
     settings.sOutDir = "/data/drawings/out/";
     settings.iOutTyp = 0;
     settings.iChgArea = 1;
@@ -109,8 +59,8 @@ ka::Settings BatchSettings(long lines) {
 
 void RunBatchOnce(ka::Settings& settings) {
     ka::ProgramFlags flags;
-    CountingSink sink;
-    QuietHost host;
+    ka::test::RecordingMessageSink sink;
+    ka::test::RecordingRunHost host;
     ka::RunModes modes(settings, flags, sink, host, ka::PathRules::Posix());
     modes.ButtonBatchOutputClick();
 }

@@ -12,46 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "app/RunModes.h"
 #include "platform/platform.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class NullHost : public ka::RunHost {
-  public:
-    void SetStatusText(const std::string&) override {}
-    void ListClear() override { list_.clear(); }
-    void ListAdd(const std::string& line) override { list_.push_back(line); }
-    int ListCount() const override { return static_cast<int>(list_.size()); }
-    std::string ListItem(int index) const override { return list_.at(static_cast<size_t>(index)); }
-    void ListDeleteFirst(int) override {}
-    void ListSetTopIndex(int) override {}
-    void SetListBoxExtent() override {}
-    void Set_Button_Enable(bool) override {}
-    void SetBusyCursor(int) override {}
-    void PumpMessages() override {}
-    bool IsOutput1Shown() const override { return true; }
-    int SelectedOutTyp2() const override { return -1; }
-    bool IsCompareBoxChecked() const override { return compare_; }
-    bool IsTimerEnabled() const override { return timer_; }
-    void SetTimerEnabled(bool enabled) override { timer_ = enabled; }
-    void CloseMainWindow() override {}
-    void MinimizeApp() override {}
-
-    bool compare_ = false;
-
-  private:
-    std::vector<std::string> list_;
-    bool timer_ = false;
-};
-
-class CountingSink : public ka::MessageSink {
-  public:
-    void ShowMsg(const std::string&) override { ++count; }
-    int count = 0;
-};
 
 // Folders made once per size and removed when the program ends.
 struct Fixture {
@@ -141,15 +108,15 @@ void BM_StandbyCycle(benchmark::State& state) {
     const Fixture& f = AllFixtures().For(static_cast<int>(state.range(0)));
     ka::Settings settings = SettingsFor(f);
     ka::ProgramFlags flags;
-    CountingSink sink;
-    NullHost host;
+    ka::test::RecordingMessageSink sink;
+    ka::test::RecordingRunHost host;
     ka::RunModes modes(settings, flags, sink, host);
     modes.ButtonAutoOutputClick();
     for (auto _ : state) {
         modes.ButtonAutoOutputClick();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    if (sink.count != 0 || !fs::exists(f.in1 + "drawing0.hgl")) {
+    if (!sink.messages.empty() || !fs::exists(f.in1 + "drawing0.hgl")) {
         state.SkipWithError("the cycle reported an error or lost an input");
     }
 }
@@ -161,15 +128,15 @@ void BM_FolderCompare(benchmark::State& state) {
     settings.iChgArea = 1;
     settings.iCompSkipFlags = 2;
     ka::ProgramFlags flags;
-    CountingSink sink;
-    NullHost host;
-    host.compare_ = true;
+    ka::test::RecordingMessageSink sink;
+    ka::test::RecordingRunHost host;
+    host.compareBoxChecked = true;
     ka::RunModes modes(settings, flags, sink, host);
     for (auto _ : state) {
         modes.ButtonChgAreaClick();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    if (sink.count != 0 || host.ListCount() != state.range(0)) {
+    if (!sink.messages.empty() || host.ListCount() != state.range(0)) {
         state.SkipWithError("the comparison did not process every pair");
     }
 }

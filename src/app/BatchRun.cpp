@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
@@ -104,10 +105,7 @@ void RunModes::ButtonBatchOutputClick() {
         list.reset();
         // A record file that could not be written whole (a full disk) must not be handed on:
         // the converter would run a cut-off last line and silently drop the rest.
-        if (recordFailed || std::fflush(record.get()) != 0) {
-            recordFailed = true;
-        }
-        if (std::fclose(record.release()) != 0) {
+        if (!CloseWritten(std::move(record))) {
             recordFailed = true;
         }
         if (recordFailed) {

@@ -249,10 +249,7 @@ void RunModes::ButtonChgAreaClick() {
         }
         host_.SetListBoxExtent();
 
-        if (std::fflush(record.get()) != 0) {
-            recordFailed = true;
-        }
-        if (std::fclose(record.release()) != 0) {
+        if (!CloseWritten(std::move(record))) {
             recordFailed = true;
         }
         // A cut-off record file would have the converter skip pairs whose files standby output

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/RunModes.h"
@@ -250,10 +251,7 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     }
     work.reset();
 
-    if (std::fflush(record.get()) != 0) {
-        recordFailed = true;
-    }
-    if (std::fclose(record.release()) != 0) {
+    if (!CloseWritten(std::move(record))) {
         recordFailed = true;
     }
 

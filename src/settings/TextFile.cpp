@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <utility>
 
 namespace ka {
 
@@ -81,6 +82,11 @@ bool WriteLineCrLf(std::FILE* file, const std::string& line) {
     return std::fwrite("\r\n", 1, 2, file) == 2;
 }
 
+bool CloseWritten(platform::FilePtr file) {
+    const bool flushed = std::fflush(file.get()) == 0;
+    return std::fclose(file.release()) == 0 && flushed;
+}
+
 int WriteLinesReplacing(const std::string& path, const std::vector<std::string>& lines,
                         const char* tempSuffix) {
     int errorCode = 0;
@@ -100,9 +106,7 @@ int WriteLinesReplacing(const std::string& path, const std::vector<std::string>&
             break;
         }
     }
-    ok = ok && std::fflush(file.get()) == 0;
-    // Closing flushes too: a close that fails (a full disk) counts as a failed write.
-    ok = std::fclose(file.release()) == 0 && ok;
+    ok = CloseWritten(std::move(file)) && ok;
     errorCode = ok ? platform::ReplaceFileWith(temporary, path) : (errno != 0 ? errno : EIO);
     if (errorCode != 0) {
         platform::DeleteFileAt(temporary);

@@ -41,6 +41,10 @@ class TextLineReader {
 // Writes text followed by CR LF. False when the write failed.
 bool WriteLineCrLf(std::FILE* file, const std::string& line);
 
+// Flushes and closes a file that was written. False when either failed (a full disk shows
+// only here), so the caller never hands on a file that is not complete.
+bool CloseWritten(platform::FilePtr file);
+
 // Replaces the file at "path" by the given lines (CR LF after each) without ever leaving it
 // half-written: the lines go to path + tempSuffix beside it, which is then renamed into place.
 // An existing file must be writable (renaming over a read-only file would succeed on POSIX
