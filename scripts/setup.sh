@@ -7,7 +7,8 @@ ka_packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
     googletest libgtest-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
-    xvfb x11-utils xdotool imagemagick fonts-dejavu-core fonts-crosextra-carlito fonts-liberation2
+    xvfb x11-utils xdotool imagemagick openbox
+    fonts-dejavu-core fonts-crosextra-carlito fonts-liberation2 fonts-ipafont-gothic
     locales clang-format
 )
 

@@ -7,6 +7,7 @@
 #include "app/RunModes.h"
 #include "platform/platform.h"
 #include "settings/TextFile.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -34,6 +35,8 @@ bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
 
 void RunModes::ButtonBatchOutputClick() {
     host_.Set_Button_Enable(false);
+    // Lines page "Output2" cannot take are told once, after the run, not one box per line.
+    RefusedItems skipped;
 
     // Every way out of the run, refused or done, ends in the same restoring steps below.
     // The run streams: one line of the list in memory at a time, the record file written as it
@@ -52,12 +55,12 @@ void RunModes::ButtonBatchOutputClick() {
             list = platform::OpenFile(settings_.sOutListFileName, "rb", errorCode);
         }
         if (!list) {
-            sink_.ShowMsg(settings_.sOutListFileName + kMsgCannotOpen);
+            sink_.ShowMsg(PathMessage(settings_.sOutListFileName, kMsgCannotOpen));
             return;
         }
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
-            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
             return;
         }
         std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
@@ -78,7 +81,7 @@ void RunModes::ButtonBatchOutputClick() {
                 accepted = IsExistingPdf(line, rules_);
             }
             if (!accepted) {
-                sink_.ShowMsg(line + kMsgCannotOpen);
+                skipped.Add(line);
             } else {
                 if (host_.ListCount() > kListKeepLimit) {
                     host_.ListDeleteFirst(kListDropCount);
@@ -109,7 +112,7 @@ void RunModes::ButtonBatchOutputClick() {
             recordFailed = true;
         }
         if (recordFailed) {
-            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
             return;
         }
         if (jobCount > 0) {
@@ -118,6 +121,10 @@ void RunModes::ButtonBatchOutputClick() {
         host_.SetStatusText("Waiting !");
     }();
 
+    if (skipped.Count() > 0) {
+        sink_.ShowMsg(skipped.Message("line was skipped", "lines were skipped",
+                                      "the first entry is no existing .pdf file."));
+    }
     host_.SetBusyCursor(2);
     host_.Set_Button_Enable(true);
     if (flags_.bAutoClose) {

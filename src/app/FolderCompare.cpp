@@ -13,6 +13,7 @@
 #include "app/RunModes.h"
 #include "platform/platform.h"
 #include "settings/TextFile.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -94,12 +95,12 @@ CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
     }
     FileFacts file2;
     if (!ReadFileFacts(path2, file2)) {
-        sink.ShowMsg(path2 + " " + kMsgCannotOpen);
+        sink.ShowMsg(PathMessage(path2, kMsgCannotOpen));
         return CompSkip::CannotOpen;
     }
     FileFacts file1;
     if (!ReadFileFacts(path1, file1)) {
-        sink.ShowMsg(path1 + " " + kMsgCannotOpen);
+        sink.ShowMsg(PathMessage(path1, kMsgCannotOpen));
         return CompSkip::CannotOpen;
     }
     if ((compSkipFlags & kRuleSameSizeAndTime) != 0 && file1.size == file2.size &&
@@ -161,7 +162,7 @@ bool CompLogWrite(const std::string& logPath, const std::string& line, const Pat
 }
 
 std::string CompLogFailureMessage() {
-    return platform::Utf8ToSystem("Logファイル Compar2.log") + kMsgCannotOpen;
+    return PathMessage(platform::Utf8ToSystem("Logファイル Compar2.log"), kMsgCannotOpen);
 }
 
 void RunModes::ButtonChgAreaClick() {
@@ -182,7 +183,7 @@ void RunModes::ButtonChgAreaClick() {
         int errorCode = 0;
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
-            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
             return;
         }
         if (names1.empty() || names2.empty()) {
@@ -255,7 +256,7 @@ void RunModes::ButtonChgAreaClick() {
         // A cut-off record file would have the converter skip pairs whose files standby output
         // then deletes; nothing is handed on and nothing deleted instead.
         if (recordFailed) {
-            sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
             return;
         }
         bool converterRan = true;

@@ -27,7 +27,8 @@ enum class CompSkip {
 
 // Applies the skip rules of iCompSkipFlags to the pair (path1, path2), reading file 2 first.
 // With no rule set no file is touched. A file that cannot be opened for reading (a folder, a
-// missing or unreadable file) is reported through the sink as its path + " Cannot open file!".
+// missing or unreadable file) is reported through the sink as its path and "Cannot open file!" on
+// two lines.
 CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
                        std::uint8_t compSkipFlags, std::int32_t sizeOverPercent, MessageSink& sink);
 

@@ -8,12 +8,13 @@
 
 #include "platform/platform.h"
 #include "settings/TextFile.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
 namespace {
 
-const char* const kMsgOutListFile = "Output list file";
+const char* const kMsgOutListFile = "Output list file ";
 const char* const kMsgCannotOpen = "Cannot open file!";
 const char* const kMsgCannotCreate = "cannot be created. Please specify the right file name.";
 
@@ -27,15 +28,17 @@ platform::FilePtr OpenForRead(const std::string& path, int& errorCode) {
     return platform::OpenFile(path, "rb", errorCode);
 }
 
-// The slots' lines, as written to the file.
-std::vector<std::string> SlotLines(const OutSlots& slots) {
+// The slots' lines, then the rest, as written to the file.
+std::vector<std::string> FileLines(const OutSlots& slots, const OutListRest& rest) {
     std::vector<std::string> lines;
+    lines.reserve(kOutSlotCount + rest.size());
     std::string line;
     for (const OutSlot& slot : slots) {
         if (JoinOutListLine(slot, line)) {
             lines.push_back(line);
         }
     }
+    lines.insert(lines.end(), rest.begin(), rest.end());
     return lines;
 }
 
@@ -79,8 +82,8 @@ bool JoinOutListLine(const OutSlot& slot, std::string& line) {
     return true;
 }
 
-std::int32_t ReadOutListFile(OutSlots& slots, Settings& settings, MessageSink& sink,
-                             SaveFileChooser& chooser) {
+std::int32_t ReadOutListFile(OutSlots& slots, OutListRest& rest, Settings& settings,
+                             MessageSink& sink, SaveFileChooser& chooser) {
     platform::FilePtr file;
     for (;;) {
         int errorCode = 0;
@@ -91,7 +94,7 @@ std::int32_t ReadOutListFile(OutSlots& slots, Settings& settings, MessageSink& s
         std::int32_t result = errorCode;
         // Ask until a file is opened, taken or created, or the user cancels.
         for (;;) {
-            sink.ShowMsg(kMsgOutListFile + settings.sOutListFileName + kMsgCannotOpen);
+            sink.ShowMsg(kMsgOutListFile + PathMessage(settings.sOutListFileName, kMsgCannotOpen));
             std::string chosen = settings.sOutListFileName;
             if (!chooser.ChooseSaveFile(chosen)) {
                 return result;
@@ -117,17 +120,22 @@ std::int32_t ReadOutListFile(OutSlots& slots, Settings& settings, MessageSink& s
     for (int k = 0; k < kOutSlotCount && reader.ReadLine(line); ++k) {
         slots[static_cast<std::size_t>(k)] = SplitOutListLine(line);
     }
+    rest.clear();
+    while (reader.ReadLine(line)) {
+        rest.push_back(line);
+    }
     return 0;
 }
 
-std::int32_t WriteOutListFile(const OutSlots& slots, Settings& settings, MessageSink& sink,
-                              SaveFileChooser& chooser) {
+std::int32_t WriteOutListFile(const OutSlots& slots, const OutListRest& rest, Settings& settings,
+                              MessageSink& sink, SaveFileChooser& chooser) {
+    const std::vector<std::string> lines = FileLines(slots, rest);
     for (;;) {
-        const int errorCode = WriteLinesReplacing(settings.sOutListFileName, SlotLines(slots));
+        const int errorCode = WriteLinesReplacing(settings.sOutListFileName, lines);
         if (errorCode == 0) {
             return 0;
         }
-        sink.ShowMsg(kMsgOutListFile + settings.sOutListFileName + kMsgCannotCreate);
+        sink.ShowMsg(kMsgOutListFile + PathMessage(settings.sOutListFileName, kMsgCannotCreate));
         std::string chosen = settings.sOutListFileName;
         if (!chooser.ChooseSaveFile(chosen)) {
             return errorCode;

@@ -14,6 +14,9 @@ namespace ka {
 inline constexpr int kOutSlotCount = 100;
 using OutSlot = std::vector<std::string>;
 using OutSlots = std::array<OutSlot, kOutSlotCount>;  // output order number n at index n - 1
+// The lines of the file past the slots, as read: written back after the slots unchanged, so an
+// edit of the first 100 outputs never cuts a longer file.
+using OutListRest = std::vector<std::string>;
 
 // The save-file dialog through which reading and writing ask for another file on failure.
 class SaveFileChooser {
@@ -23,15 +26,16 @@ class SaveFileChooser {
     virtual bool ChooseSaveFile(std::string& fileName) = 0;
 };
 
-// Empties the slots and fills them from sOutListFileName. 0 when read; otherwise the error
-// code of the last failed attempt after the user cancelled (the slots are then untouched).
-std::int32_t ReadOutListFile(OutSlots& slots, Settings& settings, MessageSink& sink,
-                             SaveFileChooser& chooser);
+// Empties the slots and fills them from sOutListFileName, the lines past them into rest. 0 when
+// read; otherwise the error code of the last failed attempt after the user cancelled (slots and
+// rest are then untouched).
+std::int32_t ReadOutListFile(OutSlots& slots, OutListRest& rest, Settings& settings,
+                             MessageSink& sink, SaveFileChooser& chooser);
 
-// Writes the slots to sOutListFileName. 0 when written; otherwise the error code after the
-// user cancelled (nothing written).
-std::int32_t WriteOutListFile(const OutSlots& slots, Settings& settings, MessageSink& sink,
-                              SaveFileChooser& chooser);
+// Writes the slots, then the rest, to sOutListFileName. 0 when written; otherwise the error
+// code after the user cancelled (nothing written).
+std::int32_t WriteOutListFile(const OutSlots& slots, const OutListRest& rest, Settings& settings,
+                              MessageSink& sink, SaveFileChooser& chooser);
 
 // One line of the file as a slot's entries ("a,,b" gives "a", "", "b").
 OutSlot SplitOutListLine(const std::string& line);

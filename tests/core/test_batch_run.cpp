@@ -151,9 +151,11 @@ TEST_F(BatchRun, Output2FiltersToExistingPdfFirstEntries) {
     Run();
 
     EXPECT_EQ(host.list, (std::vector<std::string>{upper, p}));
+    // One message after the run, not one box per line.
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{suffixed + "Cannot open file!",
-                                        missing + "Cannot open file!", hgl + "Cannot open file!"}));
+              (std::vector<std::string>{
+                  "3 lines were skipped: the first entry is no existing .pdf file.\n" + suffixed +
+                  "\n" + missing + "\n" + hgl}));
     EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile),
               CrLfLines({"/f \"" + upper + "\" \"/o" + Out("A.svg") + "\"",
                          "/f \"" + p + "\" \"/o" + Out("p.svg") + "\""}));
@@ -242,7 +244,7 @@ TEST_P(BatchRunRefused, ReportsAndStartsNothing) {
     const std::string expected =
         !*c.listName ? "There is no specification of batch file!"
                      : (c.recordCreatable ? settings.sOutListFileName : settings.sComLineFile) +
-                           "Cannot open file!";
+                           "\nCannot open file!";
     EXPECT_EQ(sink.messages, std::vector<std::string>{expected});
     EXPECT_FALSE(platform::FileExists(log));
     EXPECT_TRUE(host.statusHistory.empty());
@@ -303,7 +305,7 @@ TEST_F(BatchRun, RecordWriteFailureIsReportedNotRun) {
     settings.sComLineFile = "/dev/full";
     WriteList({In("a.hgl"), In("b.hgl")});
     Run();
-    EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/fullCannot open file!"});
+    EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/full\nCannot open file!"});
     EXPECT_FALSE(platform::FileExists(log));
     EXPECT_NE(host.status, "Waiting !");
     ExpectControlsRestored();

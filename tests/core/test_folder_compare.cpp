@@ -144,7 +144,7 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
               CrLfLines({"*1 File size and update time are the same ; " + In1("same.hgl"),
                          "*3 File size differs by more than 30% ; " + In1("wide.hgl"),
                          "*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
-    EXPECT_EQ(sink.messages, (std::vector<std::string>{In2("sub.hgl") + " Cannot open file!"}));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{In2("sub.hgl") + "\nCannot open file!"}));
     EXPECT_EQ(host.list, (std::vector<std::string>{PairLine("near.hgl")}));
     EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), CrLfLines({PairLine("near.hgl")}));
 
@@ -231,13 +231,13 @@ TEST_F(FolderCompareRun, ReportsAnUnwritableLogOnceAndAnUncreatableRecordFile) {
     Run();
     EXPECT_EQ(sink.messages,
               (std::vector<std::string>{platform::Utf8ToSystem("Logファイル Compar2.log") +
-                                        "Cannot open file!"}));
+                                        "\nCannot open file!"}));
 
     sink.messages.clear();
     settings.sComLineFile = JoinPath(tmp / "missing", "Korvaneline.txt");
     Run();
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{settings.sComLineFile + "Cannot open file!"}));
+              (std::vector<std::string>{settings.sComLineFile + "\nCannot open file!"}));
     EXPECT_EQ(Starts(), 1);  // the first run's only
     EXPECT_EQ(host.enableHistory.back(), true);
 }

@@ -45,6 +45,7 @@ class OutListFile : public ::testing::Test {
     test::RecordingMessageSink sink;
     ScriptedChooser chooser;
     OutSlots slots;
+    OutListRest rest;
 };
 
 struct FileCase {
@@ -64,7 +65,7 @@ TEST_P(ReadRows, LoadsSlots) {
     settings.sOutListFileName = listFile;
     test::WriteFileBytes(listFile, GetParam().bytes);
     slots[99] = {"stale"};
-    ASSERT_EQ(ReadOutListFile(slots, settings, sink, chooser), 0);
+    ASSERT_EQ(ReadOutListFile(slots, rest, settings, sink, chooser), 0);
     EXPECT_EQ(slots, SlotsOf(GetParam().slots));
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -90,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_P(WriteRows, WritesLines) {
     settings.sOutListFileName = listFile;
     test::WriteFileBytes(listFile, std::string(500, 'o'));  // replaced whole
-    ASSERT_EQ(WriteOutListFile(SlotsOf(GetParam().slots), settings, sink, chooser), 0);
+    ASSERT_EQ(WriteOutListFile(SlotsOf(GetParam().slots), rest, settings, sink, chooser), 0);
     EXPECT_EQ(test::ReadFileBytes(listFile), GetParam().bytes);
     EXPECT_FALSE(platform::PathExists(listFile + ".katmp"));
 }
@@ -105,24 +106,28 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"LeadingBlankKept", " ,X, \r\n", {{"", "X", " ", ""}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// 120 lines: 100 slots; saving keeps 100 lines. Lines beyond 65535 characters stay whole.
-TEST_F(OutListFile, HundredSlotsFromALongerFileAndRenumberingOnSave) {
+// 120 lines: 100 slots, the other 20 kept as read and written back after the edited slots.
+// Lines beyond 65535 characters stay whole.
+TEST_F(OutListFile, LinesPastTheSlotsSurviveAnEditAndSave) {
     std::vector<std::string> lines;
     for (int i = 1; i <= 120; ++i) {
         lines.push_back("L" + std::to_string(i));
     }
     const std::string longEntry(70000, 'x');
     lines[1] = longEntry + "," + longEntry;
+    lines[110] = "A,,B, ";  // past the slots: not rewritten by the slot rules
+    lines[115] = "";
     settings.sOutListFileName = listFile;
     test::WriteFileBytes(listFile, test::CrLfLines(lines));
 
-    ASSERT_EQ(ReadOutListFile(slots, settings, sink, chooser), 0);
+    rest = {"stale"};
+    ASSERT_EQ(ReadOutListFile(slots, rest, settings, sink, chooser), 0);
     EXPECT_EQ(slots[1], (OutSlot{longEntry, longEntry}));
     EXPECT_EQ(slots[99], OutSlot{"L100"});
+    EXPECT_EQ(rest, std::vector<std::string>(lines.begin() + 100, lines.end()));
     slots[1].clear();
-    ASSERT_EQ(WriteOutListFile(slots, settings, sink, chooser), 0);
+    ASSERT_EQ(WriteOutListFile(slots, rest, settings, sink, chooser), 0);
     lines.erase(lines.begin() + 1);
-    lines.resize(99);
     EXPECT_EQ(test::ReadFileBytes(listFile), test::CrLfLines(lines));
 }
 
@@ -135,15 +140,15 @@ TEST_F(OutListFile, ReadAsksUntilAFileIsTakenOrCreated) {
     settings.sOutListFileName = missing;
     chooser.answers = {JoinPath(tmp / "no-folder", "new.txt"), other};
 
-    ASSERT_EQ(ReadOutListFile(slots, settings, sink, chooser), 0);
-    const std::string msg = "Output list file" + missing + "Cannot open file!";
+    ASSERT_EQ(ReadOutListFile(slots, rest, settings, sink, chooser), 0);
+    const std::string msg = "Output list file " + missing + "\nCannot open file!";
     EXPECT_EQ(sink.messages, (std::vector<std::string>{msg, msg}));
     EXPECT_EQ(settings.sOutListFileName, other);
     EXPECT_EQ(slots, SlotsOf({{"X", "Y"}}));
 
     settings.sOutListFileName = missing;
     chooser.answers = {tmp / "fresh.txt"};
-    ASSERT_EQ(ReadOutListFile(slots, settings, sink, chooser), 0);
+    ASSERT_EQ(ReadOutListFile(slots, rest, settings, sink, chooser), 0);
     EXPECT_EQ(settings.sOutListFileName, tmp / "fresh.txt");
     EXPECT_EQ(test::ReadFileBytes(tmp / "fresh.txt"), "");
     EXPECT_EQ(slots, OutSlots{});
@@ -153,7 +158,7 @@ TEST_F(OutListFile, ReadCancelLeavesSlotsAndNameUntouched) {
     settings.sOutListFileName = tmp.Path();  // a folder is no list
     slots[4] = {"keep", "me"};
     const OutSlots before = slots;
-    EXPECT_NE(ReadOutListFile(slots, settings, sink, chooser), 0);
+    EXPECT_NE(ReadOutListFile(slots, rest, settings, sink, chooser), 0);
     EXPECT_EQ(chooser.shown, 1);
     EXPECT_EQ(settings.sOutListFileName, tmp.Path());
     EXPECT_EQ(slots, before);
@@ -163,9 +168,9 @@ TEST_F(OutListFile, WriteUncreatableNameAsksForAnother) {
     const std::string bad = JoinPath(tmp / "no-folder", "list.txt");
     settings.sOutListFileName = bad;
     chooser.answers = {listFile};
-    ASSERT_EQ(WriteOutListFile(SlotsOf({{"A", "B"}}), settings, sink, chooser), 0);
-    EXPECT_EQ(sink.messages, std::vector<std::string>{"Output list file" + bad +
-                                                      "cannot be created. Please specify the "
+    ASSERT_EQ(WriteOutListFile(SlotsOf({{"A", "B"}}), rest, settings, sink, chooser), 0);
+    EXPECT_EQ(sink.messages, std::vector<std::string>{"Output list file " + bad +
+                                                      "\ncannot be created. Please specify the "
                                                       "right file name."});
     EXPECT_EQ(settings.sOutListFileName, listFile);
     EXPECT_EQ(test::ReadFileBytes(listFile), "A,B\r\n");
@@ -174,7 +179,7 @@ TEST_F(OutListFile, WriteUncreatableNameAsksForAnother) {
 // Cancel after a failed write: the old file keeps its content, no temporary file stays behind.
 TEST_F(OutListFile, FailedWriteKeepsTheOldFile) {
     settings.sOutListFileName = tmp.Path();
-    EXPECT_NE(WriteOutListFile(SlotsOf({{"A"}}), settings, sink, chooser), 0);
+    EXPECT_NE(WriteOutListFile(SlotsOf({{"A"}}), rest, settings, sink, chooser), 0);
     EXPECT_TRUE(platform::DirectoryExists(tmp.Path()));
     EXPECT_FALSE(platform::PathExists(tmp.Path() + ".katmp"));
 
@@ -185,7 +190,7 @@ TEST_F(OutListFile, FailedWriteKeepsTheOldFile) {
         GTEST_SKIP() << "read-only files are writable for this user";
     }
     settings.sOutListFileName = listFile;
-    EXPECT_NE(WriteOutListFile(SlotsOf({{"NEW"}}), settings, sink, chooser), 0);
+    EXPECT_NE(WriteOutListFile(SlotsOf({{"NEW"}}), rest, settings, sink, chooser), 0);
     EXPECT_EQ(test::ReadFileBytes(listFile), "OLD\r\n");
 }
 

@@ -11,6 +11,7 @@
 
 #include "shell/ui/Orrin3.h"
 #include "shell/ui/URLLink.h"
+#include "test_keys.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ class AboutTest : public ::testing::Test {
             });
         }
         about.show();
+        QApplication::setActiveWindow(&about);
     }
     TURLLink* Link(const char* name) { return about.findChild<TURLLink*>(name); }
 
@@ -51,13 +53,14 @@ class AboutTest : public ::testing::Test {
 TEST_F(AboutTest, OnlyOkAndEnterCloseIt) {
     EXPECT_FALSE(about.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint |
                                         Qt::WindowSystemMenuHint));
-    QTest::keyClick(&about, Qt::Key_Escape);
+    ka::test::KeyToFocus(&about, Qt::Key_Escape);
     EXPECT_TRUE(about.isVisible());
     QTest::mouseClick(about.findChild<QPushButton*>("ButtonOK"), Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
     about.show();
-    QTest::keyClick(&about, Qt::Key_Return);
+    QApplication::setActiveWindow(&about);
+    ka::test::KeyToFocus(&about, Qt::Key_Return);
     EXPECT_FALSE(about.isVisible());
 }
 

@@ -18,11 +18,13 @@ namespace {
 
 using ka::test::Child;
 using ka::test::CrLfLines;
+using ka::test::KeyToFocus;
 using ka::test::Native;
 using ka::test::ReadFileBytes;
 using ka::test::RecordingMessageSink;
 using ka::test::ShowActive;
 using ka::test::TempDir;
+using ka::test::TypeToFocus;
 using ka::test::WaitFor;
 using ka::test::WriteFileBytes;
 using ka::ui::FromQt;
@@ -107,8 +109,10 @@ class BatchDialogTest : public ::testing::Test {
     }
     void TypeName(const std::string& text) {
         auto* edit = Child<QLineEdit>(dialog, "SelectFilename");
-        edit->setText(ToQt(text));
-        QTest::keyClick(edit, Qt::Key_Return);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        TypeToFocus(edit, ToQt(text));
+        KeyToFocus(edit, Qt::Key_Return);
     }
     void Press(const char* button) {
         QTest::mouseClick(Child<QPushButton>(dialog, button), Qt::LeftButton);
@@ -198,7 +202,7 @@ TEST_F(BatchDialogTest, OneClearDropsTheLineWhileBlankingKeepsASpace) {
     Open(CrLfLines({"r1,r2", "s"}));
     for (int row = 0; row < 2; ++row) {
         ClickRow(row);
-        QTest::keyClick(List(), Qt::Key_Delete);
+        KeyToFocus(List(), Qt::Key_Delete);
     }
     EXPECT_EQ(Rows(), (std::vector<std::string>{"", ""}));
     Press("ButtonOutListOK");
@@ -238,7 +242,7 @@ TEST_P(BatchRegistrationTest, TypedNamesAreTakenOnlyWhenRegistered) {
             sink.messages,
             (std::vector<std::string>{std::string("File=") + c.name +
                                       "\r : which is non-registered file type !\rPlease register "
-                                      "file extension with Set-BatchFileExtension Button."}));
+                                      "file extension with \"Input file extension\" Button."}));
     }
 }
 
@@ -299,8 +303,56 @@ TEST_F(BatchDialogTest, ArrowWalksTheSelectedFilesInListOrder) {
     Press("ButtonFileSelect");
     // Folders and unregistered files are passed over; only the latter are reported.
     EXPECT_EQ(Rows(), (std::vector<std::string>{temp / "a.hgl", temp / "b.hgl"}));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{
+                                 "1 file was not taken: non-registered file type! Please register "
+                                 "file extension with \"Input file extension\" Button.\nn.xyz"}));
+}
+
+// Past the 15-row limit "==>" tells once how many files it left, not once per file.
+TEST_F(BatchDialogTest, ArrowPastTheRowLimitGivesOneMessage) {
+    QStringList names;
+    for (int i = 0; i < 40; ++i) {
+        names << QStringLiteral("m%1.hgl").arg(i, 2, 10, QLatin1Char('0'));
+        WriteFileBytes(temp / FromQt(names.back()), "x");
+    }
+    Open("");
+    WaitForItem(names.back());
+    ASSERT_TRUE(Files()->SelectNames(names));
+    Press("ButtonFileSelect");
+    EXPECT_EQ(List()->count(), 15);
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0].substr(0, 11), "File=n.xyz\r");
+    EXPECT_EQ(sink.messages[0].rfind("25 files were not taken: an output takes 15 files", 0), 0u)
+        << sink.messages[0];
+    EXPECT_NE(sink.messages[0].find("\n" + temp / "m15.hgl\n"), std::string::npos);
+    EXPECT_NE(sink.messages[0].find("\n... and 20 more"), std::string::npos);
+}
+
+// Enter in the address box, as the keyboard sends it, moves the tree and the file list.
+TEST_F(BatchDialogTest, AddressBoxEnterMovesTheTree) {
+    Open("");
+    auto* address = Child<QComboBox>(dialog, "ComboView1");
+    QTest::mouseClick(address->lineEdit(), Qt::LeftButton);
+    address->lineEdit()->selectAll();
+    TypeToFocus(address, ToQt(Native(temp / "sub")));
+    KeyToFocus(address, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(FromQt(Files()->Folder()), Native(temp / "sub"));
+}
+
+// A file longer than the 100 outputs keeps its other lines: the dialog says how many, and OK
+// writes them back unchanged after the edited ones.
+TEST_F(BatchDialogTest, LinesPastOutputHundredAreKeptAndCounted) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 130; ++i)
+        lines.push_back("L" + std::to_string(i) + (i > 100 ? ",,x" : ""));
+    Open(CrLfLines(lines));
+    EXPECT_EQ(MaxOutNo(), "/100");
+    EXPECT_NE(FromQt(Child<QLabel>(dialog, "LabelMoreLines")->text()).find("30 more lines"),
+              std::string::npos);
+    Press("Button1Clear");
+    Press("ButtonOutListOK");
+    lines.erase(lines.begin());
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines(lines));
 }
 
 TEST_F(BatchDialogTest, ArrowWithNothingSelectedDoesNothing) {
@@ -336,7 +388,7 @@ TEST_P(BatchCloseTest, ClosingWithoutOkLeavesTheFileUntouched) {
             Press("ButtonCancel");
             break;
         case CloseBy::EscKey:
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+            KeyToFocus(&dialog, Qt::Key_Escape);
             break;
         case CloseBy::CloseBox:
             dialog.close();
@@ -369,18 +421,18 @@ TEST_F(BatchDialogTest, OutputOrderNumberNeverLeavesTheTable) {
 
     spin->setFocus();
     spin->selectAll();
-    QTest::keyClicks(spin, QStringLiteral("2x"));  // the letter never gets in
+    TypeToFocus(spin, QStringLiteral("2x"));  // the letter never gets in
     EXPECT_EQ(dialog.OutNo(), 2);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"two"}));
     spin->selectAll();
-    QTest::keyClicks(spin, QStringLiteral("250"));
+    TypeToFocus(spin, QStringLiteral("250"));
     EXPECT_LE(dialog.OutNo(), 100);
-    QTest::keyClick(spin, Qt::Key_Return);
+    KeyToFocus(spin, Qt::Key_Return);
     EXPECT_EQ(spin->value(), 100);
     EXPECT_EQ(dialog.OutNo(), 100);
     spin->selectAll();
-    QTest::keyClick(spin, Qt::Key_Delete);
-    QTest::keyClick(spin, Qt::Key_Return);  // no number: the lowest
+    KeyToFocus(spin, Qt::Key_Delete);
+    KeyToFocus(spin, Qt::Key_Return);  // no number: the lowest
     EXPECT_EQ(dialog.OutNo(), 1);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"one"}));
 }
@@ -392,8 +444,8 @@ TEST_F(BatchDialogTest, UnreadableListFileAndCancelledPickerClosesAsCancelled) {
     EXPECT_TRUE(WaitFor([&] { return !dialog.isVisible(); }));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{"Output list file" + temp / "missing/list.txt" +
-                                        "Cannot open file!"}));
+              (std::vector<std::string>{"Output list file " + temp / "missing/list.txt" +
+                                        "\nCannot open file!"}));
 }
 
 TEST_F(BatchDialogTest, UnreadableListFileAndNewNameStartsEmpty) {
@@ -412,9 +464,9 @@ TEST_F(BatchDialogTest, HelpButtonAndF1AskForTheirTopics) {
     Press("ButtonHelp");
     auto* help = Child<QPushButton>(dialog, "ButtonHelp");
     help->setFocus();
-    QTest::keyClick(help, Qt::Key_F1);
-    Child<QListWidget>(dialog, "ListBox1")->setFocus();
-    QTest::keyClick(List(), Qt::Key_F1);
+    KeyToFocus(help, Qt::Key_F1);
+    List()->setFocus();
+    KeyToFocus(List(), Qt::Key_F1);
     EXPECT_EQ(helpTopics, (std::vector<int>{302, 550, 302}));
 }
 

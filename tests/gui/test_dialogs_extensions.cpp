@@ -81,7 +81,8 @@ TEST(ExtensionDialog, OkRebuildsTheInputFilterAtOnce) {
     Child<QLineEdit>(dialog, "EditHpglFileExt")->setText(QStringLiteral("hgl; plt"));
     Child<QLineEdit>(dialog, "EditPdfFileExt")->setText(QString());
     // Enter presses OK, the default button.
-    QTest::keyClick(Child<QLineEdit>(dialog, "EditPdfFileExt"), Qt::Key_Return);
+    Child<QLineEdit>(dialog, "EditPdfFileExt")->setFocus();
+    ka::test::KeyToFocus(Child<QLineEdit>(dialog, "EditPdfFileExt"), Qt::Key_Return);
 
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(settings.sInputFilter,
@@ -110,7 +111,7 @@ TEST_P(ExtensionCloseTest, ClosingWithoutOkStoresNothing) {
             QTest::mouseClick(Child<QPushButton>(dialog, "CancelBtn"), Qt::LeftButton);
             break;
         case CloseBy::EscKey:
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+            ka::test::KeyToFocus(&dialog, Qt::Key_Escape);
             break;
         case CloseBy::CloseBox:
             dialog.close();

@@ -14,11 +14,13 @@
 namespace {
 
 using ka::test::Child;
+using ka::test::KeyToFocus;
 using ka::test::Native;
 using ka::test::RecordingMessageSink;
 using ka::test::ScopedCurrentDir;
 using ka::test::ShowActive;
 using ka::test::TempDir;
+using ka::test::TypeToFocus;
 using ka::ui::FromQt;
 using ka::ui::TFolderOpenForm;
 using ka::ui::TFolderView;
@@ -86,8 +88,8 @@ TEST_F(FolderDialogTest, TypedTextAndEnterReturnTheTextUnchecked) {
     QLineEdit* edit = Child<QLineEdit>(dialog, "SelectFilename");
     edit->setFocus();
     edit->clear();
-    QTest::keyClicks(edit, QStringLiteral("no such folder  "));
-    QTest::keyClick(edit, Qt::Key_Return);
+    TypeToFocus(edit, QStringLiteral("no such folder  "));
+    KeyToFocus(edit, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.sFolderName, "no such folder  ");
 }
@@ -100,7 +102,7 @@ TEST_F(FolderDialogTest, CancelEscAndCloseKeepTheCallersFolder) {
         if (way == 0)
             QTest::mouseClick(Child<QPushButton>(dialog, "ButtonCancel"), Qt::LeftButton);
         if (way == 1)
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+            KeyToFocus(&dialog, Qt::Key_Escape);
         if (way == 2)
             dialog.close();
         EXPECT_EQ(dialog.result(), QDialog::Rejected) << way;
@@ -136,14 +138,19 @@ TEST_F(FolderDialogTest, AddressBoxMovesTheTreeOrShowsItsFolderAgain) {
     QComboBox* address = Child<QComboBox>(dialog, "ComboView1");
     EXPECT_EQ(FromQt(address->currentText()), Native(temp.Path()));
 
-    address->lineEdit()->setFocus();
-    address->lineEdit()->setText(ToQt(temp / "a/b"));
-    QTest::keyClick(address->lineEdit(), Qt::Key_Return);
+    // Clicked into, the box holds the focus and gets the keys; its edit field only through it.
+    QTest::mouseClick(address->lineEdit(), Qt::LeftButton);
+    address->lineEdit()->selectAll();
+    TypeToFocus(address, ToQt(Native(temp / "a/b")));
+    KeyToFocus(address, Qt::Key_Return);
     EXPECT_TRUE(dialog.isVisible()) << "Enter in the address box must not press Open";
     EXPECT_EQ(Shown(), Native(temp / "a/b"));
+    EXPECT_EQ(TreePath(), Native(temp / "a/b"));
 
-    address->lineEdit()->setText(ToQt(temp / "nothing"));
-    QTest::keyClick(address->lineEdit(), Qt::Key_Return);
+    address->lineEdit()->selectAll();
+    TypeToFocus(address, ToQt(temp / "nothing"));
+    KeyToFocus(address, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Shown(), Native(temp / "a/b"));
     EXPECT_EQ(FromQt(address->currentText()), Native(temp / "a/b"));
     dialog.reject();

@@ -59,8 +59,8 @@ class SettingsDialogTest : public ::testing::Test {
         auto* spin = Child<QSpinBox>(dialog, "WaitTimeEdit");
         spin->setFocus();
         spin->selectAll();
-        QTest::keyClick(spin, Qt::Key_Delete);
-        QTest::keyClicks(spin, typed);
+        ka::test::KeyToFocus(spin, Qt::Key_Delete);
+        ka::test::TypeToFocus(spin, typed);
     }
 
     TempDir temp;
@@ -147,7 +147,7 @@ TEST_F(SettingsDialogTest, SpinBoxesPutTypedValuesInRangeOnOk) {
     auto* percent = Child<QSpinBox>(dialog, "SpinEditCompFleSizeOver");
     percent->setFocus();
     percent->selectAll();
-    QTest::keyClick(percent, Qt::Key_Delete);  // no number: the lower bound
+    ka::test::KeyToFocus(percent, Qt::Key_Delete);  // no number: the lower bound
     Press("ButtonOK");
     EXPECT_EQ(settings.iAutoWaitTime, 1440 * 60);
     EXPECT_EQ(settings.iCompFileSizeOver, 1);
@@ -155,15 +155,16 @@ TEST_F(SettingsDialogTest, SpinBoxesPutTypedValuesInRangeOnOk) {
 
 struct CheckCase {
     const char* edit;
-    const char* badValue;     // relative to the temporary folder
-    const char* messageTail;  // after the text or folder it names
-    const char* named;        // what the message names, relative to the temporary folder
+    const char* badValue;  // relative to the temporary folder
+    const char* caption;   // the box's caption the message names; "" for the file boxes
+    const char* named;     // the path the message names, relative to the temporary folder
+    const char* problem;   // the line after the path
 };
 
 class SettingsOkCheckTest : public SettingsDialogTest,
                             public ::testing::WithParamInterface<CheckCase> {};
 
-TEST_P(SettingsOkCheckTest, FirstFailingCheckIsReportedAndNothingIsStored) {
+TEST_P(SettingsOkCheckTest, FirstFailingCheckNamesTheBoxAndTakesTheFocusThere) {
     const CheckCase& c = GetParam();
     ShowActive(dialog);
     SetText(c.edit, temp / c.badValue);
@@ -174,7 +175,10 @@ TEST_P(SettingsOkCheckTest, FirstFailingCheckIsReportedAndNothingIsStored) {
     const ka::Settings before = settings;
     Press("ButtonOK");
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(sink.messages, (std::vector<std::string>{temp / c.named + c.messageTail}));
+    const std::string caption = *c.caption ? std::string(c.caption) + ":\n" : "";
+    EXPECT_EQ(sink.messages,
+              (std::vector<std::string>{caption + temp / c.named + "\n" + c.problem}));
+    EXPECT_EQ(QApplication::focusWidget(), Edit(c.edit));
     EXPECT_EQ(settings.iAutoWaitTime, before.iAutoWaitTime);
     EXPECT_EQ(settings.sKorvaneExe, before.sKorvaneExe);
     EXPECT_EQ(settings.sOutDir, before.sOutDir);
@@ -188,40 +192,30 @@ TEST_P(SettingsOkCheckTest, FirstFailingCheckIsReportedAndNothingIsStored) {
 INSTANTIATE_TEST_SUITE_P(
     InOrder, SettingsOkCheckTest,
     ::testing::Values(
-        CheckCase{"KorvaneExeEdit", "none.exe", " file does not exist!", "none.exe"},
-        CheckCase{"KorvaneExeEdit", "in", " file does not exist!", "in"},  // a folder is no file
-        CheckCase{"EditOutListFileName", "none.txt", " file does not exist!", "none.txt"},
-        CheckCase{"sAutoOutDirFNameEdit", "gone/*.hgl", " folder does not exist!", "gone"},
-        CheckCase{"sOutDirEdit", "gone/", " folder does not exist!", "gone"},
-        CheckCase{"sChgAreaDir1Edit", "gone/*.hgl", " folder does not exist!", "gone"},
-        CheckCase{"sChgAreaDir2Edit", "gone/x/", " folder does not exist!", "gone/x"}));
+        CheckCase{"KorvaneExeEdit", "none.exe", "", "none.exe", "file does not exist!"},
+        CheckCase{"KorvaneExeEdit", "in", "", "in", "file does not exist!"},  // a folder
+        CheckCase{"EditOutListFileName", "none.txt", "", "none.txt", "file does not exist!"},
+        CheckCase{"sAutoOutDirFNameEdit", "gone/*.hgl", "Drawing comparison OFF input file name",
+                  "gone", "folder does not exist!"},
+        CheckCase{"sOutDirEdit", "gone/", "Output foldr", "gone", "folder does not exist!"},
+        CheckCase{"sChgAreaDir1Edit", "gone/*.hgl", "Comparison file 1", "gone",
+                  "folder does not exist!"},
+        CheckCase{"sChgAreaDir2Edit", "gone/x/", "Comparison folder 2", "gone/x",
+                  "folder does not exist!"}));
 
-struct FolderCase {
-    std::string text;
-    bool exists;
-    std::string reduced;
-    std::string message;
-};
-
-TEST_F(SettingsDialogTest, CheckFolderExistsReducesToTheFolderPart) {
-    const std::vector<FolderCase> cases = {
-        {temp / "out/", true, temp / "out/", ""},
-        {temp / "out", true, temp.Path() + "/", ""},  // without the final "/": the parent
-        {temp / "cmp1/*.hgl", true, temp / "cmp1/", ""},
-        {"/x.hgl", true, "/", ""},
-        {temp / "gone/x", false, temp / "gone/", temp / "gone" + " folder does not exist!"},
-        {"", false, "", " folder does not exist!"},
-        {"relative", false, "", " folder does not exist!"},
-    };
-    for (const FolderCase& c : cases) {
-        sink.messages.clear();
-        std::string path = c.text;
-        EXPECT_EQ(dialog.CheckFolderExists(path), c.exists) << c.text;
-        EXPECT_EQ(path, c.reduced) << c.text;
-        EXPECT_EQ(sink.messages, c.message.empty() ? std::vector<std::string>{}
-                                                   : std::vector<std::string>{c.message})
-            << c.text;
-    }
+// A user who only wants batch output sets the converter, the list and the output folder and
+// leaves the other boxes empty: OK stores them empty.
+TEST_F(SettingsDialogTest, EmptyFolderBoxesAreAcceptedAsNotSetUp) {
+    ShowActive(dialog);
+    for (const char* edit : {"sAutoOutDirFNameEdit", "sChgAreaDir1Edit", "sChgAreaDir2Edit"})
+        SetText(edit, "");
+    Press("ButtonOK");
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
+    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(settings.sAutoOutDirFName, "");
+    EXPECT_EQ(settings.sChgAreaDir1, "");
+    EXPECT_EQ(settings.sChgAreaDir2, "");
+    EXPECT_EQ(settings.sOutDir, temp / "out/");
 }
 
 TEST_F(SettingsDialogTest, OutputFolderWithoutFinalSeparatorIsStoredAsItsParent) {
@@ -263,16 +257,17 @@ TEST_F(SettingsDialogTest, LeavingTheBatchNameBoxCreatesTheFileAtOnce) {
     QLineEdit* edit = Edit("EditOutListFileName");
     edit->setFocus();
     edit->setText(ToQt(temp / "made.txt"));
-    QTest::keyClick(edit, Qt::Key_Tab);
+    ka::test::KeyToFocus(edit, Qt::Key_Tab);
     EXPECT_TRUE(ka::platform::FileExists(temp / "made.txt"));
     EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
 
     edit->setFocus();
     edit->setText(ToQt(temp / "gone/x.txt"));
-    QTest::keyClick(edit, Qt::Key_Tab);
-    EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{temp / "gone/x.txt" +
-                                        "cannot be created. Please specify the right file name."}));
+    ka::test::KeyToFocus(edit, Qt::Key_Tab);
+    EXPECT_EQ(
+        sink.messages,
+        (std::vector<std::string>{temp / "gone/x.txt" +
+                                  "\ncannot be created. Please specify the right file name."}));
     EXPECT_EQ(Text("EditOutListFileName"), temp / "made.txt");
     EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
     dialog.reject();
@@ -322,7 +317,7 @@ TEST_F(SettingsDialogTest, InputFileSelectionNeedsTheStoredListFile) {
     ShowActive(dialog);
     Press("ButtonCreateOutListFile");
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{temp / "none.txt" + " file does not exist!"}));
+              (std::vector<std::string>{temp / "none.txt" + "\nfile does not exist!"}));
     EXPECT_EQ(childRuns, 0);
     dialog.reject();
 }

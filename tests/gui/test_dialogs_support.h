@@ -16,6 +16,7 @@
 #include "settings/ui/Orrin1Ui.h"
 #include "shell/Paths.h"
 #include "shell/ui/FileDialogs.h"
+#include "test_keys.h"
 
 namespace ka::test {
 

@@ -27,6 +27,7 @@
 #include "app/ui/OrrinM.h"
 #include "platform/platform.h"
 #include "settings/ui/Orrin1Ui.h"
+#include "test_keys.h"
 
 namespace {
 
@@ -154,6 +155,57 @@ TEST_F(MainWindowTest, CmtIsNeverSelectedWhileComparing) {
     EXPECT_EQ(settings.iOutTyp2, 6);
     EXPECT_EQ(form->SelectedOutTyp2(), 6);
 }
+
+// After the fallback the focus is on the selected item, so the arrow keys select as they move,
+// whether CMT was clicked or reached with an arrow key.
+TEST_F(MainWindowTest, CmtFallbackLeavesTheFocusOnTheSelectedItem) {
+    QApplication::setActiveWindow(form.get());
+    ClickItem(CompareBox());
+    ClickItem(OutItem(kOutTypCmt));
+    QApplication::processEvents();
+    EXPECT_EQ(CheckedOutItem(), kOutTypPdf);
+    ka::test::KeyToFocus(OutItem(kOutTypPdf), Qt::Key_Down);
+    EXPECT_EQ(CheckedOutItem(), 1);
+
+    ClickItem(OutItem(kOutTypCmt - 1));
+    ka::test::KeyToFocus(OutItem(kOutTypCmt - 1), Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(CheckedOutItem(), kOutTypPdf);
+    EXPECT_EQ(QApplication::focusWidget(), OutItem(kOutTypPdf));
+}
+
+// A run started from a button that lacks what it needs says so and runs nothing; outputs must
+// not land in the program's current folder unannounced.
+struct NotSetUpCase {
+    const char* button;
+    const char* outDir;
+    const char* standby;
+    const char* message;
+};
+
+class NotSetUpTest : public MainWindowTest, public ::testing::WithParamInterface<NotSetUpCase> {};
+
+TEST_P(NotSetUpTest, RunButtonSaysWhatIsMissingAndRunsNothing) {
+    const NotSetUpCase& c = GetParam();
+    settings.sOutListFileName = appData / "list.txt";
+    ka::test::WriteFileBytes(settings.sOutListFileName, ka::test::CrLfLines({appData / "a.hgl"}));
+    settings.sComLineFile = appData / "line.txt";
+    settings.sDataDir = appData.Path();
+    settings.sOutDir = c.outDir;
+    settings.sAutoOutDirFName = c.standby;
+    QTest::mouseClick(Button(c.button), Qt::LeftButton);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind(c.message, 0), 0u) << sink.messages[0];
+    EXPECT_FALSE(ka::platform::PathExists(settings.sComLineFile));
+    EXPECT_FALSE(Find<QTimer>("Timer1")->isActive());
+    EXPECT_TRUE(Button(c.button)->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, NotSetUpTest,
+    ::testing::Values(NotSetUpCase{"ButtonBatchOutput", "", "", "No output folder"},
+                      NotSetUpCase{"ButtonAutoOutput", "/tmp/", "", "No input folder"},
+                      NotSetUpCase{"ButtonAutoOutput", "", "/tmp/*.hgl", "No output folder"}));
 
 class PageSwitchTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {};
 
@@ -308,7 +360,7 @@ TEST_F(MainWindowTest, HelpWindowIsNonModalAndReused) {
     EXPECT_TRUE(windows[0]->isVisible());
     EXPECT_FALSE(windows[0]->isModal());
     QApplication::setActiveWindow(windows[0]);
-    QTest::keyClick(windows[0]->findChild<QWidget*>("HelpBrowser"), Qt::Key_Escape);
+    ka::test::KeyToFocus(windows[0], Qt::Key_Escape);
     EXPECT_FALSE(windows[0]->isVisible());  // Esc closes it, with or without a close box
 }
 
@@ -396,7 +448,7 @@ TEST_P(FailedStartupTest, ShowsTheMessageClosesAndWritesNothing) {
     form->show();
     form->FormPaint();
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0], ParPath() + "Cannot open parameter file!");
+    EXPECT_EQ(sink.messages[0], ParPath() + "\nCannot open parameter file!");
     EXPECT_FALSE(form->isVisible());
 
     form->FormDestroy();
@@ -444,6 +496,25 @@ INSTANTIATE_TEST_SUITE_P(
                       StoredSelection{"0", "20", "0", 20, 0, "Screen display"},   // CMT alone
                       StoredSelection{"0", "23", "8", 0, 0, "Screen display"}));  // out of range
 
+// A warning of the loading (the stored converter is gone) comes over the stored selections, not
+// over a window that shows none.
+TEST_F(StartupTest, LoadWarningsComeAfterTheStoredSelectionsAreShown) {
+    WriteStoredPar(ParFileText({{10, appData / "gone.exe"}, {17, "0"}, {18, "5"}}));
+    struct SeeingSink : ka::MessageSink {
+        TOrrinMForm* form = nullptr;
+        std::vector<std::pair<bool, bool>> seen;  // item 5 checked, "Compare folders" enabled
+        void ShowMsg(const std::string&) override {
+            seen.emplace_back(form->findChild<QRadioButton*>("RadioGroupOutTyp_5")->isChecked(),
+                              form->findChild<QPushButton*>("ButtonChgArea")->isEnabled());
+        }
+    } seeing;
+    TOrrinMForm probe(settings, flags, seeing);
+    seeing.form = &probe;
+    probe.SetInitFolder(init.Path());
+    probe.FormPaint();
+    EXPECT_EQ(seeing.seen, (std::vector<std::pair<bool, bool>>{{true, false}}));
+}
+
 TEST_F(StartupTest, EndWritesTheCurrentSelectionsOnce) {
     form->FormPaint();
     form->SelectOutTyp(21);
@@ -480,7 +551,7 @@ TEST_F(StartupTest, OutputSwitchSelectsThroughTheControlsBeforeTheRun) {
     EXPECT_EQ(settings.iOutTyp, kOutTypPdf);
     EXPECT_EQ(OutItem(kOutTypScreen)->text(), "No output");
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0], (appData / "missing.txt") + "Cannot open file!");
+    EXPECT_EQ(sink.messages[0], (appData / "missing.txt") + "\nCannot open file!");
     EXPECT_TRUE(Button("ButtonBatchOutput")->isEnabled());
 }
 

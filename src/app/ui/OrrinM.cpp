@@ -28,6 +28,8 @@
 
 #include "app/ui/Help.h"
 #include "platform/platform.h"
+#include "settings/SetupCheck.h"
+#include "settings/UserMessages.h"
 #include "settings/ui/Orrin1Ui.h"
 #include "shell/UnitShell.h"
 
@@ -344,14 +346,18 @@ void TOrrinMForm::FormPaint() {
     flags_.bCmdBatch = false;
     flags_.bCmdCompare = false;
 
-    if (ka::LoadParameterFile(settings_, sink_, initFolder) != 0) {
-        sink_.ShowMsg(settings_.sParFile + "Cannot open parameter file!");
+    // Warnings of the loading wait until the window shows what was loaded behind them.
+    ka::HeldMessages loadMessages;
+    if (ka::LoadParameterFile(settings_, loadMessages, initFolder) != 0) {
+        loadMessages.Flush(sink_);
+        sink_.ShowMsg(ka::PathMessage(settings_.sParFile, "Cannot open parameter file!"));
         CloseMainWindow();
         return;
     }
     parFileLoaded_ = true;
 
     ShowStoredSelections();
+    loadMessages.Flush(sink_);
     if (args_.empty())
         return;
 
@@ -408,6 +414,13 @@ void TOrrinMForm::RadioGroupOutTypClick() {
     if (CheckBoxChgArea->isChecked() && index == kOutTypCmt) {
         // Checking "PDF" runs this handler again, which stores 0.
         outTypButtons_->button(kOutTypPdf)->setChecked(true);
+        // Left on the unchecked "CMT", the arrow keys would move the focus without selecting;
+        // an arrow key gives the focus to the button it clicked only after this handler.
+        QTimer::singleShot(0, this, [this] {
+            QAbstractButton* cmt = outTypButtons_->button(kOutTypCmt);
+            if (cmt->hasFocus())
+                outTypButtons_->button(kOutTypPdf)->setFocus(Qt::OtherFocusReason);
+        });
         return;
     }
     settings_.iOutTyp = static_cast<std::uint8_t>(index);
@@ -468,16 +481,28 @@ void TOrrinMForm::ButtonOKClick() {
     CloseMainWindow();
 }
 
+bool TOrrinMForm::RunIsSetUp(ka::RunKind kind) {
+    const std::string missing =
+        ka::MissingRunSetup(kind, settings_, IsOutput1Shown(), CheckBoxChgArea->isChecked());
+    if (missing.empty())
+        return true;
+    sink_.ShowMsg(missing);
+    return false;
+}
+
 void TOrrinMForm::ButtonBatchOutputClick() {
-    runModes_.ButtonBatchOutputClick();
+    if (RunIsSetUp(ka::RunKind::Batch))
+        runModes_.ButtonBatchOutputClick();
 }
 
 void TOrrinMForm::ButtonAutoOutputClick() {
-    runModes_.ButtonAutoOutputClick();
+    if (RunIsSetUp(ka::RunKind::Standby))
+        runModes_.ButtonAutoOutputClick();
 }
 
 void TOrrinMForm::ButtonChgAreaClick() {
-    runModes_.ButtonChgAreaClick();
+    if (RunIsSetUp(ka::RunKind::Compare))
+        runModes_.ButtonChgAreaClick();
 }
 
 void TOrrinMForm::Timer1Timer() {

@@ -12,6 +12,7 @@
 #include "app/RunModes.h"
 #include "app/Startup.h"
 #include "settings/Orrin1.h"
+#include "settings/SetupCheck.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -108,6 +109,8 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void ConnectHandlers();
     void ShowStoredSelections();
     void SelectOutTyp2(int index);
+    // A run from a button: true when the settings hold what it needs, else the user is told.
+    bool RunIsSetUp(ka::RunKind kind);
     // Moves the lines added since the last flush into ListBox1 in one insertion.
     void FlushRunList();
     // Runs a handler so that nothing it throws crosses the event loop: the message goes through

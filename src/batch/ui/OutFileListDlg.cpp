@@ -16,6 +16,7 @@
 
 #include "app/ui/Help.h"
 #include "platform/platform.h"
+#include "settings/UserMessages.h"
 #include "settings/ui/Orrin1Ui.h"
 #include "settings/ui/SpinEdit.h"
 #include "shell/UnitShell.h"
@@ -88,7 +89,7 @@ class FileDialogChooser : public SaveFileChooser {
 
 std::string TFormOutFileList::NonRegisteredMessage(const std::string& fileName) {
     return "File=" + fileName + "\r" + " : which is non-registered file type !" + "\r" +
-           "Please register file extension with Set-BatchFileExtension Button.";
+           "Please register file extension with \"Input file extension\" Button.";
 }
 
 TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidget* parent)
@@ -135,13 +136,17 @@ TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidge
                        this);
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(606, 61, 344, 298);
+    ListBox1->setGeometry(606, 61, 344, 278);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     // Placeholder rows until the first paint shows slot 1.
     for (int i = 1; i <= 20; ++i) {
         ListBox1->addItem(QString::number(i % 10));
     }
     ListBox1->installEventFilter(this);
+    // Below the rows: how many lines of the file lie past the slots, kept as they are.
+    LabelMoreLines = new QLabel(this);
+    LabelMoreLines->setObjectName(QStringLiteral("LabelMoreLines"));
+    LabelMoreLines->setGeometry(608, 341, 342, 18);
 
     Label8 = MakeLabel("Page Number:", "Label8", 618, 374, this);
     SpinEditPageNo = new SpinEdit(this);
@@ -192,6 +197,10 @@ TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidge
     ButtonHelp = MakeButton("Help", "ButtonHelp", QRect(623, 468, 100, 31), this);
     ButtonCancel = MakeButton("Cancel", "ButtonCancel", QRect(738, 468, 100, 31), this);
     ButtonOutListOK = MakeButton("OK", "ButtonOutListOK", QRect(849, 466, 100, 32), this);
+
+    for (QWidget* button : {ButtonHelp, ButtonCancel, ButtonOutListOK}) {
+        KeepOnScreen(button);
+    }
 
     SetFileKinds(kDesignFileKinds);
 
@@ -257,7 +266,7 @@ void TFormOutFileList::FormPaint() {
 
     DiscardSlots();
     FileDialogChooser chooser(saveDialog1_, this);
-    if (ReadOutListFile(OutList, settings_, sink_, chooser) != 0) {
+    if (ReadOutListFile(OutList, moreLines_, settings_, sink_, chooser) != 0) {
         reject();
         return;
     }
@@ -269,6 +278,10 @@ void TFormOutFileList::FormPaint() {
     }
     SpinEdit1Change();
     DisplayMaxOutNo();
+    LabelMoreLines->setText(
+        moreLines_.empty() ? QString()
+                           : QStringLiteral("+ %1 more lines past output 100, kept as they are")
+                                 .arg(moreLines_.size()));
 }
 
 void TFormOutFileList::SpinEdit1Change() {
@@ -351,7 +364,8 @@ bool TFormOutFileList::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-TFormOutFileList::TakeResult TFormOutFileList::TakeFile(const std::string& path) {
+TFormOutFileList::TakeResult TFormOutFileList::TakeFile(const std::string& path,
+                                                        Refusals* refusals) {
     const std::string resolved = ResolveLinkFile(path);
     // A shortcut to something without a file-system path resolves to nothing to take.
     if (resolved.empty()) {
@@ -362,7 +376,11 @@ TFormOutFileList::TakeResult TFormOutFileList::TakeFile(const std::string& path)
         return TakeResult::Folder;
     }
     if (GetInputFileKind(resolved, settings_) == 0) {
-        sink_.ShowMsg(NonRegisteredMessage(NamePart(resolved)));
+        if (refusals) {
+            refusals->unregistered.Add(NamePart(resolved));
+        } else {
+            sink_.ShowMsg(NonRegisteredMessage(NamePart(resolved)));
+        }
         return TakeResult::Unregistered;
     }
     SelectFilename->setText(ToQt(resolved));
@@ -381,7 +399,11 @@ TFormOutFileList::TakeResult TFormOutFileList::TakeFile(const std::string& path)
         }
     }
     if (ListBox1->count() >= kMaxPickedRows) {
-        sink_.ShowMsg(FromQt(FullMessage()));
+        if (refusals) {
+            refusals->full.Add(resolved);
+        } else {
+            sink_.ShowMsg(FromQt(FullMessage()));
+        }
         return TakeResult::Full;
     }
     ListBox1->addItem(ToQt(entry));
@@ -401,15 +423,35 @@ void TFormOutFileList::ButtonFileSelectClick() {
     const std::string folder = FromQt(FolderView1->SelectedPath());
     // Taken before the walk: selecting a folder in the tree refills the list.
     const std::vector<TFileView::Item> items = FileView1->SelectedItems();
+    // One message for the whole selection: thousands of files past the row limit would
+    // otherwise each bring up a box of their own.
+    Refusals refusals;
     for (const TFileView::Item& item : items) {
         const std::string path = JoinPath(folder, FromQt(item.displayName));
         if (!platform::FileExists(path)) {
             continue;
         }
-        const TakeResult result = TakeFile(path);
+        const TakeResult result = TakeFile(path, &refusals);
         if (result == TakeResult::Folder || result == TakeResult::Replaced) {
             break;
         }
+    }
+    const char* const one = "file was not taken";
+    const char* const many = "files were not taken";
+    std::string message =
+        refusals.full.Message(one, many,
+                              "an output takes " + std::to_string(kMaxPickedRows) +
+                                  " files from the list. " + FromQt(FullMessage()));
+    const std::string unregistered = refusals.unregistered.Message(
+        one, many,
+        "non-registered file type! Please register file extension with \"Input file extension\" "
+        "Button.");
+    if (!message.empty() && !unregistered.empty()) {
+        message += "\n\n";
+    }
+    message += unregistered;
+    if (!message.empty()) {
+        sink_.ShowMsg(message);
     }
 }
 
@@ -512,7 +554,7 @@ void TFormOutFileList::ButtonOutListOKClick() {
     StoreRows();
     FileDialogChooser chooser(saveDialog1_, this);
     // Closed as confirmed even when the user gave up on saving.
-    WriteOutListFile(OutList, settings_, sink_, chooser);
+    WriteOutListFile(OutList, moreLines_, settings_, sink_, chooser);
     DiscardSlots();
     accept();
 }
@@ -534,6 +576,7 @@ void TFormOutFileList::DiscardSlots() {
     for (OutSlot& slot : OutList) {
         slot.clear();
     }
+    moreLines_.clear();
     slotsLoaded_ = false;
     iOutNo = 0;
 }

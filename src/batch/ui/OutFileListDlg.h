@@ -9,6 +9,7 @@
 
 #include "batch/OutFileList.h"
 #include "settings/Orrin1.h"
+#include "settings/UserMessages.h"
 #include "shell/ui/FileDialogs.h"
 
 class QComboBox;
@@ -81,8 +82,14 @@ class TFormOutFileList : public QDialog {
 
   private:
     enum class TakeResult { Added, Replaced, Unregistered, Full, Folder, Ignored };
+    // Files "==>" could not take, told in one message once it is done.
+    struct Refusals {
+        RefusedItems full;
+        RefusedItems unregistered;
+    };
     // Steps shared by a double-click and "==>": resolve, classify and put the file in the rows.
-    TakeResult TakeFile(const std::string& path);
+    // A refusal is told at once, or collected when refusals is given.
+    TakeResult TakeFile(const std::string& path, Refusals* refusals = nullptr);
     void StoreRows();
     void ShowRows();
     void SetRowsBlank();
@@ -93,6 +100,7 @@ class TFormOutFileList : public QDialog {
     MessageSink& sink_;
 
     OutSlots OutList;
+    OutListRest moreLines_;  // the file's lines past the slots
     std::uint16_t iOutNo = 0;
     bool bFirstPaint = false;
     bool bRowPicked = false;
@@ -114,6 +122,7 @@ class TFormOutFileList : public QDialog {
     TFileView* FileView1 = nullptr;
     QLabel* Label4 = nullptr;
     QListWidget* ListBox1 = nullptr;
+    QLabel* LabelMoreLines = nullptr;
     QLabel* Label8 = nullptr;
     SpinEdit* SpinEditPageNo = nullptr;
     QPushButton* Button1Clear = nullptr;

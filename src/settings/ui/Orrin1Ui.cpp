@@ -12,13 +12,38 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QVariant>
 #include <algorithm>
 
 namespace ka::ui {
 
+namespace {
+
+constexpr const char* kDesignSizeProperty = "kaDesignSize";
+constexpr const char* kKeepOnScreenProperty = "kaKeepOnScreen";
+constexpr const char* kScrollAreaName = "DialogScrollArea";
+
+// The frame a window manager adds around a dialog; estimated before the first showing.
+QSize FrameMargins(const QWidget& window) {
+    const QSize measured = window.frameGeometry().size() - window.size();
+    if (measured.width() > 0 || measured.height() > 0) {
+        return measured;
+    }
+    const int border = 2 * window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border};
+}
+
+}  // namespace
+
 void WarningMessageSink::ShowMsg(const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), ToQt(text), QMessageBox::Ok);
+    // Some texts break their lines with a lone carriage return, which a label does not break at.
+    QString shown = ToQt(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), shown, QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     // Centred on the screen, not on whichever window happens to be active.
     box.adjustSize();
@@ -83,10 +108,109 @@ void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& ti
     }
     dialog->setWindowFlags(flags);
     dialog->setFixedSize(size);
+    dialog->setProperty(kDesignSizeProperty, size);
     QFont font(QString::fromLatin1(fontFamily));
     font.setStyleHint(typewriter ? QFont::TypeWriter : QFont::SansSerif);
     font.setPixelSize(pixelSize);
     dialog->setFont(font);
+}
+
+}  // namespace ka::ui
+
+namespace ka::ui {
+
+void KeepOnScreen(QWidget* control) {
+    control->setProperty(kKeepOnScreenProperty, true);
+}
+
+void FitToScreen(QDialog& dialog) {
+    const QSize design = dialog.property(kDesignSizeProperty).toSize();
+    const QScreen* screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    if (!design.isValid() || !screen) {
+        return;
+    }
+    const QSize room = screen->availableGeometry().size() - FrameMargins(dialog);
+    auto* scroll =
+        dialog.findChild<QScrollArea*>(QLatin1String(kScrollAreaName), Qt::FindDirectChildrenOnly);
+    if (!scroll && room.width() >= design.width() && room.height() >= design.height()) {
+        return;
+    }
+    const QSize size = design.boundedTo(room.expandedTo(QSize(200, 150)));
+
+    if (!scroll) {
+        // Everything but the marked controls moves, as placed, onto one page that scrolls. The
+        // window stays the same, so the focus chain keeps its order.
+        QList<QWidget*> moved;
+        QList<QWidget*> kept;
+        for (QObject* child : dialog.children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (!widget || widget->isWindow()) {
+                continue;
+            }
+            (widget->property(kKeepOnScreenProperty).toBool() ? kept : moved) << widget;
+        }
+        int pageHeight = 0;
+        for (QWidget* widget : moved) {
+            pageHeight = std::max(pageHeight, widget->geometry().bottom() + 1);
+        }
+        int keptTop = design.height();
+        for (QWidget* widget : kept) {
+            keptTop = std::min(keptTop, widget->y());
+        }
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("DialogPage"));
+        page->resize(design.width(), pageHeight + 4);
+        for (QWidget* widget : moved) {
+            // Before the first showing every child counts as hidden; only one hidden on purpose
+            // stays so.
+            const bool hidden =
+                widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+            const QRect bounds = widget->geometry();
+            widget->setParent(page);
+            widget->setGeometry(bounds);
+            if (!hidden) {
+                widget->show();
+            }
+        }
+        scroll = new QScrollArea(&dialog);
+        scroll->setObjectName(QLatin1String(kScrollAreaName));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setWidget(page);
+        page->show();
+        scroll->setProperty("kaKeptTop", keptTop);
+        scroll->show();
+        QObject::connect(qApp, &QApplication::focusChanged, scroll,
+                         [scroll](QWidget*, QWidget* now) {
+                             if (now && scroll->widget() && scroll->widget()->isAncestorOf(now)) {
+                                 scroll->ensureWidgetVisible(now);
+                             }
+                         });
+    }
+    // The marked controls keep their distance from the bottom edge, and from the right edge when
+    // they sat in the right half.
+    const int keptTop = scroll->property("kaKeptTop").toInt();
+    const int keptBand = design.height() - keptTop;
+    const int shiftX = design.width() - size.width();
+    // A copy: raising a control reorders the dialog's list of children.
+    const QObjectList children = dialog.children();
+    for (QObject* child : children) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget == scroll || !widget->property(kKeepOnScreenProperty).toBool()) {
+            continue;
+        }
+        QVariant designPos = widget->property("kaDesignPos");
+        if (!designPos.isValid()) {
+            designPos = widget->pos();
+            widget->setProperty("kaDesignPos", designPos);
+        }
+        const QPoint pos = designPos.toPoint();
+        const bool right = pos.x() > design.width() / 2;
+        widget->move(pos.x() - (right ? shiftX : 0), pos.y() - (design.height() - size.height()));
+        widget->raise();
+    }
+    scroll->setGeometry(0, 0, size.width(), size.height() - keptBand);
+    dialog.setFixedSize(size);
 }
 
 }  // namespace ka::ui

@@ -35,6 +35,16 @@ void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& ti
                       const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
                       bool minimizeBox);
 
+// Marks a control of a dialog's bottom row (OK, Cancel, Help ...) that must stay on screen when
+// the dialog has to shrink to fit it.
+void KeepOnScreen(QWidget* control);
+
+// Fits a dialog built at a fixed size into the screen's available area. When the area is smaller,
+// the dialog shrinks to it, its controls move into a scroll area that follows the focus, and the
+// controls marked with KeepOnScreen stay at the bottom, outside it. On a screen big enough the
+// dialog keeps its size and layout. Called on every showing, before centring.
+void FitToScreen(QDialog& dialog);
+
 // Processes every pending event, then returns.
 void PumpMessages();
 

@@ -15,6 +15,8 @@
 #include "app/ui/Help.h"
 #include "batch/ui/OutFileListDlg.h"
 #include "platform/platform.h"
+#include "settings/SetupCheck.h"
+#include "settings/UserMessages.h"
 #include "settings/ui/Orrin1Ui.h"
 #include "settings/ui/SetInputFile.h"
 #include "settings/ui/SpinEdit.h"
@@ -26,9 +28,18 @@ namespace ka::ui {
 namespace {
 
 const char* const kFileDoesNotExist = " file does not exist!";
-const char* const kFolderDoesNotExist = " folder does not exist!";
 const char* const kCannotBeCreated = "cannot be created. Please specify the right file name.";
 const char* const kFilePattern = "*.hgl";
+
+// The captions of the folder boxes, as their labels show them and their messages name them.
+const char* const kStandbyCaption = "Drawing comparison OFF input file name";
+const char* const kCompare1Caption = "Comparison file 1";
+const char* const kCompare2Caption = "Comparison folder 2";
+const char* const kOutDirCaption = "Output foldr";
+
+std::string BoxLabel(const char* caption, const char* example) {
+    return std::string(caption) + " (Ex. " + example + "):";
+}
 
 // Where OpenDialog1 starts before any handler has set it.
 std::string DefaultPickerFolder(const PathRules& rules) {
@@ -52,8 +63,8 @@ std::string WithFinalSeparator(const std::string& folder, const PathRules& rules
     return EndsWithSeparator(folder, rules) ? folder : folder + rules.Separator();
 }
 
-QLabel* AddLabel(const char* text, QWidget* parent, int x, int y, int wrapWidth = 0) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+QLabel* AddLabel(const std::string& text, QWidget* parent, int x, int y, int wrapWidth = 0) {
+    auto* label = new QLabel(QString::fromStdString(text), parent);
     label->setTextFormat(Qt::PlainText);
     label->move(x, y);
     if (wrapWidth > 0) {
@@ -155,8 +166,7 @@ void TSetAutoParForm::BuildControls() {
         "is deleted.",
         GroupBox2, 12, 22, kTextWidth);
     int y = standbyText->geometry().bottom() + 6;
-    AddLabel("* Drawing comparison OFF input file name (Ex. C:\\HpglData\\InData1\\*.hgl):",
-             GroupBox2, 12, y);
+    AddLabel("* " + BoxLabel(kStandbyCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox2, 12, y);
     sAutoOutDirFNameEdit =
         AddEdit("sAutoOutDirFNameEdit", GroupBox2, QRect(12, y + 18, kEditWidth, 24));
     Button6 =
@@ -212,10 +222,10 @@ void TSetAutoParForm::BuildControls() {
         const int x = CheckBoxFileSizeOver->geometry().right() + 8;
         AddLabel("... Possibility of completely different drawings", GroupBox4, x, 52, 746 - x - 8);
     }
-    AddLabel("Comparison file 1 (Ex. C:\\HpglData\\InData1\\*.hgl):", GroupBox3, 12, 134);
+    AddLabel(BoxLabel(kCompare1Caption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox3, 12, 134);
     sChgAreaDir1Edit = AddEdit("sChgAreaDir1Edit", GroupBox3, QRect(12, 152, kEditWidth, 24));
     Button4 = AddButton("Reference", "Button4", GroupBox3, QRect(kButtonX, 151, kButtonWidth, 26));
-    AddLabel("Comparison folder 2 (Ex. C:\\HpglData\\InData2\\):", GroupBox3, 12, 182);
+    AddLabel(BoxLabel(kCompare2Caption, "C:\\HpglData\\InData2\\"), GroupBox3, 12, 182);
     sChgAreaDir2Edit = AddEdit("sChgAreaDir2Edit", GroupBox3, QRect(12, 200, kEditWidth, 24));
     Button5 = AddButton("Reference", "Button5", GroupBox3, QRect(kButtonX, 199, kButtonWidth, 26));
     CheckBoxSavBatch = AddCheckBox(
@@ -224,7 +234,7 @@ void TSetAutoParForm::BuildControls() {
         "CheckBoxSavBatch", GroupBox3, 12, 232);
 
     y = GroupBox3->geometry().bottom() + 10;
-    AddLabel("Output foldr (Ex. C:\\HpglData\\OutData\\):", this, 12, y);
+    AddLabel(BoxLabel(kOutDirCaption, "C:\\HpglData\\OutData\\"), this, 12, y);
     sOutDirEdit = AddEdit("sOutDirEdit", this, QRect(12, y + 18, kEditWidth + 8, 24));
     Button3 =
         AddButton("Reference", "Button3", this, QRect(kButtonX + 8, y + 17, kButtonWidth, 26));
@@ -236,6 +246,9 @@ void TSetAutoParForm::BuildControls() {
     ButtonCancel = AddButton("Cancel", "ButtonCancel", this, QRect(464, 796, 96, 32));
     ButtonOK = AddButton("OK", "ButtonOK", this, QRect(570, 796, 96, 32));
     ButtonHelp = AddButton("Help", "ButtonHelp", this, QRect(676, 796, 96, 32));
+    for (QWidget* button : {ButtonBatchFileExt, ButtonCancel, ButtonOK, ButtonHelp}) {
+        KeepOnScreen(button);
+    }
 }
 
 void TSetAutoParForm::SetDialogs(TFormOutFileList* outFileList, TFolderOpenForm* folderOpen,
@@ -296,31 +309,19 @@ int TSetAutoParForm::CreateNewFile(const std::string& fileName) {
     if (platform::FilePtr file = platform::OpenFile(fileName, "ab", errorCode)) {
         return 0;
     }
-    sink_.ShowMsg(fileName + kCannotBeCreated);
+    sink_.ShowMsg(PathMessage(fileName, kCannotBeCreated));
     return errorCode != 0 ? errorCode : 1;
 }
 
-bool TSetAutoParForm::CheckFolderExists(std::string& path) {
-    const PathRules rules = PathRules::Native();
-    const std::string folder = FolderPart(path, rules);
-    path = folder;
-    std::string toTest;
-    if (!folder.empty()) {
-        if (EndsWithSeparator(folder, rules)) {
-            toTest = folder.substr(0, folder.size() - 1);
-            // The root itself: without its separator nothing would be left to test.
-            if (toTest.empty()) {
-                toTest = folder;
-            }
-        } else {
-            path += rules.Separator();
-            toTest = folder;
-        }
-    }
-    if (!toTest.empty() && platform::DirectoryExists(toTest)) {
+bool TSetAutoParForm::CheckFolderBox(QLineEdit* edit, const char* caption, std::string& folder) {
+    const FolderBoxCheck check = ka::CheckFolderBox(caption, EditText(edit));
+    folder = check.folder;
+    if (check.ok) {
         return true;
     }
-    sink_.ShowMsg(toTest + kFolderDoesNotExist);
+    sink_.ShowMsg(check.message);
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
     return false;
 }
 
@@ -331,33 +332,33 @@ void TSetAutoParForm::ButtonOKClick() {
 
     const std::string korvaneExe = EditText(KorvaneExeEdit);
     if (!platform::FileExists(korvaneExe)) {
-        sink_.ShowMsg(korvaneExe + kFileDoesNotExist);
+        sink_.ShowMsg(PathMessage(korvaneExe, kFileDoesNotExist));
+        KorvaneExeEdit->setFocus(Qt::OtherFocusReason);
         return;
     }
     const std::string outListFileName = EditText(EditOutListFileName);
     if (!platform::FileExists(outListFileName)) {
-        sink_.ShowMsg(outListFileName + kFileDoesNotExist);
+        sink_.ShowMsg(PathMessage(outListFileName, kFileDoesNotExist));
+        EditOutListFileName->setFocus(Qt::OtherFocusReason);
         Button1Click();
         return;
     }
-    std::string standbyFolder = EditText(sAutoOutDirFNameEdit);
-    if (!CheckFolderExists(standbyFolder)) {
+    // A box left empty leaves its mode unset; the runs that need it say so when started.
+    std::string folder;
+    if (!CheckFolderBox(sAutoOutDirFNameEdit, kStandbyCaption, folder)) {
         return;
     }
-    std::string outDir = EditText(sOutDirEdit);
-    if (!CheckFolderExists(outDir)) {
+    if (!CheckFolderBox(sOutDirEdit, kOutDirCaption, folder)) {
         return;
     }
-    sOutDirEdit->setText(ToQt(outDir));
-    std::string compareFolder1 = EditText(sChgAreaDir1Edit);
-    if (!CheckFolderExists(compareFolder1)) {
+    sOutDirEdit->setText(ToQt(folder));
+    if (!CheckFolderBox(sChgAreaDir1Edit, kCompare1Caption, folder)) {
         return;
     }
-    std::string compareFolder2 = EditText(sChgAreaDir2Edit);
-    if (!CheckFolderExists(compareFolder2)) {
+    if (!CheckFolderBox(sChgAreaDir2Edit, kCompare2Caption, folder)) {
         return;
     }
-    sChgAreaDir2Edit->setText(ToQt(compareFolder2));
+    sChgAreaDir2Edit->setText(ToQt(folder));
 
     settings_.sKorvaneExe = EditText(KorvaneExeEdit);
     settings_.sOutListFileName = EditText(EditOutListFileName);
@@ -437,7 +438,7 @@ void TSetAutoParForm::EditOutListFileNameExit() {
 
 void TSetAutoParForm::ButtonCreateOutListFileClick() {
     if (!platform::FileExists(settings_.sOutListFileName)) {
-        sink_.ShowMsg(settings_.sOutListFileName + kFileDoesNotExist);
+        sink_.ShowMsg(PathMessage(settings_.sOutListFileName, kFileDoesNotExist));
         return;
     }
     if (!outFileList_) {

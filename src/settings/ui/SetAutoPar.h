@@ -55,9 +55,6 @@ class TSetAutoParForm : public QDialog {
 
     // Creates the file empty. 0, or the I/O error code after telling the user.
     int CreateNewFile(const std::string& fileName);
-    // Reduces the text to its folder part (a drive gets its separator) and tells whether that
-    // folder exists; says so to the user when it does not.
-    bool CheckFolderExists(std::string& path);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -67,6 +64,9 @@ class TSetAutoParForm : public QDialog {
     // Runs the folder selection dialog from a start folder; the chosen folder on "Open".
     std::optional<std::string> ChooseFolder(const std::string& start);
     std::string EditText(const QLineEdit* edit) const;
+    // The box empty or naming an existing folder (its folder part in folder); otherwise the
+    // user is told which box and folder, and the focus goes to the box.
+    bool CheckFolderBox(QLineEdit* edit, const char* caption, std::string& folder);
     void BuildControls();
 
     Settings& settings_;

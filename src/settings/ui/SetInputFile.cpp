@@ -85,6 +85,9 @@ TSetinputFileDlg::TSetinputFileDlg(Settings& settings, MessageSink& /*sink*/, QW
     CancelBtn->setGeometry(465, 604, 88, 30);
     CancelBtn->setAutoDefault(false);
 
+    KeepOnScreen(OKBtn);
+    KeepOnScreen(CancelBtn);
+
     connect(OKBtn, &QPushButton::clicked, this, &TSetinputFileDlg::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "settings/ui/Orrin1Ui.h"
+
 namespace ka::ui {
 
 QStringList ToQtNameFilters(const QString& filter) {
@@ -78,6 +80,9 @@ int ExecModal(QDialog& dialog) {
 }
 
 void CentreOnScreen(QWidget& window) {
+    if (auto* dialog = qobject_cast<QDialog*>(&window)) {
+        FitToScreen(*dialog);
+    }
     const QScreen* screen = window.screen();
     if (!screen) {
         screen = QGuiApplication::primaryScreen();

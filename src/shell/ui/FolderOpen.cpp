@@ -68,6 +68,9 @@ TFolderOpenForm::TFolderOpenForm(Settings& /*settings*/, MessageSink& /*sink*/, 
     ButtonCancel->setGeometry(389, 436, 75, 25);
     ButtonCancel->setAutoDefault(false);
 
+    KeepOnScreen(ButtonOK);
+    KeepOnScreen(ButtonCancel);
+
     for (QLabel* label : {Label1, Label4}) {
         label->adjustSize();
     }

@@ -489,7 +489,8 @@ TComboView::TComboView(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(20);
     connect(this, &QComboBox::activated, this, [this](int index) { GoTo(itemText(index)); });
-    // Enter moves the tree and goes no further: in a dialog it would press the default button.
+    // The box holds the focus and hands keys to its edit field directly, past any filter there;
+    // the filter only sees keys sent to the field itself.
     lineEdit()->installEventFilter(this);
 }
 
@@ -515,13 +516,29 @@ bool TComboView::GoTo(const QString& path) {
     return false;
 }
 
+bool TComboView::TakeEnter(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        return false;
+    }
+    // With the list open, Enter picks the highlighted folder, which "activated" follows.
+    if (view() && view()->isVisible()) {
+        return false;
+    }
+    GoTo(lineEdit()->text());
+    event->accept();
+    return true;
+}
+
+void TComboView::keyPressEvent(QKeyEvent* event) {
+    if (!TakeEnter(event)) {
+        QComboBox::keyPressEvent(event);
+    }
+}
+
 bool TComboView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            GoTo(lineEdit()->text());
-            return true;
-        }
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress &&
+        TakeEnter(static_cast<QKeyEvent*>(event))) {
+        return true;
     }
     return QComboBox::eventFilter(watched, event);
 }

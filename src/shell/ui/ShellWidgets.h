@@ -167,9 +167,12 @@ class TComboView : public QComboBox {
     bool GoTo(const QString& path);
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Enter moves the tree and is taken: in a dialog it would press the default button.
+    bool TakeEnter(QKeyEvent* event);
     void ShowFolder(const QString& path);
 
     QPointer<TFolderView> tree_;

@@ -1,0 +1,127 @@
+// The folder boxes of "Set", what a run from the window's buttons needs, and the message texts
+// built for the user.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "settings/SetupCheck.h"
+#include "settings/UserMessages.h"
+
+namespace ka {
+namespace {
+
+TEST(SetupCheck, FolderBoxAcceptsEmptyOrAnExistingFolderAndNamesTheBoxOtherwise) {
+    test::TempDir tmp;
+    test::MakeDir(tmp / "out");
+    struct Case {
+        std::string text;
+        bool ok;
+        std::string folder;
+        std::string message;
+    };
+    const std::string missing = "Box:\n" + tmp / "gone" + "\nfolder does not exist!";
+    const std::vector<Case> cases = {
+        {"", true, "", ""},
+        {"  ", true, "", ""},
+        {tmp / "out/", true, tmp / "out/", ""},
+        {tmp / "out", true, tmp.Path() + "/", ""},  // no final "/": the folder above
+        {tmp / "out/*.hgl", true, tmp / "out/", ""},
+        {"/x.hgl", true, "/", ""},
+        {tmp / "gone/x", false, tmp / "gone/", missing},
+        {tmp / "gone/*.hgl", false, tmp / "gone/", missing},
+        {"*.hgl", false, "", "Box:\n*.hgl\nnames no folder!"},
+    };
+    for (const Case& c : cases) {
+        const FolderBoxCheck check = CheckFolderBox("Box", c.text, PathRules::Posix());
+        EXPECT_EQ(check.ok, c.ok) << c.text;
+        EXPECT_EQ(check.folder, c.folder) << c.text;
+        EXPECT_EQ(check.message, c.message) << c.text;
+    }
+}
+
+TEST(SetupCheck, RunsFromTheButtonsNeedWhatTheyUse) {
+    struct Case {
+        const char* name;
+        RunKind kind;
+        bool output1Shown;
+        bool compareOn;
+        int outTyp;
+        const char* outDir;
+        const char* standby;
+        const char* compare1;
+        const char* compare2;
+        const char* missing;  // start of the message; "" when the run may start
+    };
+    const std::vector<Case> cases = {
+        {"BatchNoOutDir", RunKind::Batch, true, false, 0, "", "", "", "", "No output folder"},
+        {"BatchBlankOutDir", RunKind::Batch, true, false, 0, " ", "", "", "", "No output folder"},
+        {"BatchOutDir", RunKind::Batch, true, false, 0, "/o/", "", "", "", ""},
+        {"BatchDisplayWritesNothing", RunKind::Batch, true, false, 22, "", "", "", "", ""},
+        {"BatchNoOutputComparison", RunKind::Batch, true, true, 22, "", "", "", "", ""},
+        {"BatchPage2Writes", RunKind::Batch, false, false, 22, "", "", "", "", "No output folder"},
+        {"StandbyNoInput", RunKind::Standby, true, false, 0, "/o/", "", "", "", "No input folder"},
+        {"StandbyNoWildcard", RunKind::Standby, true, false, 0, "/o/", "/in/", "", "",
+         "No input folder"},
+        {"StandbyNoFolder", RunKind::Standby, true, false, 0, "/o/", "*.hgl", "", "",
+         "No input folder"},
+        {"StandbyReady", RunKind::Standby, true, false, 0, "/o/", "/in/*.hgl", "", "", ""},
+        {"StandbyNoOutDir", RunKind::Standby, true, false, 0, "", "/in/*.hgl", "", "",
+         "No output folder"},
+        {"StandbyComparingWatchesFile1", RunKind::Standby, true, true, 0, "/o/", "/in/*.hgl", "",
+         "/c2/", "No comparison file 1"},
+        {"StandbyComparingNeedsFolder2", RunKind::Standby, true, true, 0, "/o/", "", "/c1/*.hgl",
+         "", "The comparison folders"},
+        {"StandbyPage2IgnoresCompare", RunKind::Standby, false, true, 0, "/o/", "/in/*.hgl", "", "",
+         ""},
+        {"CompareNoFolders", RunKind::Compare, true, true, 0, "/o/", "", "", "",
+         "The comparison folders"},
+        {"CompareReady", RunKind::Compare, true, true, 0, "/o/", "", "/c1/*.hgl", "/c2/", ""},
+    };
+    for (const Case& c : cases) {
+        Settings settings;
+        settings.iOutTyp = static_cast<std::uint8_t>(c.outTyp);
+        settings.sOutDir = c.outDir;
+        settings.sAutoOutDirFName = c.standby;
+        settings.sChgAreaDir1 = c.compare1;
+        settings.sChgAreaDir2 = c.compare2;
+        const std::string message =
+            MissingRunSetup(c.kind, settings, c.output1Shown, c.compareOn, PathRules::Posix());
+        EXPECT_EQ(message.substr(0, std::string(c.missing).size()), c.missing) << c.name;
+        EXPECT_EQ(message.empty(), std::string(c.missing).empty()) << c.name;
+    }
+}
+
+TEST(UserMessages, PathsStandApartAndManyRefusalsMakeOneMessage) {
+    EXPECT_EQ(PathMessage("/a/list.txt", "cannot be created."), "/a/list.txt\ncannot be created.");
+    EXPECT_EQ(PathMessage("C:\\x.exe", " file does not exist!"), "C:\\x.exe\nfile does not exist!");
+
+    RefusedItems refused;
+    EXPECT_EQ(refused.Message("file was not taken", "files were not taken", "full"), "");
+    for (int i = 1; i <= 20000; ++i) {
+        refused.Add("f" + std::to_string(i));
+    }
+    EXPECT_EQ(refused.Count(), 20000u);
+    EXPECT_EQ(refused.Message("file was not taken", "files were not taken", "full."),
+              "20000 files were not taken: full.\nf1\nf2\nf3\nf4\nf5\n... and 19995 more");
+    RefusedItems few;
+    few.Add("a");
+    EXPECT_EQ(few.Message("line was skipped", "lines were skipped", "why"),
+              "1 line was skipped: why\na");
+    few.Add("b");
+    EXPECT_EQ(few.Message("line was skipped", "lines were skipped", "why"),
+              "2 lines were skipped: why\na\nb");
+
+    HeldMessages held;
+    held.ShowMsg("one");
+    held.ShowMsg("two");
+    test::RecordingMessageSink sink;
+    EXPECT_TRUE(sink.messages.empty());
+    held.Flush(sink);
+    held.Flush(sink);
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{"one", "two"}));
+}
+
+}  // namespace
+}  // namespace ka

@@ -1,0 +1,94 @@
+// The dialogs on a screen smaller than they are: the bottom buttons stay in sight and the rest
+// scrolls to whatever has the focus. On a screen big enough they keep their size and layout.
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+
+#include "batch/ui/OutFileListDlg.h"
+#include "settings/ui/SetAutoPar.h"
+#include "settings/ui/SetInputFile.h"
+#include "shell/ui/FolderOpen.h"
+#include "test_dialogs_support.h"
+
+namespace {
+
+using ka::test::Child;
+
+// The focusable control lowest down in the dialog's design.
+QWidget* LowestControl(QWidget& page) {
+    QWidget* lowest = nullptr;
+    int bottom = -1;
+    for (QWidget* widget : page.findChildren<QWidget*>()) {
+        if (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisibleTo(&page))
+            continue;
+        const int y = widget->mapTo(&page, QPoint(0, widget->height())).y();
+        if (y > bottom) {
+            bottom = y;
+            lowest = widget;
+        }
+    }
+    return lowest;
+}
+
+TEST(DialogsOnScreen, FitTheAvailableAreaWithTheirButtonsInSight) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    ka::test::TempDir temp;
+    ka::test::WriteFileBytes(temp / "list.txt", "");
+    ka::Settings settings;
+    settings.sOutListFileName = temp / "list.txt";
+    ka::MakeInputFilter(settings);
+    ka::test::RecordingMessageSink sink;
+    ka::ui::TSetAutoParForm set(settings, sink);
+    ka::ui::TFormOutFileList batch(settings, sink);
+    ka::ui::TFolderOpenForm folder(settings, sink);
+    ka::ui::TSetinputFileDlg extensions(settings, sink);
+    struct Row {
+        QDialog* dialog;
+        QSize design;
+        std::vector<const char*> kept;
+    };
+    const std::vector<Row> rows = {
+        {&set, {786, 840}, {"ButtonOK", "ButtonCancel", "ButtonHelp", "ButtonBatchFileExt"}},
+        {&batch, {960, 508}, {"ButtonOutListOK", "ButtonCancel", "ButtonHelp"}},
+        {&folder, {498, 464}, {"ButtonOK", "ButtonCancel"}},
+        {&extensions, {565, 646}, {"OKBtn", "CancelBtn"}},
+    };
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    int shrunk = 0;
+    int kept = 0;
+    for (const Row& row : rows) {
+        const std::string name = row.dialog->objectName().toStdString();
+        ka::test::ShowActive(*row.dialog);
+        auto* scroll = row.dialog->findChild<QScrollArea*>(QStringLiteral("DialogScrollArea"));
+        // Room for a title bar and borders on top of the design size.
+        if (row.design.width() + 40 <= area.width() && row.design.height() + 60 <= area.height()) {
+            ++kept;
+            EXPECT_EQ(scroll, nullptr) << name;
+            EXPECT_EQ(row.dialog->size(), row.design) << name;
+        } else {
+            ++shrunk;
+            ASSERT_NE(scroll, nullptr) << name;
+            EXPECT_TRUE(area.contains(row.dialog->frameGeometry())) << name;
+            for (const char* button : row.kept) {
+                auto* control = Child<QPushButton>(*row.dialog, button);
+                EXPECT_EQ(control->parentWidget(), row.dialog) << name << " " << button;
+                EXPECT_TRUE(row.dialog->rect().contains(control->geometry()))
+                    << name << " " << button;
+            }
+            // Tabbing to the lowest control brings it into sight.
+            QWidget* lowest = LowestControl(*scroll->widget());
+            ASSERT_NE(lowest, nullptr) << name;
+            lowest->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            const QRect inView(lowest->mapTo(scroll->viewport(), QPoint(0, 0)), lowest->size());
+            EXPECT_TRUE(scroll->viewport()->rect().intersects(inView)) << name;
+        }
+        row.dialog->reject();
+    }
+    // Qt's offscreen screen (800 x 600) is smaller than some of the dialogs and larger than
+    // others; both cases must have been seen.
+    EXPECT_GT(shrunk, 0);
+    EXPECT_GT(kept, 0);
+}
+
+}  // namespace
