@@ -135,7 +135,15 @@ void FitToScreen(QDialog& dialog) {
     if (!scroll && room.width() >= design.width() && room.height() >= design.height()) {
         return;
     }
-    const QSize size = design.boundedTo(room.expandedTo(QSize(200, 150)));
+    QSize size = design.boundedTo(room.expandedTo(QSize(200, 150)));
+    // Room for the scroll bar that the shrunk side brings, where the screen has it.
+    const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (size.height() < design.height()) {
+        size.setWidth(std::min(design.width() + bar, std::max(room.width(), size.width())));
+    }
+    if (size.width() < design.width()) {
+        size.setHeight(std::min(design.height() + bar, std::max(room.height(), size.height())));
+    }
 
     if (!scroll) {
         // Everything but the marked controls moves, as placed, onto one page that scrolls. The
