@@ -2,6 +2,7 @@
 // built for the user.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,26 +16,33 @@ namespace {
 TEST(SetupCheck, FolderBoxAcceptsEmptyOrAnExistingFolderAndNamesTheBoxOtherwise) {
     test::TempDir tmp;
     test::MakeDir(tmp / "out");
+    const PathRules rules = PathRules::Native();
+    // "/" in the rows stands for this system's separator.
+    const auto n = [&rules](std::string path) {
+        std::replace(path.begin(), path.end(), '/', rules.Separator());
+        return path;
+    };
+    const std::string t = tmp.Path();
     struct Case {
         std::string text;
         bool ok;
         std::string folder;
         std::string message;
     };
-    const std::string missing = "Box:\n" + tmp / "gone" + "\nfolder does not exist!";
+    const std::string missing = "Box:\n" + n(t + "/gone") + "\nfolder does not exist!";
     const std::vector<Case> cases = {
         {"", true, "", ""},
         {"  ", true, "", ""},
-        {tmp / "out/", true, tmp / "out/", ""},
-        {tmp / "out", true, tmp.Path() + "/", ""},  // no final "/": the folder above
-        {tmp / "out/*.hgl", true, tmp / "out/", ""},
-        {"/x.hgl", true, "/", ""},
-        {tmp / "gone/x", false, tmp / "gone/", missing},
-        {tmp / "gone/*.hgl", false, tmp / "gone/", missing},
+        {n(t + "/out/"), true, n(t + "/out/"), ""},
+        {n(t + "/out"), true, n(t + "/"), ""},  // no final separator: the folder above
+        {n(t + "/out/*.hgl"), true, n(t + "/out/"), ""},
+        {n("/x.hgl"), true, n("/"), ""},
+        {n(t + "/gone/x"), false, n(t + "/gone/"), missing},
+        {n(t + "/gone/*.hgl"), false, n(t + "/gone/"), missing},
         {"*.hgl", false, "", "Box:\n*.hgl\nnames no folder!"},
     };
     for (const Case& c : cases) {
-        const FolderBoxCheck check = CheckFolderBox("Box", c.text, PathRules::Posix());
+        const FolderBoxCheck check = CheckFolderBox("Box", c.text, rules);
         EXPECT_EQ(check.ok, c.ok) << c.text;
         EXPECT_EQ(check.folder, c.folder) << c.text;
         EXPECT_EQ(check.message, c.message) << c.text;

@@ -115,10 +115,6 @@ void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& ti
     dialog->setFont(font);
 }
 
-}  // namespace ka::ui
-
-namespace ka::ui {
-
 void KeepOnScreen(QWidget* control) {
     control->setProperty(kKeepOnScreenProperty, true);
 }
