@@ -286,6 +286,12 @@ void TOrrinMForm::Guarded(Body&& body) {
     } catch (...) {
         // Nothing more can be reported; the event loop must still not see it.
     }
+    // Nobody is there to act on an unattended run's error: it ends, and its exit code says so.
+    if (ka::IsUnattendedStart(args_)) {
+        runModes_.NoteExitCode(3);
+        Timer1->stop();
+        CloseMainWindow();
+    }
 }
 
 // ---- Settings for tests and the entry ---------------------------------------------------------
@@ -351,6 +357,7 @@ void TOrrinMForm::FormPaint() {
     if (ka::LoadParameterFile(settings_, loadMessages, initFolder) != 0) {
         loadMessages.Flush(sink_);
         sink_.ShowMsg(ka::PathMessage(settings_.sParFile, "Cannot open parameter file!"));
+        runModes_.NoteExitCode(2);
         CloseMainWindow();
         return;
     }
@@ -373,6 +380,7 @@ void TOrrinMForm::FormPaint() {
             break;
         case ka::StartAction::BatchNoList:
             sink_.ShowMsg("There is no specification of batch file!");
+            runModes_.NoteExitCode(2);
             CloseMainWindow();
             break;
         case ka::StartAction::Compare:
