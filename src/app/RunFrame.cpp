@@ -9,6 +9,7 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -87,7 +88,7 @@ bool RunModes::ConverterUsable() {
     if (platform::IsExecutableFile(settings_.sKorvaneExe)) {
         return true;
     }
-    sink_.ShowMsg(settings_.sKorvaneExe + " Korvane program cannot be started!");
+    sink_.ShowMsg(PathMessage(settings_.sKorvaneExe, "Korvane program cannot be started!"));
     NoteExitCode(2);
     return false;
 }
@@ -163,11 +164,12 @@ void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby)
     runLock_.Unlock();
 
     if (converter.end == platform::ProcessEnd::NotStarted && counts.Total() > 0) {
-        sink_.ShowMsg(settings_.sKorvaneExe + " Korvane program cannot be started!");
+        sink_.ShowMsg(PathMessage(settings_.sKorvaneExe, "Korvane program cannot be started!"));
         NoteExitCode(2);
     } else if (converter.end == platform::ProcessEnd::Crashed) {
-        sink_.ShowMsg(settings_.sKorvaneExe + " Korvane program ended abnormally (" +
-                      platform::DescribeProcessEnd(converter) + ")!");
+        sink_.ShowMsg(PathMessage(
+            settings_.sKorvaneExe,
+            "Korvane program ended abnormally (" + platform::DescribeProcessEnd(converter) + ")!"));
     }
     if (!counts.AllDone() || !spoolOk_ || !read) {
         NoteExitCode(1);

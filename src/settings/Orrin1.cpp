@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "settings/TextFile.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -122,7 +123,7 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
                     [](const std::string& path) { return platform::FileExists(path); });
     if (platform::FileExists(settings.sKorvaneExe) &&
         !platform::IsExecutableFile(settings.sKorvaneExe)) {
-        sink.ShowMsg(settings.sKorvaneExe + " Korvane program cannot be started!");
+        sink.ShowMsg(PathMessage(settings.sKorvaneExe, "Korvane program cannot be started!"));
     }
     settings.sOutListFileName = v[9];
     settings.sAutoOutDirFName = v[10];

@@ -314,10 +314,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BatchRunConverterTrouble,
     ::testing::Values(
         ConverterTrouble{"Missing", "KORVANE_STANDIN_UNUSED", "1", false, "",
-                         " Korvane program cannot be started!", 2},
+                         "\nKorvane program cannot be started!", 2},
         ConverterTrouble{"ExitsNonZero", "KORVANE_STANDIN_EXIT", "7", true, "written", "", 0},
         ConverterTrouble{"Crashes", "KORVANE_STANDIN_CRASH", "segv", true, "not run",
-                         " Korvane program ended abnormally (", 1},
+                         "\nKorvane program ended abnormally (", 1},
         ConverterTrouble{"WritesNothing", "KORVANE_STANDIN_WRITE_ONLY", "0", false, "no output", "",
                          1},
         ConverterTrouble{"Sleeps", "KORVANE_STANDIN_SLEEP_MS", "400", true, "written", "", 0}),

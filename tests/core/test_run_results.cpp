@@ -13,6 +13,7 @@
 #include "app/RunModes.h"
 #include "app/RunResults.h"
 #include "platform/platform.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 namespace {
@@ -254,7 +255,8 @@ TEST_F(RunOutcome, RunsThatCannotStartReportItAndKeepEveryInput) {
     StandbyCycle();
     EXPECT_TRUE(platform::FileExists(In("a.hgl")));
     ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.messages[0], settings.sKorvaneExe + " Korvane program cannot be started!");
+    EXPECT_EQ(sink.messages[0],
+              PathMessage(settings.sKorvaneExe, "Korvane program cannot be started!"));
     EXPECT_EQ(modes.ExitCode(), 2);
 
     // A second standby on the same data folder is refused; a batch run is not.
@@ -272,7 +274,7 @@ TEST_F(RunOutcome, RunsThatCannotStartReportItAndKeepEveryInput) {
     settings.sOutListFileName = tmp / "missing-list.txt";
     RunModes batch(settings, flags2, sink, host2);
     batch.ButtonBatchOutputClick();
-    EXPECT_EQ(sink.messages.back(), settings.sOutListFileName + "Cannot open file!");
+    EXPECT_EQ(sink.messages.back(), PathMessage(settings.sOutListFileName, "Cannot open file!"));
     EXPECT_EQ(batch.ExitCode(), 2);
 }
 

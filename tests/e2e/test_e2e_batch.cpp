@@ -303,10 +303,10 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, E2eFailures,
     ::testing::Values(
         E2eFailure{"MissingList", "/d", "standin", "missing", "KORVANE_STANDIN_UNUSED", "", 2,
-                   "\tmessage\t<list>Cannot open file!\r\n",
+                   "\tmessage\t<list> Cannot open file!\r\n",
                    "KorvaneAuto: the run could not start; exit code 2"},
         E2eFailure{"ListIsAFolder", "/d", "standin", "folder", "KORVANE_STANDIN_UNUSED", "", 2,
-                   "\tmessage\t<list>Cannot open file!\r\n",
+                   "\tmessage\t<list> Cannot open file!\r\n",
                    "KorvaneAuto: the run could not start; exit code 2"},
         E2eFailure{"ConverterNotExecutable", "/d", "text", "list", "KORVANE_STANDIN_UNUSED", "", 2,
                    "\tmessage\t<converter> Korvane program cannot be started!\r\n",
