@@ -9,6 +9,9 @@ ka_packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     xvfb x11-utils xdotool imagemagick fonts-dejavu-core fonts-crosextra-carlito fonts-liberation2
     locales clang-format
+    # The Windows program: Qt's source package is unpacked with dpkg-source; Wine's own fonts
+    # and a Japanese font for its windows in code page 932.
+    dpkg-dev fonts-wine fonts-ipafont-gothic
 )
 
 ka_install_packages() {
