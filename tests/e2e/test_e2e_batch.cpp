@@ -8,18 +8,6 @@
 #include "TestSupport.h"
 #include "platform/platform.h"
 
-#ifndef _WIN32
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-
-extern char** environ;
-#endif
-
 namespace ka {
 namespace {
 
@@ -35,45 +23,13 @@ struct Finished {
 
 // Runs the program with the given arguments; kills it when it has not ended in time.
 Finished RunProgram(const std::vector<std::string>& args) {
-    Finished result;
-#ifdef _WIN32
-    std::string line = "\"" + std::string(KA_KORVANEAUTO_EXE) + "\"";
-    for (const auto& arg : args) {
-        line += " \"" + arg + "\"";
-    }
-    const platform::ProcessResult run = platform::RunAndWait(line);
-    result.started = run.started;
-    result.exitCode = run.exitCode;
-#else
-    std::vector<std::string> all{KA_KORVANEAUTO_EXE};
+    std::vector<std::string> all{test::BuiltPath(KA_KORVANEAUTO_EXE)};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return result;
-    }
-    result.started = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds);
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            result.timedOut = true;
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
+    test::ChildProcess program(all);
+    Finished result;
+    result.started = program.Started();
+    result.timedOut = result.started && !program.WaitFor(kTimeoutSeconds);
+    result.exitCode = program.ExitCode();
     return result;
 }
 
@@ -106,6 +62,7 @@ std::string ParFile(const std::string& converter) {
 
 struct E2eCase {
     const char* name;
+    const char* inFolder;  // UTF-8; in code page 932 "ソ" ends in the byte 0x5C
     const char* typeSwitch;
     bool pairs;
     const char* expectedSwitch;
@@ -124,18 +81,22 @@ class E2eBatch : public ::testing::TestWithParam<E2eCase> {
     const std::string dataHome = tmp / "data";
     const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
     const std::string log = tmp / "standin.log";
-    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
-    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv dataHomeEnv{test::DataHomeVariable(), dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", test::ProgramQtPlatform()};
     test::ScopedEnv standinLog{"KORVANE_STANDIN_LOG", log};
 };
 
 TEST_P(E2eBatch, ConvertsTheListAndEndsByItself) {
     const E2eCase& c = GetParam();
+    const std::string inFolder = platform::Utf8ToSystem(c.inFolder);
+    if (inFolder != c.inFolder && platform::ActiveCodePage() != 932) {
+        GTEST_SKIP() << "the folder name needs code page 932";
+    }
     test::MakeDir(dataDir);
     const std::string parFile = JoinPath(dataDir, "KorvaneAuto.par");
     test::WriteFileBytes(parFile, ParFile(test::ConverterExe()));
 
-    const std::string inDir = tmp / "in drawings";
+    const std::string inDir = tmp / inFolder;
     const std::string outDir = tmp / "out";
     const std::string refDir = tmp / "ref";
     test::MakeDir(inDir);
@@ -203,11 +164,12 @@ TEST_P(E2eBatch, ConvertsTheListAndEndsByItself) {
     EXPECT_EQ(par[17], c.outTypLine);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, E2eBatch,
-                         ::testing::Values(E2eCase{"Pdf", "/op", false, "/p", ".pdf", "0", "0"},
-                                           E2eCase{"ComparePng", "/ocm", true, "/cm", ".png", "1",
-                                                   "15"}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Runs, E2eBatch,
+    ::testing::Values(E2eCase{"Pdf", "in drawings", "/op", false, "/p", ".pdf", "0", "0"},
+                      E2eCase{"ComparePng", "in drawings", "/ocm", true, "/cm", ".png", "1", "15"},
+                      E2eCase{"Cp932Folder", "図面ソ", "/op", false, "/p", ".pdf", "0", "0"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace ka
