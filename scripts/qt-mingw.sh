@@ -56,8 +56,13 @@ trap 'rm -rf "$work"' EXIT
 
 say "fetching the source of qt6-base $deb_version"
 # An apt configuration of our own: the machine's sources stay untouched, no root needed.
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" \
-    >"$work/apt/sources.list"
+# Updates and security too: the host's Qt may come from either.
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+{
+    echo "deb-src [signed-by=$keyring] $mirror bookworm main"
+    echo "deb-src [signed-by=$keyring] $mirror bookworm-updates main"
+    echo "deb-src [signed-by=$keyring] ${mirror%/debian}/debian-security bookworm-security main"
+} >"$work/apt/sources.list"
 apt_opts=(
     -o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=$work/apt/parts"
     -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
