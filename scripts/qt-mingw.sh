@@ -50,35 +50,41 @@ fi
 
 start=$SECONDS
 work="$cache/qt-$qt_version-mingw-work"
-rm -rf "$work" "$prefix"
-mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/apt/parts"
-trap 'rm -rf "$work"' EXIT
+# A build cut short (a stopped machine, a killed test run) resumes where it stopped when it was
+# configured with the same source, options and patches; anything else starts afresh.
+if [ -f "$work/build/build.ninja" ] && [ -f "$work/.ka-stamp" ] &&
+    [ "$(cat "$work/.ka-stamp")" = "$stamp_hash" ]; then
+    say "resuming the build in $work"
+    rm -rf "$prefix"
+else
+    rm -rf "$work" "$prefix"
+    mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/apt/parts"
 
-say "fetching the source of qt6-base $deb_version"
-# An apt configuration of our own: the machine's sources stay untouched, no root needed.
-# Updates and security too: the host's Qt may come from either.
-keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-{
-    echo "deb-src [signed-by=$keyring] $mirror bookworm main"
-    echo "deb-src [signed-by=$keyring] $mirror bookworm-updates main"
-    echo "deb-src [signed-by=$keyring] ${mirror%/debian}/debian-security bookworm-security main"
-} >"$work/apt/sources.list"
-apt_opts=(
-    -o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=$work/apt/parts"
-    -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
-    -o "Debug::NoLocking=1" -o "APT::Sandbox::User=$(id -un)"
-)
-apt-get "${apt_opts[@]}" -qq update
-(cd "$work" && apt-get "${apt_opts[@]}" -qq source "qt6-base=$deb_version" >/dev/null)
-src="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
+    say "fetching the source of qt6-base $deb_version"
+    # An apt configuration of our own: the machine's sources stay untouched, no root needed.
+    # Updates and security too: the host's Qt may come from either.
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    {
+        echo "deb-src [signed-by=$keyring] $mirror bookworm main"
+        echo "deb-src [signed-by=$keyring] $mirror bookworm-updates main"
+        echo "deb-src [signed-by=$keyring] ${mirror%/debian}/debian-security bookworm-security main"
+    } >"$work/apt/sources.list"
+    apt_opts=(
+        -o "Dir::Etc::SourceList=$work/apt/sources.list" -o "Dir::Etc::SourceParts=$work/apt/parts"
+        -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache"
+        -o "Debug::NoLocking=1" -o "APT::Sandbox::User=$(id -un)"
+    )
+    apt-get "${apt_opts[@]}" -qq update
+    (cd "$work" && apt-get "${apt_opts[@]}" -qq source "qt6-base=$deb_version" >/dev/null)
+    src="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head -n1)"
 
-for p in "${patches[@]}"; do
-    say "patch $(basename "$p"): $(head -n1 "$p")"
-    patch -d "$src" -p1 --quiet <"$p"
-done
+    for p in "${patches[@]}"; do
+        say "patch $(basename "$p"): $(head -n1 "$p")"
+        patch -d "$src" -p1 --quiet <"$p"
+    done
 
-toolchain="$work/toolchain.cmake"
-cat >"$toolchain" <<TOOLCHAIN
+    toolchain="$work/toolchain.cmake"
+    cat >"$toolchain" <<TOOLCHAIN
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -91,16 +97,18 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 TOOLCHAIN
 
-say "configuring (static, minimal) into $prefix"
-mkdir -p "$work/build"
-(cd "$work/build" && "$src/configure" -prefix "$prefix" "${qt_options[@]}" \
-    -qt-host-path /usr -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$work/configure.log" 2>&1) || {
-    tail -n 60 "$work/configure.log" >&2
-    say "configure failed"
-    exit 1
-}
-say "configured after $((SECONDS - start)) s; building with $jobs jobs"
+    say "configuring (static, minimal) into $prefix"
+    mkdir -p "$work/build"
+    (cd "$work/build" && "$src/configure" -prefix "$prefix" "${qt_options[@]}" \
+        -qt-host-path /usr -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$work/configure.log" 2>&1) || {
+        tail -n 60 "$work/configure.log" >&2
+        say "configure failed"
+        exit 1
+    }
+    echo "$stamp_hash" >"$work/.ka-stamp"
+fi
+say "building with $jobs jobs ($((SECONDS - start)) s so far)"
 cmake --build "$work/build" --parallel "$jobs" >"$work/build.log" 2>&1 || {
     grep -E -B5 -A20 'error|FAILED' "$work/build.log" | head -n 120 >&2
     say "build failed"
@@ -108,6 +116,7 @@ cmake --build "$work/build" --parallel "$jobs" >"$work/build.log" 2>&1 || {
 }
 cmake --install "$work/build" >/dev/null
 echo "$stamp_hash" >"$prefix/.ka-built"
+rm -rf "$work"
 say "Qt $qt_version for MinGW-w64 built in $(((SECONDS - start) / 60)) min $(((SECONDS - start) % 60)) s," \
     "$(du -sh "$prefix" | cut -f1) installed"
 echo "$prefix"
