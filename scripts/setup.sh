@@ -10,6 +10,9 @@ ka_packages=(
     xvfb x11-utils xdotool imagemagick openbox
     fonts-dejavu-core fonts-crosextra-carlito fonts-liberation2 fonts-ipafont-gothic
     locales clang-format
+    # The Windows program: Qt's source package is unpacked with dpkg-source; Wine's own fonts
+    # and a Japanese font for its windows in code page 932; a window manager for screenshots.
+    dpkg-dev fonts-wine fonts-ipafont-gothic openbox
 )
 
 ka_install_packages() {

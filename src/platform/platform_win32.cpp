@@ -504,6 +504,17 @@ bool FileLock::Held() const {
 // fallback only served systems without it, so it is left out.
 bool SpecialFolderPath(int csidl, std::string& path) {
     path.clear();
+    // The local application-data folder from the environment first: on a normal system it names
+    // the same folder, and it lets a test or a portable setup move the data folder, as
+    // XDG_DATA_HOME does on Linux.
+    if (csidl == CSIDL_LOCAL_APPDATA) {
+        char buffer[MAX_PATH] = {};
+        const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", buffer, MAX_PATH);
+        if (n > 0 && n < MAX_PATH && DirectoryExists(buffer)) {
+            path.assign(buffer, n);
+            return true;
+        }
+    }
     LPITEMIDLIST list = nullptr;
     if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) && list) {
         char buffer[MAX_PATH] = {};

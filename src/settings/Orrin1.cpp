@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
+#include "shell/Paths.h"
 
 namespace ka {
 
@@ -77,6 +78,15 @@ void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
                  "with Set Button.");
 }
 
+std::string ConverterBesideProgram(const std::string& korvaneExe,
+                                   const std::string& programFolder) {
+    if (korvaneExe.empty() || programFolder.empty() ||
+        korvaneExe.find_first_of("\\/:") != std::string::npos) {
+        return korvaneExe;
+    }
+    return JoinPath(programFolder, korvaneExe);
+}
+
 int ReadParFile(Settings& settings, MessageSink& sink) {
     // Opening a folder succeeds with stdio on POSIX; it must fail as it does on Windows.
     if (platform::DirectoryExists(settings.sParFile)) {
@@ -118,7 +128,7 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
     settings.sDwgFileExt = v[5];
     settings.sIgesFileExt = v[6];
     settings.sGerberFileExt = v[7];
-    settings.sKorvaneExe = v[8];
+    settings.sKorvaneExe = ConverterBesideProgram(v[8], FolderPart(platform::ExecutablePath()));
     CheckKorvaneExe(settings.sKorvaneExe, sink,
                     [](const std::string& path) { return platform::FileExists(path); });
     if (platform::FileExists(settings.sKorvaneExe) &&

@@ -74,6 +74,11 @@ int ReadParFile(Settings& settings, MessageSink& sink);
 void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
                      const std::function<bool(const std::string&)>& fileExists);
 
+// A converter named by its bare file name ("Korvane.exe") is the one in the program's folder:
+// the parameter file shipped in a package cannot know where the package was unpacked.
+// Any other text is kept as it is.
+std::string ConverterBesideProgram(const std::string& korvaneExe, const std::string& programFolder);
+
 // Writes the store to sParFile: 23 CR LF lines, through a temporary file beside it that is then
 // renamed into place, so a failed write never destroys the file already there.
 // Shows "Cannot create parameter file!" and returns false on failure.

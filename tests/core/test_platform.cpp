@@ -320,7 +320,15 @@ TEST_F(PlatformFiles, GetDosTimeAndSizeGivesLocalTimeInDosForm) {
     test::SetModificationTime(file, when);
 
     const std::time_t t = static_cast<std::time_t>(when);
+#ifdef _WIN32
+    // Windows converts with the zone offset in force today, not the one at the file's date.
+    const std::time_t now = std::time(nullptr);
+    std::tm nowLocal = *std::localtime(&now);
+    const std::time_t shifted = t + (_mkgmtime(&nowLocal) - now);
+    const std::tm local = *std::gmtime(&shifted);
+#else
     const std::tm local = *std::localtime(&t);
+#endif
     const std::uint32_t expected = (static_cast<std::uint32_t>(local.tm_year + 1900 - 1980) << 25) |
                                    (static_cast<std::uint32_t>(local.tm_mon + 1) << 21) |
                                    (static_cast<std::uint32_t>(local.tm_mday) << 16) |

@@ -256,6 +256,20 @@ TEST(ParFile, ConverterCheckFallsBackToX86OnlyForTheExactDefaultPath) {
     }
 }
 
+TEST(ParFile, BareConverterNameMeansTheOneBesideTheProgram) {
+    const std::string folder = JoinPath("pkg", "KorvaneAuto");
+    const std::array<std::string, 2> rows[] = {{"Korvane.exe", JoinPath(folder, "Korvane.exe")},
+                                               {"", ""},
+                                               {"D:\\Korvane.exe", "D:\\Korvane.exe"},
+                                               {"C:Korvane.exe", "C:Korvane.exe"},
+                                               {"bin/Korvane", "bin/Korvane"},
+                                               {"tools\\Korvane.exe", "tools\\Korvane.exe"}};
+    for (const auto& [stored, used] : rows) {
+        EXPECT_EQ(ConverterBesideProgram(stored, folder), used) << stored;
+    }
+    EXPECT_EQ(ConverterBesideProgram("Korvane.exe", ""), "Korvane.exe");
+}
+
 TEST(ExtensionLists, ExtListToMasksAddsDotsAndChangesNothingElse) {
     const std::array<const char*, 3> rows[] = {{"p21;sfc", "*.p21;*.sfc", ".p21;.sfc"},
                                                {"", "*.", "."},

@@ -8,19 +8,6 @@
 #include "TestSupport.h"
 #include "platform/platform.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
-
-extern char** environ;
-#endif
-
 namespace ka {
 namespace {
 
@@ -37,54 +24,13 @@ struct Finished {
 // Runs the program with the given arguments; kills it when it has not ended in time. With an
 // output file, standard output and error go there.
 Finished RunProgram(const std::vector<std::string>& args, const std::string& outputFile = "") {
-    Finished result;
-#ifdef _WIN32
-    std::string line = "\"" + std::string(KA_KORVANEAUTO_EXE) + "\"";
-    for (const auto& arg : args) {
-        line += " \"" + arg + "\"";
-    }
-    const platform::ProcessResult run = platform::RunAndWait(line);
-    result.started = run.started;
-    result.exitCode = run.exitCode;
-#else
-    std::vector<std::string> all{KA_KORVANEAUTO_EXE};
+    std::vector<std::string> all{test::BuiltPath(KA_KORVANEAUTO_EXE)};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!outputFile.empty()) {
-        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    }
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        return result;
-    }
-    result.started = true;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds);
-    int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            result.timedOut = true;
-            return result;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
+    test::ChildProcess program(all, outputFile);
+    Finished result;
+    result.started = program.Started();
+    result.timedOut = result.started && !program.WaitFor(kTimeoutSeconds);
+    result.exitCode = program.ExitCode();
     return result;
 }
 
@@ -117,6 +63,7 @@ std::string ParFile(const std::string& converter) {
 
 struct E2eCase {
     const char* name;
+    const char* inFolder;  // UTF-8; in code page 932 "ソ" ends in the byte 0x5C
     const char* typeSwitch;
     bool pairs;
     const char* expectedSwitch;
@@ -135,18 +82,22 @@ class E2eBatch : public ::testing::TestWithParam<E2eCase> {
     const std::string dataHome = tmp / "data";
     const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
     const std::string log = tmp / "standin.log";
-    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
-    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv dataHomeEnv{test::DataHomeVariable(), dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", test::ProgramQtPlatform()};
     test::ScopedEnv standinLog{"KORVANE_STANDIN_LOG", log};
 };
 
 TEST_P(E2eBatch, ConvertsTheListAndEndsByItself) {
     const E2eCase& c = GetParam();
+    const std::string inFolder = platform::Utf8ToSystem(c.inFolder);
+    if (inFolder != c.inFolder && platform::ActiveCodePage() != 932) {
+        GTEST_SKIP() << "the folder name needs code page 932";
+    }
     test::MakeDir(dataDir);
     const std::string parFile = JoinPath(dataDir, "KorvaneAuto.par");
     test::WriteFileBytes(parFile, ParFile(test::ConverterExe()));
 
-    const std::string inDir = tmp / "in drawings";
+    const std::string inDir = tmp / inFolder;
     const std::string outDir = tmp / "out";
     const std::string refDir = tmp / "ref";
     test::MakeDir(inDir);
@@ -214,11 +165,12 @@ TEST_P(E2eBatch, ConvertsTheListAndEndsByItself) {
     EXPECT_EQ(par[17], c.outTypLine);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, E2eBatch,
-                         ::testing::Values(E2eCase{"Pdf", "/op", false, "/p", ".pdf", "0", "0"},
-                                           E2eCase{"ComparePng", "/ocm", true, "/cm", ".png", "1",
-                                                   "15"}),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Runs, E2eBatch,
+    ::testing::Values(E2eCase{"Pdf", "in drawings", "/op", false, "/p", ".pdf", "0", "0"},
+                      E2eCase{"ComparePng", "in drawings", "/ocm", true, "/cm", ".png", "1", "15"},
+                      E2eCase{"Cp932Folder", "図面ソ", "/op", false, "/p", ".pdf", "0", "0"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Unattended runs that fail end by themselves with the code that says how, the message in the
 // report and one summary line on standard output; inputs stay where they were.

@@ -2,23 +2,14 @@
 // ("/h") and for standby output that keeps watching ("/b"), with the stand-in converter.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
 #include "platform/platform.h"
-
-#ifndef _WIN32  // the end-to-end runs are made on the native build
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <functional>
-#include <thread>
-
-extern char** environ;
 
 namespace ka {
 namespace {
@@ -28,31 +19,16 @@ using test::CrLfLines;
 // The program as a child process, killed at the end of the test whatever happened.
 class Program {
   public:
-    explicit Program(std::vector<std::string> args) {
-        args.insert(args.begin(), KA_KORVANEAUTO_EXE);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        running_ = posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) == 0;
-    }
-    ~Program() {
-        if (Running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status_, 0);
-        }
-    }
-    bool Running() {
-        running_ = running_ && waitpid(pid_, &status_, WNOHANG) != pid_;
-        return running_;
-    }
-    int ExitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+    explicit Program(std::vector<std::string> args) : process_(WithProgram(std::move(args))) {}
+    bool Running() { return process_.Running(); }
+    int ExitCode() const { return process_.ExitCode(); }
 
   private:
-    pid_t pid_ = 0;
-    int status_ = 0;
-    bool running_ = false;
+    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), test::BuiltPath(KA_KORVANEAUTO_EXE));
+        return args;
+    }
+    test::ChildProcess process_;
 };
 
 bool WaitUntil(int seconds, const std::function<bool()>& done) {
@@ -89,8 +65,8 @@ class E2eCompareStandby : public ::testing::Test {
     const std::string dataHome = tmp / "data";
     const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
     const std::string outDir = tmp / "out", dir1 = tmp / "in 1", dir2 = tmp / "in2";
-    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
-    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv dataHomeEnv{test::DataHomeVariable(), dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", test::ProgramQtPlatform()};
     test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
 };
 
@@ -177,5 +153,3 @@ TEST_F(E2eCompareStandby, TwoCopiesOnOneDataFolderNeverMixTheirWork) {
 
 }  // namespace
 }  // namespace ka
-
-#endif

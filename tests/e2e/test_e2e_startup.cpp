@@ -2,14 +2,8 @@
 // the folder from "Init", runs what the command line asks for, ends by itself and leaves the
 // command line's settings in its parameter file.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -25,44 +19,16 @@ struct ProgramRun {
     int exitCode = -1;
 };
 
-// Starts the program with the given arguments and environment additions and waits for it to
-// end; kills it when it runs longer than the limit, so a hanging program fails the test.
-ProgramRun RunKorvaneAuto(const std::vector<std::string>& args,
-                          const std::vector<std::pair<std::string, std::string>>& env,
-                          std::chrono::seconds limit = std::chrono::seconds(60)) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const auto& [name, value] : env)
-            setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv;
-        std::string exe = KA_KORVANEAUTO_EXE;
-        argv.push_back(exe.data());
-        std::vector<std::string> copies = args;
-        for (auto& arg : copies)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
+// Starts the program with the given arguments and waits for it to end; kills it when it runs
+// longer than the limit, so a hanging program fails the test.
+ProgramRun RunKorvaneAuto(const std::vector<std::string>& args, int limitSeconds = 60) {
+    std::vector<std::string> all{ka::test::BuiltPath(KA_KORVANEAUTO_EXE)};
+    all.insert(all.end(), args.begin(), args.end());
+    ka::test::ChildProcess program(all);
     ProgramRun run;
-    if (pid < 0)
-        return run;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (true) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            run.ended = true;
-            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return run;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return run;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    run.ended = program.Started() && program.WaitFor(limitSeconds);
+    run.exitCode = program.ExitCode();
+    return run;
 }
 
 std::vector<std::string> ParLines(const std::string& bytes) {
@@ -80,20 +46,20 @@ std::vector<std::string> ParLines(const std::string& bytes) {
 
 class StartupE2eTest : public ::testing::Test {
   protected:
-    std::string DataDir() const { return appData / "Tavrolint/KorvaneAuto"; }
-    std::string ParPath() const { return DataDir() + "/KorvaneAuto.par"; }
+    std::string DataDir() const { return ka::JoinPath(appData / "Tavrolint", "KorvaneAuto"); }
+    std::string ParPath() const { return ka::JoinPath(DataDir(), "KorvaneAuto.par"); }
     std::string ShippedPar() const {
+        const std::string exe = ka::test::BuiltPath(KA_KORVANEAUTO_EXE);
         return ka::test::ReadFileBytes(
-            ka::JoinPath(ka::FolderPart(KA_KORVANEAUTO_EXE), "Init/KorvaneAuto.par"));
+            ka::JoinPath(ka::JoinPath(ka::FolderPart(exe), "Init"), "KorvaneAuto.par"));
     }
     // Runs the program on this test's data folder, without a display.
-    ProgramRun Run(const std::vector<std::string>& args) {
-        return RunKorvaneAuto(
-            args, {{"XDG_DATA_HOME", appData.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
-    }
+    ProgramRun Run(const std::vector<std::string>& args) { return RunKorvaneAuto(args); }
 
     TempDir appData;
     TempDir work;
+    ka::test::ScopedEnv dataHome{ka::test::DataHomeVariable(), appData.Path()};
+    ka::test::ScopedEnv qpa{"QT_QPA_PLATFORM", ka::test::ProgramQtPlatform()};
 };
 
 // Without a data folder, and over a parameter file of another version, which the shipped one
@@ -107,18 +73,19 @@ TEST_P(CompareStartTest, CompareSwitchRunsEndsAndKeepsTheCommandLineSettings) {
     }
     ka::test::MakeDir(work / "in1");
     ka::test::MakeDir(work / "in2");
-    const ProgramRun run = Run({"/h", work / "in1/*.hgl", work / "in2"});
+    const std::string pattern = ka::JoinPath(work / "in1", "*.hgl");
+    const ProgramRun run = Run({"/h", pattern, work / "in2"});
     ASSERT_TRUE(run.ended) << "the program did not end by itself";
     EXPECT_EQ(run.exitCode, 0);
     // The comparison ran: it created the (empty) record file before finding nothing to pair.
-    EXPECT_TRUE(ka::platform::FileExists(DataDir() + "/Korvaneline.txt"));
+    EXPECT_TRUE(ka::platform::FileExists(ka::JoinPath(DataDir(), "Korvaneline.txt")));
 
     const std::vector<std::string> written = ParLines(ka::test::ReadFileBytes(ParPath()));
     const std::vector<std::string> shipped = ParLines(ShippedPar());
     ASSERT_EQ(written.size(), 23u);
     ASSERT_EQ(shipped.size(), 23u);
-    EXPECT_EQ(written[14], work / "in1/*.hgl");
-    EXPECT_EQ(written[15], (work / "in2") + "/");
+    EXPECT_EQ(written[14], pattern);
+    EXPECT_EQ(written[15], ka::WithTrailingSeparator(work / "in2"));
     EXPECT_EQ(written[16], "1");
     // Everything the command line did not touch is the shipped file's.
     for (size_t line : {0, 1, 2, 9, 10, 13, 17, 18, 21}) {

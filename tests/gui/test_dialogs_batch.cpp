@@ -142,7 +142,7 @@ TEST_F(BatchDialogTest, PickedFilesStopAtFifteenRowsButTypedNamesDoNot) {
     Open(CrLfLines({line}));
     DoubleClickItem(QStringLiteral("a.hgl"));
     EXPECT_EQ(List()->count(), 15);
-    EXPECT_EQ(sink.messages, (std::vector<std::string>{kFull}));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{ka::platform::Utf8ToSystem(kFull)}));
 
     TypeName(temp / "b.hgl");
     ASSERT_EQ(List()->count(), 16);

@@ -2,6 +2,7 @@
 // and the shell widgets it embeds (address box, context menu).
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +26,12 @@ using ka::ui::FromQt;
 using ka::ui::TFolderOpenForm;
 using ka::ui::TFolderView;
 using ka::ui::ToQt;
+
+// A local path as a file URL: forward slashes, and a Windows drive after a third slash.
+std::string FileUrl(const std::string& path) {
+    const std::string slashed = FromQt(QDir::fromNativeSeparators(ToQt(path)));
+    return (slashed.rfind('/', 0) == 0 ? "file://" : "file:///") + slashed;
+}
 
 class FolderDialogTest : public ::testing::Test {
   protected:
@@ -191,8 +198,8 @@ TEST_F(FolderDialogTest, RightClickSelectsAndTheMenuActsOnThatFolder) {
     actions[1]->trigger();
     actions[2]->trigger();
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], "file://" + temp.Path() + "/a/b");
-    EXPECT_EQ(opened[1], "file://" + temp.Path() + "/a");
+    EXPECT_EQ(opened[0], FileUrl(temp / "a/b"));
+    EXPECT_EQ(opened[1], FileUrl(temp / "a"));
     EXPECT_EQ(FromQt(QGuiApplication::clipboard()->text()), Native(temp / "a/b"));
     menu.Menu()->close();
     dialog.reject();

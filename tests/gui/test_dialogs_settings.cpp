@@ -16,6 +16,7 @@
 namespace {
 
 using ka::test::Child;
+using ka::test::Native;
 using ka::test::RecordingMessageSink;
 using ka::test::ScriptedRunner;
 using ka::test::ShowActive;
@@ -33,14 +34,14 @@ class SettingsDialogTest : public ::testing::Test {
             [this](int topic, const QString&, bool) { helpTopics.push_back(topic); });
         for (const char* folder : {"in", "out", "cmp1", "cmp2"})
             ka::test::MakeDir(temp / folder);
-        WriteFileBytes(temp / "Korvane.exe", "");
-        WriteFileBytes(temp / "list.txt", "");
-        settings.sKorvaneExe = temp / "Korvane.exe";
-        settings.sOutListFileName = temp / "list.txt";
-        settings.sAutoOutDirFName = temp / "in/*.hgl";
-        settings.sOutDir = temp / "out/";
-        settings.sChgAreaDir1 = temp / "cmp1/*.hgl";
-        settings.sChgAreaDir2 = temp / "cmp2/";
+        WriteFileBytes(Native(temp / "Korvane.exe"), "");
+        WriteFileBytes(Native(temp / "list.txt"), "");
+        settings.sKorvaneExe = Native(temp / "Korvane.exe");
+        settings.sOutListFileName = Native(temp / "list.txt");
+        settings.sAutoOutDirFName = Native(temp / "in/*.hgl");
+        settings.sOutDir = Native(temp / "out/");
+        settings.sChgAreaDir1 = Native(temp / "cmp1/*.hgl");
+        settings.sChgAreaDir2 = Native(temp / "cmp2/");
         settings.iAutoWaitTime = 600;
         dialog.SetDialogs(&batch, &folders, &extensions);
         dialog.SetModalRunner(ScriptedRunner(nullptr, &childRuns));
@@ -122,7 +123,7 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndConvertsMinutes) {
     Child<QCheckBox>(dialog, "CheckBoxNoOut")->setChecked(true);
     Child<QCheckBox>(dialog, "CheckBoxSavBatch")->setChecked(true);
     Child<QSpinBox>(dialog, "SpinEditCompFleSizeOver")->setValue(45);
-    SetText("sChgAreaDir1Edit", temp / "cmp1/*.dxf");
+    SetText("sChgAreaDir1Edit", Native(temp / "cmp1/*.dxf"));
     Press("ButtonOK");
     ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
     EXPECT_EQ(settings.iAutoWaitTime, 2);
@@ -130,7 +131,8 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndConvertsMinutes) {
     EXPECT_EQ(settings.iCompFileSizeOver, 45);
     EXPECT_EQ(settings.iNoOut, 1);
     EXPECT_EQ(settings.iSavBatch, 1);
-    EXPECT_EQ(settings.sChgAreaDir1, temp / "cmp1/*.dxf");  // tested as its folder, kept whole
+    EXPECT_EQ(settings.sChgAreaDir1,
+              Native(temp / "cmp1/*.dxf"));  // tested as its folder, kept whole
 
     ShowActive(dialog);
     EXPECT_EQ(Child<QSpinBox>(dialog, "WaitTimeEdit")->value(), 0);
@@ -167,17 +169,17 @@ class SettingsOkCheckTest : public SettingsDialogTest,
 TEST_P(SettingsOkCheckTest, FirstFailingCheckNamesTheBoxAndTakesTheFocusThere) {
     const CheckCase& c = GetParam();
     ShowActive(dialog);
-    SetText(c.edit, temp / c.badValue);
+    SetText(c.edit, Native(temp / c.badValue));
     // Later fields are broken too: only the first check in order may speak.
     if (std::string(c.edit) != "sChgAreaDir2Edit")
-        SetText("sChgAreaDir2Edit", temp / "nope2/");
+        SetText("sChgAreaDir2Edit", Native(temp / "nope2/"));
     SetMinutes(QStringLiteral("3"));
     const ka::Settings before = settings;
     Press("ButtonOK");
     EXPECT_TRUE(dialog.isVisible());
     const std::string caption = *c.caption ? std::string(c.caption) + ":\n" : "";
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{caption + temp / c.named + "\n" + c.problem}));
+              (std::vector<std::string>{caption + Native(temp / c.named) + "\n" + c.problem}));
     EXPECT_EQ(QApplication::focusWidget(), Edit(c.edit));
     EXPECT_EQ(settings.iAutoWaitTime, before.iAutoWaitTime);
     EXPECT_EQ(settings.sKorvaneExe, before.sKorvaneExe);
@@ -215,61 +217,61 @@ TEST_F(SettingsDialogTest, EmptyFolderBoxesAreAcceptedAsNotSetUp) {
     EXPECT_EQ(settings.sAutoOutDirFName, "");
     EXPECT_EQ(settings.sChgAreaDir1, "");
     EXPECT_EQ(settings.sChgAreaDir2, "");
-    EXPECT_EQ(settings.sOutDir, temp / "out/");
+    EXPECT_EQ(settings.sOutDir, Native(temp / "out/"));
 }
 
 TEST_F(SettingsDialogTest, OutputFolderWithoutFinalSeparatorIsStoredAsItsParent) {
     ShowActive(dialog);
-    SetText("sOutDirEdit", temp / "out");
-    SetText("sChgAreaDir2Edit", temp / "cmp2");
+    SetText("sOutDirEdit", Native(temp / "out"));
+    SetText("sChgAreaDir2Edit", Native(temp / "cmp2"));
     Press("ButtonOK");
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(settings.sOutDir, temp.Path() + "/");
-    EXPECT_EQ(settings.sChgAreaDir2, temp.Path() + "/");
-    EXPECT_EQ(Text("sOutDirEdit"), temp.Path() + "/");
+    EXPECT_EQ(settings.sOutDir, Native(temp.Path() + "/"));
+    EXPECT_EQ(settings.sChgAreaDir2, Native(temp.Path() + "/"));
+    EXPECT_EQ(Text("sOutDirEdit"), Native(temp.Path() + "/"));
 }
 
 TEST_F(SettingsDialogTest, BatchListPickedWithReferenceSurvivesCancel) {
-    WriteFileBytes(temp / "other.txt", "keep");
+    WriteFileBytes(Native(temp / "other.txt"), "keep");
     ShowActive(dialog);
-    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "Korvane.exe"));
+    dialog.OpenDialog1().QueueAnswer(ToQt(Native(temp / "Korvane.exe")));
     Press("Button2");  // the shared picker must not offer the converter as the batch list
-    SetText("KorvaneExeEdit", temp / "changed.exe");
-    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "other.txt"));
+    SetText("KorvaneExeEdit", Native(temp / "changed.exe"));
+    dialog.OpenDialog1().QueueAnswer(ToQt(Native(temp / "other.txt")));
     Press("Button1");
     EXPECT_EQ(dialog.OpenDialog1().Runs().back().filter, QStringLiteral("Text file(*.TXT)|*.TXT"));
-    EXPECT_EQ(FromQt(dialog.OpenDialog1().Runs().back().initialDir), temp.Path() + "/");
+    EXPECT_EQ(FromQt(dialog.OpenDialog1().Runs().back().initialDir), Native(temp.Path() + "/"));
     EXPECT_EQ(dialog.OpenDialog1().Runs().back().fileName, QString());
-    EXPECT_EQ(Text("EditOutListFileName"), temp / "other.txt");
+    EXPECT_EQ(Text("EditOutListFileName"), Native(temp / "other.txt"));
 
-    dialog.OpenDialog1().QueueAnswer(ToQt(temp / "fresh.txt"));
+    dialog.OpenDialog1().QueueAnswer(ToQt(Native(temp / "fresh.txt")));
     Press("Button1");
-    EXPECT_EQ(ka::test::ReadFileBytes(temp / "fresh.txt"), "");
+    EXPECT_EQ(ka::test::ReadFileBytes(Native(temp / "fresh.txt")), "");
     Press("ButtonCancel");
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(settings.sOutListFileName, temp / "fresh.txt");
-    EXPECT_EQ(settings.sKorvaneExe, temp / "Korvane.exe");
-    EXPECT_EQ(ka::test::ReadFileBytes(temp / "other.txt"), "keep");
+    EXPECT_EQ(settings.sOutListFileName, Native(temp / "fresh.txt"));
+    EXPECT_EQ(settings.sKorvaneExe, Native(temp / "Korvane.exe"));
+    EXPECT_EQ(ka::test::ReadFileBytes(Native(temp / "other.txt")), "keep");
 }
 
 TEST_F(SettingsDialogTest, LeavingTheBatchNameBoxCreatesTheFileAtOnce) {
     ShowActive(dialog);
     QLineEdit* edit = Edit("EditOutListFileName");
     edit->setFocus();
-    edit->setText(ToQt(temp / "made.txt"));
+    edit->setText(ToQt(Native(temp / "made.txt")));
     ka::test::KeyToFocus(edit, Qt::Key_Tab);
-    EXPECT_TRUE(ka::platform::FileExists(temp / "made.txt"));
-    EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
+    EXPECT_TRUE(ka::platform::FileExists(Native(temp / "made.txt")));
+    EXPECT_EQ(settings.sOutListFileName, Native(temp / "made.txt"));
 
     edit->setFocus();
-    edit->setText(ToQt(temp / "gone/x.txt"));
+    edit->setText(ToQt(Native(temp / "gone/x.txt")));
     ka::test::KeyToFocus(edit, Qt::Key_Tab);
     EXPECT_EQ(
         sink.messages,
-        (std::vector<std::string>{temp / "gone/x.txt" +
+        (std::vector<std::string>{Native(temp / "gone/x.txt") +
                                   "\ncannot be created. Please specify the right file name."}));
-    EXPECT_EQ(Text("EditOutListFileName"), temp / "made.txt");
-    EXPECT_EQ(settings.sOutListFileName, temp / "made.txt");
+    EXPECT_EQ(Text("EditOutListFileName"), Native(temp / "made.txt"));
+    EXPECT_EQ(settings.sOutListFileName, Native(temp / "made.txt"));
     dialog.reject();
 }
 
@@ -289,18 +291,18 @@ TEST_P(SettingsFolderButtonTest, ChosenFolderIsWrittenWithItsSuffix) {
     std::string started;
     dialog.SetModalRunner(ScriptedRunner([&](QDialog& d) {
         started = folders.sFolderName;
-        Child<QLineEdit>(d, "SelectFilename")->setText(ToQt(temp / "cmp2"));
+        Child<QLineEdit>(d, "SelectFilename")->setText(ToQt(Native(temp / "cmp2")));
         QTest::mouseClick(Child<QPushButton>(d, "ButtonOK"), Qt::LeftButton);
     }));
     ShowActive(dialog);
-    SetText(c.edit, temp / c.text);
+    SetText(c.edit, Native(temp / c.text));
     Press(c.button);
-    EXPECT_EQ(started, temp / c.start);
-    EXPECT_EQ(Text(c.edit), temp / c.result);
+    EXPECT_EQ(started, Native(temp / c.start));
+    EXPECT_EQ(Text(c.edit), Native(temp / c.result));
 
     dialog.SetModalRunner(ScriptedRunner(nullptr));  // the folder dialog cancelled
     Press(c.button);
-    EXPECT_EQ(Text(c.edit), temp / c.result);
+    EXPECT_EQ(Text(c.edit), Native(temp / c.result));
     dialog.reject();
 }
 
@@ -313,17 +315,17 @@ INSTANTIATE_TEST_SUITE_P(
         FolderButtonCase{"Button6", "sAutoOutDirFNameEdit", "in/a.hgl", "in/", "cmp2/*.hgl"}));
 
 TEST_F(SettingsDialogTest, InputFileSelectionNeedsTheStoredListFile) {
-    settings.sOutListFileName = temp / "none.txt";
+    settings.sOutListFileName = Native(temp / "none.txt");
     ShowActive(dialog);
     Press("ButtonCreateOutListFile");
     EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{temp / "none.txt" + "\nfile does not exist!"}));
+              (std::vector<std::string>{Native(temp / "none.txt") + "\nfile does not exist!"}));
     EXPECT_EQ(childRuns, 0);
     dialog.reject();
 }
 
 TEST_F(SettingsDialogTest, InputFileSelectionOkShowsTheNameTheBatchDialogKept) {
-    WriteFileBytes(temp / "list.txt", "A\r\n");
+    WriteFileBytes(Native(temp / "list.txt"), "A\r\n");
     dialog.SetModalRunner(ScriptedRunner([&](QDialog& d) {
         ASSERT_EQ(&d, &batch);
         ASSERT_TRUE(ka::test::WaitFor([&] { return !batch.FirstPaintPending(); }));
@@ -332,8 +334,8 @@ TEST_F(SettingsDialogTest, InputFileSelectionOkShowsTheNameTheBatchDialogKept) {
     ShowActive(dialog);
     Press("ButtonCreateOutListFile");
     EXPECT_EQ(batch.result(), QDialog::Accepted);
-    EXPECT_EQ(Text("EditOutListFileName"), temp / "list.txt");
-    EXPECT_EQ(ka::test::ReadFileBytes(temp / "list.txt"), "A\r\n");
+    EXPECT_EQ(Text("EditOutListFileName"), Native(temp / "list.txt"));
+    EXPECT_EQ(ka::test::ReadFileBytes(Native(temp / "list.txt")), "A\r\n");
     dialog.reject();
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -99,7 +100,7 @@ class MainWindowTest : public ::testing::Test {
     };
     // Whatever a test does, the data folder it may touch is a temporary one.
     TempDir appData;
-    ka::test::ScopedEnv xdg{"XDG_DATA_HOME", appData.Path()};
+    ka::test::ScopedEnv dataHome{ka::test::DataHomeVariable(), appData.Path()};
     ka::Settings settings;
     ka::ProgramFlags flags;
     ka::test::RecordingMessageSink sink;
@@ -347,7 +348,8 @@ TEST_P(HelpTopicTest, EveryTopicHasItsPageBesideTheExecutable) {
     if (page.empty()) {
         EXPECT_TRUE(helpRequests[0].path.isEmpty());
     } else {
-        EXPECT_TRUE(helpRequests[0].path.endsWith(QString::fromStdString("/help/" + page)));
+        EXPECT_TRUE(QDir::fromNativeSeparators(helpRequests[0].path)
+                        .endsWith(QString::fromStdString("/help/" + page)));
         EXPECT_GT(QFile(helpRequests[0].path).size(), 500);
     }
 }
@@ -409,8 +411,8 @@ class StartupTest : public MainWindowTest {
         form->SetInitFolder(init.Path());
     }
     bool ShowStarted() const override { return false; }
-    std::string DataDir() const { return appData / "Tavrolint/KorvaneAuto"; }
-    std::string ParPath() const { return DataDir() + "/KorvaneAuto.par"; }
+    std::string DataDir() const { return ka::JoinPath(appData / "Tavrolint", "KorvaneAuto"); }
+    std::string ParPath() const { return ka::JoinPath(DataDir(), "KorvaneAuto.par"); }
     void WriteStoredPar(const std::string& bytes) {
         ka::test::MakeDir(DataDir());
         ka::test::WriteFileBytes(ParPath(), bytes);
@@ -424,7 +426,7 @@ TEST_F(StartupTest, StartsFromTheEventLoopAndFillsAFreshDataFolderFromInit) {
     QTRY_VERIFY(flags.bStarted);
     EXPECT_EQ(form->windowTitle(), "<< KorvaneAuto >>  Version 10.11  (c) Tavrolint");
     EXPECT_EQ(ka::test::ReadFileBytes(ParPath()), ParFileText());
-    EXPECT_EQ(settings.sComLineFile, DataDir() + "/Korvaneline.txt");
+    EXPECT_EQ(settings.sComLineFile, ka::JoinPath(DataDir(), "Korvaneline.txt"));
     EXPECT_TRUE(form->ParameterFileLoaded());
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(CheckedOutItem(), 0);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -12,9 +13,20 @@
 
 #ifdef _WIN32
 #include <sys/utime.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <utime.h>
+
+#include <thread>
+
+extern char** environ;
 #endif
+
+#include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -104,19 +116,175 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string ConverterExe() {
-    std::string path = KA_CONVERTER_EXE;
+std::string BuiltPath(const std::string& path) {
 #ifdef _WIN32
-    // Built on Linux, run under Wine: the Linux path is seen through drive Z:.
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
+    std::string native = path;
+    if (!native.empty() && native[0] == '/') {
+        native = "Z:" + native;
     }
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-#endif
+    std::replace(native.begin(), native.end(), '/', '\\');
+    return native;
+#else
     return path;
+#endif
+}
+
+std::string ConverterExe() {
+    return BuiltPath(KA_CONVERTER_EXE);
+}
+
+const char* DataHomeVariable() {
+#ifdef _WIN32
+    return "LOCALAPPDATA";
+#else
+    return "XDG_DATA_HOME";
+#endif
+}
+
+const char* ProgramQtPlatform() {
+#ifdef _WIN32
+    return "windows";
+#else
+    return "offscreen";
+#endif
+}
+
+#ifdef _WIN32
+namespace {
+
+// Quotes one argument by the rules the C runtime splits command lines with: backslashes double
+// only before a quote, including the closing one. A trail byte 0x5C of a two-byte character is
+// no backslash.
+std::string QuoteArgument(const std::string& arg) {
+    const unsigned codePage = platform::ActiveCodePage();
+    std::string out = "\"";
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < arg.size(); ++i) {
+        const char c = arg[i];
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+        if (platform::IsLeadByte(codePage, static_cast<unsigned char>(c)) && i + 1 < arg.size()) {
+            out += arg[++i];
+        }
+    }
+    out.append(backslashes * 2, '\\');
+    return out + "\"";
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& programAndArgs,
+                           const std::string& outputFile) {
+    std::string line;
+    for (const auto& arg : programAndArgs) {
+        line += (line.empty() ? "" : " ") + QuoteArgument(arg);
+    }
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputFile.empty()) {
+        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = output;
+        si.hStdError = output;
+    }
+    PROCESS_INFORMATION pi{};
+    started_ = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr,
+                              output != INVALID_HANDLE_VALUE, 0, nullptr, nullptr, &si, &pi) != 0;
+    if (output != INVALID_HANDLE_VALUE) {
+        CloseHandle(output);
+    }
+    if (started_) {
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    if (Running()) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, INFINITE);
+    }
+    if (process_) {
+        CloseHandle(process_);
+    }
+}
+
+bool ChildProcess::WaitFor(int seconds) {
+    if (!started_ || ended_) {
+        return ended_;
+    }
+    if (WaitForSingleObject(process_, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
+        return false;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    exitCode_ = static_cast<int>(code);
+    ended_ = true;
+    return true;
+}
+#else
+ChildProcess::ChildProcess(const std::vector<std::string>& programAndArgs,
+                           const std::string& outputFile) {
+    std::vector<std::string> copies = programAndArgs;
+    std::vector<char*> argv;
+    for (auto& arg : copies) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!outputFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    pid_t pid = 0;
+    started_ = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    pid_ = pid;
+}
+
+ChildProcess::~ChildProcess() {
+    if (Running()) {
+        kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+}
+
+bool ChildProcess::WaitFor(int seconds) {
+    if (!started_ || ended_) {
+        return ended_;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            ended_ = true;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+#endif
+
+bool ChildProcess::Running() {
+    return started_ && !WaitFor(0);
 }
 
 void SetEnvVar(const std::string& name, const std::string& value, bool unset) {

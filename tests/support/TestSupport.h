@@ -39,8 +39,47 @@ void SetModificationTime(const std::string& path, long long secondsSinceEpoch);
 // Joins lines with CR LF after each one.
 std::string CrLfLines(const std::vector<std::string>& lines);
 
+// A path of the build tree as the programs under test see it: under Wine the Linux path is
+// seen through drive Z:.
+std::string BuiltPath(const std::string& path);
+
 // Path of the stand-in converter built with the tests.
 std::string ConverterExe();
+
+// The environment variable that moves the per-user data folder ("Local AppData").
+const char* DataHomeVariable();
+
+// The Qt platform the real program runs on in tests: offscreen where Qt has it; the static
+// Windows build links only the windows platform, which Wine shows on its X display.
+const char* ProgramQtPlatform();
+
+// A program run as a child process: each argument reaches it as one argument, it inherits this
+// process's environment, and it is killed at the end of the object if it still runs.
+class ChildProcess {
+  public:
+    // With an output file, standard output and standard error go there.
+    explicit ChildProcess(const std::vector<std::string>& programAndArgs,
+                          const std::string& outputFile = "");
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return started_; }
+    bool Running();
+    // Waits for the end up to the limit; false when the program still runs.
+    bool WaitFor(int seconds);
+    int ExitCode() const { return exitCode_; }
+
+  private:
+    bool started_ = false;
+    bool ended_ = false;
+    int exitCode_ = -1;
+#ifdef _WIN32
+    void* process_ = nullptr;
+#else
+    int pid_ = 0;
+#endif
+};
 
 class RecordingMessageSink : public MessageSink {
   public:

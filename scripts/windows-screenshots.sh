@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Screenshots of KorvaneAuto.exe under Wine: the main window and each dialog, in code page 1252
+# and in code page 932, on a virtual X display with a window manager. Writes
+# docs/screenshots/windows/<name>-<code page>.png. Needs the mingw-gui build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exe="$PWD/build-mingw-gui/bin/KorvaneAuto.exe"
+standin="$PWD/build-mingw-gui/bin/Korvane.exe"
+out="$PWD/docs/screenshots/windows"
+[ -x "$exe" ] || { echo "build the mingw-gui preset first" >&2; exit 1; }
+mkdir -p "$out"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINEPREFIX="$PWD/build-mingw-gui/wineprefix-shots"
+
+work=$(mktemp -d /tmp/korvaneauto-shots.XXXXXX)
+pids=()
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+winpath() { echo "Z:${1//\//\\}"; }
+
+# The newest visible top-level window whose name matches.
+window() {
+    local id=""
+    for _ in $(seq 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1 || true)
+        [ -n "$id" ] && break
+        sleep 0.2
+    done
+    [ -n "$id" ] || { echo "no window named '$1'" >&2; return 1; }
+    echo "$id"
+}
+# Clicks a point of a window's client area.
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 1.5
+}
+shot() {
+    sleep 1
+    import -frame -window "$1" "$out/$2-$cp.png"
+    echo "    $2-$cp.png"
+}
+close_window() {
+    xdotool windowactivate --sync "$1" key Escape 2>/dev/null || xdotool key Escape
+    sleep 1
+}
+
+for pass in "1252 C.UTF-8" "932 ja_JP.UTF-8"; do
+    read -r cp locale <<<"$pass"
+    export LANG=$locale LC_ALL=$locale
+    echo "-- code page $cp"
+    wineserver -k >/dev/null 2>&1 || true
+    timeout 300 wineboot -u >/dev/null 2>&1 || true
+
+    # Settings that fill every field; in code page 932 with Japanese folder names.
+    base="$work/$cp"
+    folder=drawings
+    [ "$cp" = 932 ] && folder="図面"
+    mkdir -p "$base/data/Tavrolint/KorvaneAuto" "$base/$folder/in" "$base/$folder/out" "$base/$folder/cmp"
+    for n in A B C; do printf 'IN;SP1;PD%s;\r\n' "$n" >"$base/$folder/in/$n.hgl"; done
+    printf '%s\r\n' "$(winpath "$base/$folder/in/A.hgl")" "$(winpath "$base/$folder/in/B.hgl")" \
+        >"$base/$folder/list.txt"
+    {
+        printf '%s\r\n' "Version 10.11" "hgl;plt;hpg" "tif;tiff;bmp;jpg;gif;png;pcx;fpx" pdf emf dxf dwg \
+            "igs;iges" "gbr;nc;drl" "$(winpath "$standin")" "$(winpath "$base/$folder/list.txt")" \
+            "$(winpath "$base/$folder/in")\\*.hgl" "$(winpath "$base/$folder/out")\\" 600 \
+            "$(winpath "$base/$folder/in")\\*.hgl" "$(winpath "$base/$folder/cmp")\\" 0 0 0 0 0 30 0
+    } | iconv -f UTF-8 -t CP932 >"$base/data/Tavrolint/KorvaneAuto/KorvaneAuto.par"
+
+    LOCALAPPDATA="$(winpath "$base/data")" wine "$exe" >/dev/null 2>&1 &
+    main=$(window "KorvaneAuto")
+    sleep 2
+    shot "$main" main-window
+
+    click "$main" 934 521  # About Version
+    about=$(window "AboutVersion")
+    shot "$about" about
+    close_window "$about"
+
+    click "$main" 934 473  # Help
+    help=$(window "Help")
+    shot "$help" help
+    close_window "$help"
+
+    click "$main" 934 28  # Set
+    settings=$(window "Set")
+    shot "$settings" settings
+    click "$settings" 130 180  # Input file selection
+    batch=$(window "")
+    shot "$batch" batch-file-creation
+    close_window "$batch"
+    click "$settings" 122 812  # Input file extension
+    ext=$(window "")
+    shot "$ext" extensions
+    close_window "$ext"
+    click "$settings" 723 40  # folder of the converter: Reference
+    picker=$(window "")
+    shot "$picker" converter-picker
+    close_window "$picker"
+    close_window "$settings"
+    xdotool windowclose "$main" 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
+done
