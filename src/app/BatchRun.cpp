@@ -32,7 +32,8 @@ bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
 
 }  // namespace
 
-void RunModes::ButtonBatchOutputClick() {
+void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
+    BeginRun(choices);
     host_.Set_Button_Enable(false);
 
     // Every way out of the run, refused or done, ends in the same restoring steps below.
@@ -66,6 +67,7 @@ void RunModes::ButtonBatchOutputClick() {
         host_.SetStatusText("Outputting !");
         host_.PumpMessages();
         host_.ListClear();
+        int listCount = 0;
         long long jobCount = 0;
         bool recordFailed = false;
 
@@ -73,18 +75,20 @@ void RunModes::ButtonBatchOutputClick() {
         std::string line;
         while (reader.ReadLine(line)) {
             bool accepted = true;
-            if (!host_.IsOutput1Shown()) {
+            if (!choices_.output1Shown) {
                 line.erase(std::min(line.find(','), line.size()));
                 accepted = IsExistingPdf(line, rules_);
             }
             if (!accepted) {
                 sink_.ShowMsg(line + kMsgCannotOpen);
             } else {
-                if (host_.ListCount() > kListKeepLimit) {
+                if (listCount > kListKeepLimit) {
                     host_.ListDeleteFirst(kListDropCount);
+                    listCount -= kListDropCount;
                 }
                 host_.ListAdd(line);
-                host_.ListSetTopIndex(std::max(0, host_.ListCount() - kListVisibleLines));
+                ++listCount;
+                host_.ListSetTopIndex(std::max(0, listCount - kListVisibleLines));
                 host_.PumpMessages();
 
                 const std::string arguments = GetKorvaneCommandLine(line);
@@ -96,7 +100,7 @@ void RunModes::ButtonBatchOutputClick() {
                     recordFailed = true;
                 }
             }
-            if (recordFailed || flags_.bEndRequested) {
+            if (recordFailed || flags_.bEndRequested || stopRequested_) {
                 break;
             }
         }
@@ -112,7 +116,7 @@ void RunModes::ButtonBatchOutputClick() {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
             return;
         }
-        if (jobCount > 0) {
+        if (jobCount > 0 && !stopRequested_) {
             ExecKorvane(std::string());
         }
         host_.SetStatusText("Waiting !");
@@ -120,9 +124,6 @@ void RunModes::ButtonBatchOutputClick() {
 
     host_.SetBusyCursor(2);
     host_.Set_Button_Enable(true);
-    if (flags_.bAutoClose) {
-        host_.CloseMainWindow();
-    }
 }
 
 }  // namespace ka

@@ -18,11 +18,16 @@ bool RunModes::ExecKorvane(const std::string& commandLine) {
         settings_.iOutTyp != kDisplayOutTyp
             ? ConverterStartCommand(settings_.sKorvaneExe, settings_.sComLineFile)
             : commandLine;
-    if (line.empty()) {
+    if (line.empty() || stopRequested_) {
         return false;
     }
     // The converter's exit code says nothing the run could act on; only its end matters.
     return platform::RunAndWait(line).started;
+}
+
+void RunModes::BeginRun(const RunChoices& choices) {
+    choices_ = choices;
+    stopRequested_ = false;
 }
 
 std::string RunModes::LogFilePath() const {

@@ -164,14 +164,26 @@ std::string CompLogFailureMessage() {
     return platform::Utf8ToSystem("Logファイル Compar2.log") + kMsgCannotOpen;
 }
 
-void RunModes::ButtonChgAreaClick() {
+std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices) {
+    BeginRun(choices);
     host_.Set_Button_Enable(false);
     host_.SetBusyCursor(0);
-    host_.ListClear();
-    const bool inStandby = flags_.bInStandby;
-    if (!inStandby) {
-        LogFileClear();
+    LogFileClear();
+    std::vector<std::string> pairs = CompareFolders(nullptr);
+
+    if (settings_.iSavBatch != 0 && !pairs.empty()) {
+        // A list that cannot be written is passed over silently; the old one stays whole.
+        WriteLinesReplacing(settings_.sOutListFileName, pairs);
     }
+    host_.Set_Button_Enable(true);
+    host_.SetBusyCursor(2);
+    return pairs;
+}
+
+std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>* stablePaths) {
+    host_.ListClear();
+    const bool inStandby = stablePaths != nullptr;
+    std::vector<std::string> pairs;
 
     [&] {
         std::vector<std::string> names1;
@@ -227,6 +239,7 @@ void RunModes::ButtonChgAreaClick() {
             if (verdict == CompSkip::Process) {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
+                pairs.push_back(pairLine);
                 host_.PumpMessages();
                 const std::string arguments = GetKorvaneCommandLine(pairLine);
                 if (display) {
@@ -246,6 +259,10 @@ void RunModes::ButtonChgAreaClick() {
             if (inStandby) {
                 compared.push_back({name, fate});
             }
+            // "End" stops after the pair in hand; the pairs so far still go to the converter.
+            if (flags_.bEndRequested || stopRequested_) {
+                break;
+            }
         }
         host_.SetListBoxExtent();
 
@@ -258,14 +275,14 @@ void RunModes::ButtonChgAreaClick() {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
             return;
         }
-        bool converterRan = true;
-        if (!display) {
+        bool converterRan = !stopRequested_;
+        if (!display && converterRan) {
             converterRan = ExecKorvane(std::string());
         }
 
         if (inStandby && converterRan) {
-            const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
-                                                              standby_.stablePaths.end());
+            const std::unordered_set<std::string_view> stable(stablePaths->begin(),
+                                                              stablePaths->end());
             for (const ComparedPair& pair : compared) {
                 // An input is deleted only after the converter was started on it; a dropped
                 // pair goes with the cycle unless the converter could not be started, in which
@@ -289,24 +306,7 @@ void RunModes::ButtonChgAreaClick() {
     }();
 
     host_.SetListBoxExtent();
-
-    if (settings_.iSavBatch != 0 && host_.ListCount() > 0) {
-        std::vector<std::string> lines;
-        lines.reserve(static_cast<std::size_t>(host_.ListCount()));
-        for (int i = 0; i < host_.ListCount(); ++i) {
-            lines.push_back(host_.ListItem(i));
-        }
-        // A list that cannot be written is passed over silently; the old one stays whole.
-        WriteLinesReplacing(settings_.sOutListFileName, lines);
-    }
-
-    host_.Set_Button_Enable(true);
-    host_.SetBusyCursor(2);
-    // "End" during the run only set the flag while messages were pumped; the program ends now
-    // that the run is complete.
-    if ((flags_.bAutoClose && !flags_.bInStandby) || flags_.bEndRequested) {
-        host_.CloseMainWindow();
-    }
+    return pairs;
 }
 
 }  // namespace ka

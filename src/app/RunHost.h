@@ -1,9 +1,24 @@
-// What the run modes need of the main window. The Qt window implements it; tests use a recorder.
+// What a run reports to the main window. Output only: a run takes the window's choices as one
+// value when it starts (RunChoices) and never asks the window for anything while it runs. The Qt
+// window implements it; tests use a recorder.
 #pragma once
 
 #include <string>
 
 namespace ka {
+
+// Standby output between a start and a stop. Waiting: counting down, the timer runs. Cycle:
+// listing, converting and deleting; timer ticks are not taken. Stopping: a stop was asked for
+// during a cycle, which ends first.
+enum class StandbyPhase { Idle, Waiting, Cycle, Stopping };
+
+// How far the converter has come in the current run.
+struct RunProgress {
+    long long done = 0;   // jobs whose output has appeared
+    long long total = 0;  // jobs handed over
+    long long elapsedMs = 0;
+    std::string step;  // standby: the step of the cycle; empty otherwise
+};
 
 class RunHost {
   public:
@@ -12,32 +27,25 @@ class RunHost {
     // Status line (Label1).
     virtual void SetStatusText(const std::string& text) = 0;
 
-    // Run list (ListBox1).
+    // Run list (ListBox1). Line numbers count from the last ListClear, dropped lines included.
     virtual void ListClear() = 0;
     virtual void ListAdd(const std::string& line) = 0;
-    virtual int ListCount() const = 0;
-    virtual std::string ListItem(int index) const = 0;
     virtual void ListDeleteFirst(int count) = 0;
     virtual void ListSetTopIndex(int index) = 0;
     virtual void SetListBoxExtent() = 0;  // horizontal extent = widest line
+    // The output of the job shown on that line has appeared.
+    virtual void MarkLineDone(long long line) = 0;
 
-    // Run controls, cursor, message pumping.
+    // While the converter runs.
+    virtual void ShowProgress(const RunProgress& progress) = 0;
+
+    // Run controls, cursor, standby's phase.
     virtual void Set_Button_Enable(bool enable) = 0;
     virtual void SetBusyCursor(int flag) = 0;  // 0: hourglass, other: default cursor
+    virtual void StandbyChanged(StandbyPhase phase) = 0;
+
+    // Lets the window repaint and take input between steps of a run and while it waits.
     virtual void PumpMessages() = 0;
-
-    // Which page and box are active.
-    virtual bool IsOutput1Shown() const = 0;  // page "Output1" (TabSheet1) shown
-    virtual int SelectedOutTyp2() const = 0;  // item of RadioGroupOutTyp2, -1 for none
-    virtual bool IsCompareBoxChecked() const = 0;
-
-    // Standby timer (Timer1, 2000 ms).
-    virtual bool IsTimerEnabled() const = 0;
-    virtual void SetTimerEnabled(bool enabled) = 0;
-
-    // Window life.
-    virtual void CloseMainWindow() = 0;
-    virtual void MinimizeApp() = 0;
 };
 
 }  // namespace ka

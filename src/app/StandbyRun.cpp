@@ -269,64 +269,90 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     host_.SetStatusText("Waiting !");
 }
 
-void RunModes::ButtonAutoOutputClick() {
-    const bool compareActive = host_.IsCompareBoxChecked() && host_.IsOutput1Shown();
-    if (standby_.iStandbyCount < 0 && compareActive) {
+void RunModes::SetStandbyPhase(StandbyPhase phase) {
+    standby_.phase = phase;
+    flags_.bInStandby = phase != StandbyPhase::Idle;
+    host_.StandbyChanged(phase);
+}
+
+void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
+    if (standby_.phase != StandbyPhase::Idle) {
+        return;
+    }
+    BeginRun(choices);
+    standby_.compare = choices_.compareChecked && choices_.output1Shown;
+    // The log of a standby comparison covers every start of standby in this program run.
+    if (standby_.compare && standby_.iStandbyCount < 0) {
         LogFileClear();
     }
-    flags_.bInStandby = true;
     const std::string& inputSpec =
-        compareActive ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
-    standby_.sPattern = StandbyPattern(inputSpec, host_.IsOutput1Shown(), rules_);
+        standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
+    standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
+    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    host_.Set_Button_Enable(false);
+    StartWaitingPeriod();
+}
 
-    if (host_.IsTimerEnabled()) {
-        if (standby_.iWaitCountdown > 0) {
-            standby_.iWaitCountdown -= kSecondsPerTick;
-            ShowWaitTime();
-            return;
-        }
+void RunModes::StandbyTick() {
+    if (standby_.phase != StandbyPhase::Waiting) {
+        return;
+    }
+    if (standby_.iWaitCountdown > 0) {
+        standby_.iWaitCountdown -= kSecondsPerTick;
+        ShowWaitTime();
+        return;
+    }
+    RunStandbyCycle();
+    if (standby_.phase == StandbyPhase::Stopping || flags_.bEndRequested || stopRequested_) {
+        // A stop, or "End", came during the cycle: no new waiting period.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    StartWaitingPeriod();
+}
 
-        // The waiting period is over. The timer stays off until the next period starts, so no
-        // tick enters while the cycle pumps messages or waits for the converter.
-        host_.SetTimerEnabled(false);
-        host_.SetBusyCursor(0);
-        WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
-        ShowSnapshotError();
+void RunModes::StopStandby() {
+    if (standby_.phase == StandbyPhase::Waiting) {
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.SetStatusText("Waiting !");
+        host_.Set_Button_Enable(true);
+    } else if (standby_.phase == StandbyPhase::Cycle) {
+        SetStandbyPhase(StandbyPhase::Stopping);
+    }
+}
 
-        std::vector<std::string> stablePaths;
-        if (MatchSnapshots(stablePaths) > 0) {
-            settings_.iIoResult = 0;
-            host_.SetStatusText("Outputting !");
-            host_.PumpMessages();
-            if (compareActive) {
-                // The comparison makes its own list; the snapshots only tell that files came.
-                ++standby_.iStandbyCount;
-                standby_.stablePaths = stablePaths;
-                ButtonChgAreaClick();
-                standby_.stablePaths.clear();
-                flags_.bInStandby = false;
-            } else {
-                HandOverStableFiles(stablePaths);
-            }
-        }
-        host_.SetBusyCursor(2);
+void RunModes::RunStandbyCycle() {
+    // The timer is off for the whole cycle, so no tick enters while it pumps messages or waits
+    // for the converter; the next waiting period starts after it.
+    SetStandbyPhase(StandbyPhase::Cycle);
+    host_.SetBusyCursor(0);
+    WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
+    ShowSnapshotError();
 
-        if (flags_.bEndRequested) {
-            // "End" was pressed while the cycle pumped messages: no new waiting period.
-            host_.CloseMainWindow();
-            return;
+    std::vector<std::string> stablePaths;
+    if (MatchSnapshots(stablePaths) > 0) {
+        settings_.iIoResult = 0;
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+        if (standby_.compare) {
+            // The comparison makes its own list; the snapshots only tell that files came.
+            ++standby_.iStandbyCount;
+            CompareFolders(&stablePaths);
+        } else {
+            HandOverStableFiles(stablePaths);
         }
     }
+    host_.SetBusyCursor(2);
+}
 
-    // Start of a waiting period: standby output starting, or a cycle just ended.
+void RunModes::StartWaitingPeriod() {
     standby_.iWaitCountdown = settings_.iAutoWaitTime;
     ShowWaitTime();
-    host_.Set_Button_Enable(false);
-    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
     WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
     ShowSnapshotError();
     standby_.iStandbyCount = 0;
-    host_.SetTimerEnabled(true);
+    SetStandbyPhase(StandbyPhase::Waiting);
 }
 
 }  // namespace ka

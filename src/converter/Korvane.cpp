@@ -16,7 +16,9 @@
 //
 // Environment: KORVANE_STANDIN_LOG=<file> (facts, one LF line each: start, argv, line, output,
 // skip, missing, cannot-write, end), KORVANE_STANDIN_EXIT=<n> (else the exit code is 0),
-// KORVANE_STANDIN_CRASH=1, KORVANE_STANDIN_SLEEP_MS=<n>.
+// KORVANE_STANDIN_CRASH=1, KORVANE_STANDIN_SLEEP_MS=<n>, KORVANE_STANDIN_JOB_MS=<n> (a pause
+// before each job), KORVANE_STANDIN_GATE=<file> (no job starts before the file exists, so a test
+// decides when the converter goes on).
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -200,7 +202,16 @@ int main(int argc, char** argv) {
     } else {
         jobs.push_back(args);
     }
+    if (const char* gate = std::getenv("KORVANE_STANDIN_GATE")) {
+        while (!ka::platform::PathExists(gate)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    const int jobMs = EnvInt("KORVANE_STANDIN_JOB_MS", 0);
     for (const auto& job : jobs) {
+        if (jobMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(jobMs));
+        }
         RunJob(job, log);
     }
     // Nothing reads the real converter's exit code; the stand-in's is 0 unless a test asks.
