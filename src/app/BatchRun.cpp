@@ -68,6 +68,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         host_.PumpMessages();
         host_.ListClear();
         int listCount = 0;
+        long long listLine = -1;  // of the line in hand, counted from the list's clearing
         long long jobCount = 0;
         bool recordFailed = false;
 
@@ -88,12 +89,17 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 }
                 host_.ListAdd(line);
                 ++listCount;
+                ++listLine;
                 host_.ListSetTopIndex(std::max(0, listCount - kListVisibleLines));
                 host_.PumpMessages();
 
                 const std::string arguments = GetKorvaneCommandLine(line);
                 if (settings_.iOutTyp == kDisplayOutTyp) {
-                    ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                    ++progress_.total;
+                    if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
+                        ++progress_.done;
+                        host_.MarkLineDone(listLine);
+                    }
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
                 } else {
@@ -117,7 +123,10 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
             return;
         }
         if (jobCount > 0 && !stopRequested_) {
-            ExecKorvane(std::string());
+            // Job n is line n of the run list: every accepted line is one job.
+            progress_.total = jobCount;
+            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            ExecKorvane(std::string(), &watch);
         }
         host_.SetStatusText("Waiting !");
     }();

@@ -245,8 +245,13 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,
                     // as batch and standby output do.
+                    ++progress_.total;
                     const bool started =
                         ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                    if (started) {
+                        ++progress_.done;
+                        host_.MarkLineDone(static_cast<long long>(pairs.size()) - 1);
+                    }
                     fate = started ? PairFate::HandedOver : PairFate::NotStarted;
                     startFailed = startFailed || !started;
                 } else {
@@ -277,7 +282,11 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         }
         bool converterRan = !stopRequested_;
         if (!display && converterRan) {
-            converterRan = ExecKorvane(std::string());
+            // Pair n is line n of the run list.
+            progress_.total = static_cast<long long>(pairs.size());
+            ShowProgressNow(inStandby ? "Converting" : nullptr);
+            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            converterRan = ExecKorvane(std::string(), &watch);
         }
 
         if (inStandby && converterRan) {

@@ -3,10 +3,12 @@
 // everything the run shows goes out through RunHost.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/OutputWatch.h"
 #include "app/RunHost.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
@@ -69,10 +71,11 @@ class RunModes {
     // Argument string for a job with the choices of the current run.
     std::string GetKorvaneCommandLine(const std::string& job) const;
 
-    // Runs the converter and waits, letting the window live meanwhile. With iOutTyp other than
-    // 22 the given line is replaced by the converter start command over the record file.
-    // Returns whether the converter started.
-    bool ExecKorvane(const std::string& commandLine);
+    // Runs the converter and waits, letting the window live meanwhile and following the jobs'
+    // outputs with the watch, if any. With iOutTyp other than 22 the given line is replaced by
+    // the converter start command over the record file. Returns whether the converter started
+    // and was not stopped by a stop request (which ends it: terminated, then killed).
+    bool ExecKorvane(const std::string& commandLine, OutputWatch* watch = nullptr);
 
     // Comparison log: sDataDir less its last four characters, + "Compar2.log".
     std::string LogFilePath() const;
@@ -109,6 +112,12 @@ class RunModes {
     Settings& settings_ = choices_.settings;
     StandbyState standby_;
     bool stopRequested_ = false;
+    RunProgress progress_;
+    std::chrono::steady_clock::time_point runClock_;
+    std::int64_t runStartStamp_ = 0;  // file-time of the run's start, for the outputs' age
+
+    void StartClock();
+    void ShowProgressNow(const char* step = nullptr);
 
     void SetStandbyPhase(StandbyPhase phase);
 

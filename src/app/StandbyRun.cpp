@@ -238,7 +238,10 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             }
             const std::string arguments = GetKorvaneCommandLine(path);
             if (display) {
+                ++progress_.total;
+                ShowProgressNow("Converting");
                 if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
+                    ++progress_.done;
                     handedOver.push_back(path);
                 }
             } else if (WriteLineCrLf(record.get(), arguments)) {
@@ -259,9 +262,13 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     // started (or the record file is incomplete) they stay and are found stable next cycle.
     bool converterRan = display;
     if (!display && !recordFailed && !handedOver.empty()) {
-        converterRan = ExecKorvane(std::string());
+        progress_.total = static_cast<long long>(handedOver.size());
+        ShowProgressNow("Converting");
+        OutputWatch watch(settings_.sComLineFile, -1, runStartStamp_);
+        converterRan = ExecKorvane(std::string(), &watch);
     }
     if (converterRan) {
+        ShowProgressNow("Deleting converted files");
         for (const std::string& path : handedOver) {
             platform::DeleteFileAt(path);  // a file that cannot be deleted is converted again
         }
@@ -326,6 +333,8 @@ void RunModes::RunStandbyCycle() {
     // The timer is off for the whole cycle, so no tick enters while it pumps messages or waits
     // for the converter; the next waiting period starts after it.
     SetStandbyPhase(StandbyPhase::Cycle);
+    StartClock();
+    ShowProgressNow("Listing files");
     host_.SetBusyCursor(0);
     WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
     ShowSnapshotError();
