@@ -31,7 +31,8 @@ bool OutputAppeared(const std::string& output, std::int64_t runStart) {
     // A converter that splits an output by page names the first page "<name>_1<ext>".
     const std::string name = NamePart(output);
     const std::size_t dot = name.rfind('.');
-    const std::size_t cut = dot == std::string::npos ? output.size() : output.size() - name.size() + dot;
+    const std::size_t cut =
+        dot == std::string::npos ? output.size() : output.size() - name.size() + dot;
     return fresh(output.substr(0, cut) + "_1" + output.substr(cut));
 }
 
@@ -42,9 +43,10 @@ platform::FilePtr OpenRecord(const std::string& path) {
 }
 }  // namespace
 
-OutputWatch::OutputWatch(const std::string& recordFile, long long firstLine,
-                         std::int64_t runStart)
-    : record_(OpenRecord(recordFile)), reader_(record_.get()), nextLine_(firstLine),
+OutputWatch::OutputWatch(const std::string& recordFile, long long firstLine, std::int64_t runStart)
+    : record_(OpenRecord(recordFile)),
+      reader_(record_.get()),
+      nextLine_(firstLine),
       runStart_(runStart) {}
 
 void OutputWatch::Check(int budget, RunHost& host, RunProgress& progress) {
