@@ -21,6 +21,7 @@
 
 namespace {
 
+using ka::JoinPath;
 using ka::test::ReadLfLines;
 using ka::test::TempDir;
 
@@ -68,8 +69,8 @@ class RunWindowTest : public ::testing::Test {
         settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
         settings.sChgAreaDir2 = ka::WithTrailingSeparator(in2Dir);
         settings.iAutoWaitTime = 600;
-        flags.bStarted = true;
         form = std::make_unique<TOrrinMForm>(settings, flags, sink);
+        flags.bStarted = true;  // past its start-up
         sink.window = form.get();
         form->show();
         QApplication::processEvents();
@@ -144,6 +145,7 @@ TEST_F(RunWindowTest, WindowLivesDuringTheConversionAndAClickTwiceRunsOnce) {
     QTest::mouseClick(Button("ButtonBatchOutput"), Qt::LeftButton);
     QApplication::processEvents();
 
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
     EXPECT_EQ(stage, 2);
     EXPECT_EQ(Starts(), 1);
     EXPECT_TRUE(Progress()->format().startsWith("3 / 3")) << Progress()->format().toStdString();

@@ -204,6 +204,8 @@ void TOrrinMForm::BuildControls() {
     ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     ListBox1->setGeometry(348, 56, 508, 497);
     ListBox1->setUniformItemSizes(true);
+    // A job's mark no taller than its text, so marked and unmarked rows share one row size.
+    ListBox1->setIconSize(QSize(14, 14));
     listDelegate_ = new RunListDelegate(ListBox1);
     ListBox1->setItemDelegate(listDelegate_);
     listFlushTimer_ = new QTimer(this);
