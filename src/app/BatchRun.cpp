@@ -96,10 +96,10 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 const std::string arguments = GetKorvaneCommandLine(line);
                 if (settings_.iOutTyp == kDisplayOutTyp) {
                     ++progress_.total;
-                    if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
-                        ++progress_.done;
-                        host_.MarkLineDone(listLine);
-                    }
+                    const bool shown =
+                        ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                    progress_.done += shown ? 1 : 0;
+                    host_.MarkLine(listLine, shown ? JobMark::Done : JobMark::NotRun);
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
                 } else {

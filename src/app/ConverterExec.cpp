@@ -40,11 +40,12 @@ bool RunModes::ExecKorvane(const std::string& commandLine, OutputWatch* watch) {
             converter.Terminate(kTerminateGraceMs);
         }
     }
+    const bool stopped = converter.Result().end == platform::ProcessEnd::Stopped;
     if (watch) {
-        watch->Check(-1, host_, progress_);
+        watch->Finish(host_, progress_, stopped ? JobMark::NotRun : JobMark::NoOutput);
     }
     ShowProgressNow();
-    return converter.Result().end != platform::ProcessEnd::Stopped;
+    return !stopped;
 }
 
 void RunModes::ShowProgressNow(const char* step) {

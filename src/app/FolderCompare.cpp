@@ -248,10 +248,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     ++progress_.total;
                     const bool started =
                         ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
-                    if (started) {
-                        ++progress_.done;
-                        host_.MarkLineDone(static_cast<long long>(pairs.size()) - 1);
-                    }
+                    progress_.done += started ? 1 : 0;
+                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
+                                   started ? JobMark::Done : JobMark::NotRun);
                     fate = started ? PairFate::HandedOver : PairFate::NotStarted;
                     startFailed = startFailed || !started;
                 } else {

@@ -49,32 +49,51 @@ OutputWatch::OutputWatch(const std::string& recordFile, long long firstLine, std
       nextLine_(firstLine),
       runStart_(runStart) {}
 
-void OutputWatch::Check(int budget, RunHost& host, RunProgress& progress) {
-    if (!record_) {
-        return;
-    }
-    for (int checked = 0; budget < 0 || checked < budget; ++checked) {
+// The output of the job in hand, reading the next job when there is none; false at the end.
+// Jobs that name no output (an empty line) are passed over.
+bool OutputWatch::NextJob(std::string& output) {
+    while (true) {
         if (!havePending_) {
             if (!reader_.ReadLine(pending_)) {
-                return;
+                return false;
             }
             havePending_ = true;
         }
-        const std::string output = JobOutputPath(pending_);
-        if (!output.empty() && !OutputAppeared(output, runStart_)) {
-            return;
-        }
-        // A job that names no output (an empty line) is passed over, not counted.
-        havePending_ = false;
+        output = JobOutputPath(pending_);
         if (!output.empty()) {
-            ++progress.done;
-            if (nextLine_ >= 0) {
-                host.MarkLineDone(nextLine_);
-            }
+            return true;
         }
+        havePending_ = false;
         if (nextLine_ >= 0) {
             ++nextLine_;
         }
+    }
+}
+
+void OutputWatch::Mark(RunHost& host, JobMark mark) {
+    havePending_ = false;
+    if (nextLine_ >= 0) {
+        host.MarkLine(nextLine_++, mark);
+    }
+}
+
+void OutputWatch::Check(int budget, RunHost& host, RunProgress& progress) {
+    std::string output;
+    for (int checked = 0; record_ && checked < budget && NextJob(output); ++checked) {
+        if (!OutputAppeared(output, runStart_)) {
+            return;
+        }
+        ++progress.done;
+        Mark(host, JobMark::Done);
+    }
+}
+
+void OutputWatch::Finish(RunHost& host, RunProgress& progress, JobMark missingMark) {
+    std::string output;
+    while (record_ && NextJob(output)) {
+        const bool appeared = OutputAppeared(output, runStart_);
+        progress.done += appeared ? 1 : 0;
+        Mark(host, appeared ? JobMark::Done : missingMark);
     }
 }
 

@@ -29,6 +29,9 @@ class OutputWatch {
     // its line and counted in progress.done. A negative budget checks every remaining job.
     void Check(int budget, RunHost& host, RunProgress& progress);
 
+    // Once the converter has ended: every job left, done or marked with missingMark.
+    void Finish(RunHost& host, RunProgress& progress, JobMark missingMark);
+
   private:
     platform::FilePtr record_;
     TextLineReader reader_;
@@ -36,6 +39,9 @@ class OutputWatch {
     std::int64_t runStart_;
     std::string pending_;  // the job being waited for
     bool havePending_ = false;
+
+    bool NextJob(std::string& output);
+    void Mark(RunHost& host, JobMark mark);
 };
 
 }  // namespace ka

@@ -12,6 +12,9 @@ namespace ka {
 // during a cycle, which ends first.
 enum class StandbyPhase { Idle, Waiting, Cycle, Stopping };
 
+// What became of the job shown on a run-list line.
+enum class JobMark { Done, NoOutput, NotRun };
+
 // How far the converter has come in the current run.
 struct RunProgress {
     long long done = 0;   // jobs whose output has appeared
@@ -33,8 +36,9 @@ class RunHost {
     virtual void ListDeleteFirst(int count) = 0;
     virtual void ListSetTopIndex(int index) = 0;
     virtual void SetListBoxExtent() = 0;  // horizontal extent = widest line
-    // The output of the job shown on that line has appeared.
-    virtual void MarkLineDone(long long line) = 0;
+    // Marks the job shown on that line: Done as soon as its output appears; once the converter
+    // has ended, the others as NoOutput, or NotRun when the converter was stopped.
+    virtual void MarkLine(long long line, JobMark mark) = 0;
 
     // While the converter runs.
     virtual void ShowProgress(const RunProgress& progress) = 0;

@@ -33,14 +33,18 @@ TEST(OutputWatch, SeesJobsInOrderAFewPerCallAndOnlyFreshOutputs) {
     OutputWatch watch(record, 10, runStart);
     watch.Check(1, host, progress);
     EXPECT_EQ(progress.done, 1);
-    watch.Check(-1, host, progress);  // stops at the job whose output is older than the run
+    watch.Check(100, host, progress);  // stops at the job whose output is older than the run
     EXPECT_EQ(progress.done, 2);
-    EXPECT_EQ(host.doneLines, (std::vector<long long>{10, 12}));
+    using Mark = std::pair<long long, JobMark>;
+    EXPECT_EQ(host.marks, (std::vector<Mark>{{10, JobMark::Done}, {12, JobMark::Done}}));
 
-    test::WriteFileBytes(tmp / "old.pdf", "new");
-    watch.Check(-1, host, progress);
-    EXPECT_EQ(progress.done, 4);
-    EXPECT_EQ(host.doneLines, (std::vector<long long>{10, 12, 13, 14}));
+    // After the converter: the old output marks its job, the later one is still counted.
+    watch.Finish(host, progress, JobMark::NoOutput);
+    EXPECT_EQ(progress.done, 3);
+    EXPECT_EQ(host.marks, (std::vector<Mark>{{10, JobMark::Done},
+                                             {12, JobMark::Done},
+                                             {13, JobMark::NoOutput},
+                                             {14, JobMark::Done}}));
 }
 
 }  // namespace

@@ -211,6 +211,8 @@ TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
         EXPECT_EQ(Starts(), 1);
         EXPECT_EQ(std::count(log.begin(), log.end(), "end 0"), 0);  // ended, not finished
         EXPECT_FALSE(Out("a.pdf") || Out("b.pdf") || Out("c.pdf"));
+        ASSERT_EQ(List()->count(), 3);
+        EXPECT_EQ(List()->item(2)->foreground().color(), QColor(0xB0, 0x00, 0x00));  // not run
     } else {
         EXPECT_TRUE(Out("a.pdf") && Out("b.pdf") && Out("c.pdf"));
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/RunHost.h"
@@ -62,7 +63,7 @@ class RecordingRunHost : public RunHost {
     }
     void ListSetTopIndex(int index) override { topIndex = index; }
     void SetListBoxExtent() override { ++extentCalls; }
-    void MarkLineDone(long long line) override { doneLines.push_back(line); }
+    void MarkLine(long long line, JobMark mark) override { marks.emplace_back(line, mark); }
     void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
     void Set_Button_Enable(bool enable) override {
         buttonsEnabled = enable;
@@ -81,7 +82,7 @@ class RecordingRunHost : public RunHost {
     std::vector<std::string> list;
     int topIndex = 0;
     int extentCalls = 0;
-    std::vector<long long> doneLines;
+    std::vector<std::pair<long long, JobMark>> marks;
     std::vector<RunProgress> progress;
     bool buttonsEnabled = true;
     std::vector<bool> enableHistory;

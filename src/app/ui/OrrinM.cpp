@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColor>
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -719,14 +720,28 @@ int TOrrinMForm::SelectedOutTyp2() const {
     return outTyp2Buttons_->checkedId();
 }
 
-void TOrrinMForm::MarkLineDone(long long line) {
+void TOrrinMForm::MarkLine(long long line, ka::JobMark mark) {
     FlushRunList();
     const long long row = line - listDropped_;
     if (row < 0 || row >= ListBox1->count())
         return;  // scrolled out of the kept lines
     QListWidgetItem* item = ListBox1->item(static_cast<int>(row));
-    item->setData(kLineMarkRole, QStringLiteral("done"));
-    item->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    switch (mark) {
+        case ka::JobMark::Done:
+            item->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+            item->setData(kLineMarkRole, QStringLiteral("done"));
+            break;
+        case ka::JobMark::NoOutput:
+        case ka::JobMark::NotRun:
+            // Jobs without output stand out: a warning sign and red text.
+            item->setIcon(style()->standardIcon(mark == ka::JobMark::NoOutput
+                                                    ? QStyle::SP_MessageBoxWarning
+                                                    : QStyle::SP_MessageBoxCritical));
+            item->setForeground(QColor(0xB0, 0x00, 0x00));
+            item->setData(kLineMarkRole, mark == ka::JobMark::NoOutput ? QStringLiteral("no output")
+                                                                       : QStringLiteral("not run"));
+            break;
+    }
 }
 
 void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {
