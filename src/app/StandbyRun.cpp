@@ -309,7 +309,14 @@ void RunModes::StandbyTick() {
         ShowWaitTime();
         return;
     }
-    RunStandbyCycle();
+    try {
+        RunStandbyCycle();
+    } catch (...) {
+        // A cycle that failed half-way must not leave standby stuck with its timer off.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        throw;
+    }
     if (standby_.phase == StandbyPhase::Stopping || flags_.bEndRequested || stopRequested_) {
         // A stop, or "End", came during the cycle: no new waiting period.
         SetStandbyPhase(StandbyPhase::Idle);
