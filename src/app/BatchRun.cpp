@@ -42,6 +42,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
     [&] {
         if (settings_.sOutListFileName.empty()) {
             sink_.ShowMsg("There is no specification of batch file!");
+            NoteExitCode(2);
             return;
         }
 
@@ -54,11 +55,18 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         }
         if (!list) {
             sink_.ShowMsg(settings_.sOutListFileName + kMsgCannotOpen);
+            NoteExitCode(2);
+            return;
+        }
+        // The record file is written and run under the data folder's lock: another copy of the
+        // program on the same folder waits rather than rewriting it under a running converter.
+        if (!OpenRun("batch")) {
             return;
         }
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
         std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
@@ -71,6 +79,9 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         long long listLine = -1;  // of the line in hand, counted from the list's clearing
         long long jobCount = 0;
         bool recordFailed = false;
+        const bool display = settings_.iOutTyp == kDisplayOutTyp;
+        // Display starts the converter per job; the run's line reports the first abnormal end.
+        platform::ProcessResult converter;
 
         TextLineReader reader(list.get());
         std::string line;
@@ -94,14 +105,16 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 host_.PumpMessages();
 
                 const std::string arguments = GetKorvaneCommandLine(line);
-                if (settings_.iOutTyp == kDisplayOutTyp) {
+                if (display) {
                     ++progress_.total;
-                    const bool shown =
-                        ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                    const JobResult result = RunDisplayJob(arguments, converter);
+                    AddJob(GetJobSpec(line), false, &result);
+                    const bool shown = result == JobResult::Shown;
                     progress_.done += shown ? 1 : 0;
                     host_.MarkLine(listLine, shown ? JobMark::Done : JobMark::NotRun);
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
+                    AddJob(GetJobSpec(line));
                 } else {
                     recordFailed = true;
                 }
@@ -120,15 +133,17 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         }
         if (recordFailed) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
-        if (jobCount > 0 && !stopRequested_) {
+        if (jobCount > 0) {
             // Job n is line n of the run list: every accepted line is one job.
             progress_.total = jobCount;
             OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
-            ExecKorvane(std::string(), &watch);
+            converter = RunKorvane(std::string(), &watch);
         }
         host_.SetStatusText("Waiting !");
+        FinishRun(converter, false);
     }();
 
     host_.SetBusyCursor(2);

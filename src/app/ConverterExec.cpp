@@ -17,18 +17,28 @@ constexpr std::size_t kDataDirSuffixLength = 4;  // "KorvaneAuto" less "Auto" na
 }  // namespace
 
 bool RunModes::ExecKorvane(const std::string& commandLine, OutputWatch* watch) {
+    const platform::ProcessResult result = RunKorvane(commandLine, watch);
+    return result.started && result.end != platform::ProcessEnd::Stopped;
+}
+
+platform::ProcessResult RunModes::RunKorvane(const std::string& commandLine, OutputWatch* watch) {
     // Every output type but display hands the whole run over through the record file, so the
     // given text is not used then.
     const std::string line =
         settings_.iOutTyp != kDisplayOutTyp
             ? ConverterStartCommand(settings_.sKorvaneExe, settings_.sComLineFile)
             : commandLine;
-    if (line.empty() || stopRequested_) {
-        return false;
+    if (line.empty()) {
+        return {};
+    }
+    if (stopRequested_) {
+        platform::ProcessResult stopped;
+        stopped.end = platform::ProcessEnd::Stopped;
+        return stopped;
     }
     platform::Process converter;
     if (!converter.Start(line)) {
-        return false;
+        return converter.Result();
     }
     while (!converter.Wait(kWaitSliceMs)) {
         if (watch) {
@@ -45,7 +55,7 @@ bool RunModes::ExecKorvane(const std::string& commandLine, OutputWatch* watch) {
         watch->Finish(host_, progress_, stopped ? JobMark::NotRun : JobMark::NoOutput);
     }
     ShowProgressNow();
-    return !stopped;
+    return converter.Result();
 }
 
 void RunModes::ShowProgressNow(const char* step) {

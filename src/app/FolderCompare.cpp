@@ -24,6 +24,7 @@ constexpr std::uint8_t kRuleSizeDiffers = 2;
 constexpr std::size_t kRecordBufferSize = 256 * 1024;
 
 const char* const kMsgCannotOpen = "Cannot open file!";
+const char* const kMsgCannotOpenFolder = "Cannot open folder!";
 
 struct FileFacts {
     std::uint32_t dosTime = 0;
@@ -54,25 +55,20 @@ std::string ChangeExt(const std::string& path, const std::string& ext, const Pat
     return path.substr(0, dot) + ext;
 }
 
-// What became of one same-named pair, for the deletion under standby output.
-enum class PairFate {
-    Dropped,     // the skip rules (or an unreadable file) left it out
-    HandedOver,  // its line went to the record file, or its own converter start succeeded
-    NotStarted,  // output type 22 and its converter start failed
-};
-
-struct ComparedPair {
-    std::string name;
-    PairFate fate;
+// A pair the skip rules dropped under standby output: its files go with the cycle, as they
+// were when they were compared.
+struct DroppedPair {
+    std::vector<std::string> files;
+    std::vector<platform::FileStamp> stamps;
 };
 
 }  // namespace
 
-void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
+bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     list.clear();
     // The locale-aware key is costly; it is made once per name, not once per comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
-    platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
+    const bool listed = platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
         if (entry.name != "." && entry.name != "..") {
             keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
         }
@@ -84,6 +80,7 @@ void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     for (auto& item : keyed) {
         list.push_back(std::move(item.second));
     }
+    return listed;
 }
 
 CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
@@ -188,16 +185,28 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
     [&] {
         std::vector<std::string> names1;
         std::vector<std::string> names2;
-        GetFileList(settings_.sChgAreaDir1, names1);
-        GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+        const bool listed1 = GetFileList(settings_.sChgAreaDir1, names1);
+        const bool listed2 = GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+        if (!listed1 || !listed2) {
+            sink_.ShowMsg((listed1 ? settings_.sChgAreaDir2 : settings_.sChgAreaDir1) + " " +
+                          kMsgCannotOpenFolder);
+            NoteExitCode(2);
+            return;
+        }
+        if (!OpenRun(inStandby ? "standby comparison" : "comparison")) {
+            return;
+        }
 
         int errorCode = 0;
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
         if (names1.empty() || names2.empty()) {
+            record.reset();
+            FinishRun(platform::ProcessResult{}, inStandby);
             return;
         }
         std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
@@ -214,17 +223,27 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
         // list 2 holds the name; a hash set keeps the pairing linear.
         const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
+        // Under standby only files that kept their size through the wait go; one that arrived
+        // or grew meanwhile is compared early and again once it is complete.
+        const std::vector<std::string> none;
+        const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
+        const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
 
-        std::vector<ComparedPair> compared;
+        std::vector<DroppedPair> dropped;
         bool logFailureShown = false;
         bool recordFailed = false;
-        bool startFailed = false;
+        platform::ProcessResult converter;
+        long long displayStarts = 0;
         for (const std::string& name : names1) {
             if (!inFolder2.contains(name)) {
                 continue;
             }
             const std::string path1 = folder1 + name;
             const std::string path2 = folder2 + name;
+            // The folders standby output moves failed pairs into are no drawings.
+            if (inStandby && name == kFailedFolderName && platform::DirectoryExists(path1)) {
+                continue;
+            }
             const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
                                                    settings_.iCompFileSizeOver, sink_);
             const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
@@ -235,33 +254,52 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 logFailureShown = true;
             }
 
-            PairFate fate = PairFate::Dropped;
+            // A pair's files: both drawings and, under standby, the comment files of the first.
+            std::vector<std::string> files = {path1, path2};
+            if (inStandby) {
+                const std::string comment = ChangeExt(path1, ".cmt", rules_);
+                for (const std::string& extra : {comment, comment + "b"}) {
+                    if (platform::FileExists(extra)) {
+                        files.push_back(extra);
+                    }
+                }
+            }
+            const bool keep = inStandby && !stable.contains(path1);
             if (verdict == CompSkip::Process) {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
                 pairs.push_back(pairLine);
                 host_.PumpMessages();
                 const std::string arguments = GetKorvaneCommandLine(pairLine);
+                JobSpec spec = GetJobSpec(pairLine);
+                spec.inputs = files;
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,
                     // as batch and standby output do.
+                    ++displayStarts;
                     ++progress_.total;
-                    const bool started =
-                        ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
-                    progress_.done += started ? 1 : 0;
+                    const JobResult result = RunDisplayJob(arguments, converter);
+                    AddJob(spec, keep, &result);
+                    const bool shown = result == JobResult::Shown;
+                    progress_.done += shown ? 1 : 0;
                     host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
-                                   started ? JobMark::Done : JobMark::NotRun);
-                    fate = started ? PairFate::HandedOver : PairFate::NotStarted;
-                    startFailed = startFailed || !started;
+                                   shown ? JobMark::Done : JobMark::NotRun);
                 } else {
                     if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
                         recordFailed = true;
                     }
-                    fate = PairFate::HandedOver;
+                    AddJob(spec, keep);
                 }
-            }
-            if (inStandby) {
-                compared.push_back({name, fate});
+            } else if (inStandby && !keep && verdict != CompSkip::CannotOpen) {
+                DroppedPair pair;
+                for (const std::string& file : files) {
+                    platform::FileStamp stamp;
+                    if (platform::GetFileStamp(file, stamp)) {
+                        pair.files.push_back(file);
+                        pair.stamps.push_back(stamp);
+                    }
+                }
+                dropped.push_back(std::move(pair));
             }
             // "End" stops after the pair in hand; the pairs so far still go to the converter.
             if (flags_.bEndRequested || stopRequested_) {
@@ -277,40 +315,32 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // then deletes; nothing is handed on and nothing deleted instead.
         if (recordFailed) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
-        bool converterRan = !stopRequested_;
-        if (!display && converterRan) {
+        if (!display) {
             // Pair n is line n of the run list.
             progress_.total = static_cast<long long>(pairs.size());
             ShowProgressNow(inStandby ? "Converting" : nullptr);
             OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
-            converterRan = ExecKorvane(std::string(), &watch);
+            converter = RunKorvane(std::string(), &watch);
         }
-
-        if (inStandby && converterRan) {
-            const std::unordered_set<std::string_view> stable(stablePaths->begin(),
-                                                              stablePaths->end());
-            for (const ComparedPair& pair : compared) {
-                // An input is deleted only after the converter was started on it; a dropped
-                // pair goes with the cycle unless the converter could not be started, in which
-                // case the whole cycle is kept for the next one.
-                const bool remove = pair.fate == PairFate::HandedOver ||
-                                    (pair.fate == PairFate::Dropped && !startFailed);
-                const std::string path1 = folder1 + pair.name;
-                // Only files that kept their size through the wait go; one that arrived or grew
-                // meanwhile was compared early and is compared again once it is complete.
-                if (!remove || !stable.contains(path1)) {
-                    continue;
+        // Dropped pairs go with the cycle once the converter ended normally; after a failed
+        // start, a crash or a stop the whole cycle is kept for the next one.
+        const bool converterEnded =
+            converter.end == platform::ProcessEnd::Exited || (display && displayStarts == 0);
+        if (inStandby && converterEnded && !stopRequested_) {
+            for (const DroppedPair& pair : dropped) {
+                for (std::size_t i = 0; i < pair.files.size(); ++i) {
+                    platform::FileStamp now;
+                    if (platform::GetFileStamp(pair.files[i], now) && now == pair.stamps[i]) {
+                        platform::DeleteFileAt(pair.files[i]);
+                    }
                 }
-                const std::string comment = ChangeExt(path1, ".cmt", rules_);
-                platform::DeleteFileAt(path1);
-                platform::DeleteFileAt(comment);
-                platform::DeleteFileAt(comment + "b");
-                platform::DeleteFileAt(folder2 + pair.name);
             }
         }
         host_.SetStatusText("Waiting !");
+        FinishRun(converter, inStandby);
     }();
 
     host_.SetListBoxExtent();

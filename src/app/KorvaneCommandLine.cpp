@@ -1,4 +1,5 @@
 // The converter's argument string for one job, and the two ways of starting the converter.
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -45,8 +46,8 @@ std::string QuotedInputList(std::string_view job) {
     return quoted;
 }
 
-// "/o" + output folder + first entry's name without its extension + the output extension.
-std::string OutputPart(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
+// Output folder + first entry's name without its extension + the output extension.
+std::string OutputPath(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
     const std::string_view first = job.substr(0, job.find(','));
     std::string path = in.sOutDir + NamePart(first, in.rules);
     // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
@@ -55,24 +56,12 @@ std::string OutputPart(std::string_view job, const KorvaneLineInputs& in, std::s
     if (dot != std::string::npos && dot > 0) {
         path.erase(dot);
     }
-    std::string part;
-    part.reserve(path.size() + ext.size() + 4);
-    part += "\"/o";
-    part += path;
-    part += ext;
-    part += '"';
-    return part;
+    path += ext;
+    return path;
 }
 
-}  // namespace
-
-std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
-    if (job.empty()) {
-        return {};
-    }
-
-    std::string sw;
-    std::string_view ext;
+// The switch and the output extension of a job.
+void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view& ext) {
     if (in.output1Shown) {
         if (in.iChgArea == 1) {
             sw = "/c";
@@ -92,14 +81,34 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
             ext = kOutTypes2[static_cast<std::size_t>(in.selectedOutTyp2)];
         }
     }
+}
 
+}  // namespace
+
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
+    if (job.empty()) {
+        return {};
+    }
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
     if (sw.empty()) {
         return QuotedInputList(job);
     }
     if (sw == "/c") {
         return sw + ' ' + QuotedInputList(job);
     }
-    return sw + ' ' + QuotedInputList(job) + ' ' + OutputPart(job, in, ext);
+    return sw + ' ' + QuotedInputList(job) + " \"/o" + OutputPath(job, in, ext) + '"';
+}
+
+std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in) {
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
+    if (job.empty() || sw.empty() || sw == "/c") {
+        return {};
+    }
+    return OutputPath(job, in, ext);
 }
 
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {
@@ -124,7 +133,25 @@ KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules
 }
 
 std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
-    return BuildKorvaneCommandLine(job, LineInputsOf(choices_, rules_));
+    return BuildKorvaneCommandLine(job, LineInputs());
+}
+
+JobSpec RunModes::GetJobSpec(const std::string& job) const {
+    const KorvaneLineInputs in = LineInputs();
+    JobSpec spec;
+    std::size_t start = 0;
+    while (start <= job.size()) {
+        const std::size_t comma = std::min(job.find(',', start), job.size());
+        spec.inputs.push_back(job.substr(start, comma - start));
+        start = comma + 1;
+    }
+    spec.output = BuildKorvaneOutputPath(job, in);
+    spec.absentMeansNoDifference = in.output1Shown && in.iChgArea == 1 && in.iNoOut != 0;
+    return spec;
+}
+
+KorvaneLineInputs RunModes::LineInputs() const {
+    return LineInputsOf(choices_, rules_);
 }
 
 }  // namespace ka

@@ -29,6 +29,8 @@ class RunHost {
 
     // Status line (Label1).
     virtual void SetStatusText(const std::string& text) = 0;
+    // The summary of a run that has ended ("2,998 written, 2 without output"). Output only.
+    virtual void ShowRunSummary(const std::string& summary) { SetStatusText(summary); }
 
     // Run list (ListBox1). Line numbers count from the last ListClear, dropped lines included.
     virtual void ListClear() = 0;

@@ -86,7 +86,12 @@ std::string WaitTimeText(std::int32_t seconds) {
 }
 
 void RunModes::ShowWaitTime() {
-    host_.SetStatusText(WaitTimeText(standby_.iWaitCountdown));
+    std::string text = WaitTimeText(standby_.iWaitCountdown);
+    // The last cycle's outcome stays in view through the wait that follows it.
+    if (!lastSummary_.empty()) {
+        text += "   Last cycle: " + lastSummary_;
+    }
+    host_.SetStatusText(text);
 }
 
 void RunModes::ShowIoError(int& ioError) {
@@ -212,10 +217,17 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 }
 
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
+    // No lock, no usable converter or no record file: no conversion and no deletion this
+    // cycle; the files wait for the next one.
+    if (!OpenRun("standby")) {
+        return;
+    }
     int errorCode = 0;
     platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
     if (!record) {
-        return;  // no conversion and no deletion this cycle; the files wait for the next one
+        sink_.ShowMsg(settings_.sComLineFile + "Cannot open file!");
+        AbandonRun();
+        return;
     }
     std::setvbuf(record.get(), nullptr, _IOFBF, kFileBufferSize);
 
@@ -223,8 +235,9 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     // could otherwise name another file, which would then be deleted.
     const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
     const bool display = settings_.iOutTyp == kDisplayOutTyp;
-    std::vector<std::string> handedOver;
+    long long handedOver = 0;
     bool recordFailed = false;
+    platform::ProcessResult converter;
 
     platform::FilePtr work =
         platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
@@ -240,12 +253,12 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             if (display) {
                 ++progress_.total;
                 ShowProgressNow("Converting");
-                if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
-                    ++progress_.done;
-                    handedOver.push_back(path);
-                }
+                const JobResult result = RunDisplayJob(arguments, converter);
+                AddJob(GetJobSpec(path), false, &result);
+                progress_.done += result == JobResult::Shown ? 1 : 0;
             } else if (WriteLineCrLf(record.get(), arguments)) {
-                handedOver.push_back(path);
+                AddJob(GetJobSpec(path));
+                ++handedOver;
             } else {
                 recordFailed = true;
                 break;
@@ -257,28 +270,30 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (!CloseWritten(std::move(record))) {
         recordFailed = true;
     }
-
-    // Inputs are deleted only once the converter was started on them; when it could not be
-    // started (or the record file is incomplete) they stay and are found stable next cycle.
-    bool converterRan = display;
-    if (!display && !recordFailed && !handedOver.empty()) {
-        progress_.total = static_cast<long long>(handedOver.size());
+    // A record file that is not complete is not handed on, and nothing is deleted.
+    if (recordFailed) {
+        AbandonRun();
+        host_.SetStatusText("Waiting !");
+        return;
+    }
+    if (!display && handedOver > 0) {
+        progress_.total = handedOver;
         ShowProgressNow("Converting");
         OutputWatch watch(settings_.sComLineFile, -1, runStartStamp_);
-        converterRan = ExecKorvane(std::string(), &watch);
+        converter = RunKorvane(std::string(), &watch);
     }
-    if (converterRan) {
-        ShowProgressNow("Deleting converted files");
-        for (const std::string& path : handedOver) {
-            platform::DeleteFileAt(path);  // a file that cannot be deleted is converted again
-        }
-    }
+    ShowProgressNow("Deleting converted files");
     host_.SetStatusText("Waiting !");
+    // Each input goes only when its job is done, and only while it is the file handed over.
+    FinishRun(converter, true);
 }
 
 void RunModes::SetStandbyPhase(StandbyPhase phase) {
     standby_.phase = phase;
     flags_.bInStandby = phase != StandbyPhase::Idle;
+    if (phase == StandbyPhase::Idle) {
+        standbyLock_.Unlock();
+    }
     host_.StandbyChanged(phase);
 }
 
@@ -287,6 +302,11 @@ void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
         return;
     }
     BeginRun(choices);
+    // Two standby outputs on one data folder would share its snapshot and record files.
+    if (!LockStandby()) {
+        host_.Set_Button_Enable(true);
+        return;
+    }
     standby_.compare = choices_.compareChecked && choices_.output1Shown;
     // The log of a standby comparison covers every start of standby in this program run.
     if (standby_.compare && standby_.iStandbyCount < 0) {

@@ -301,6 +301,15 @@ void TOrrinMForm::Guarded(Body&& body) {
     } catch (...) {
         // Nothing more can be reported; the event loop must still not see it.
     }
+    // Nobody is there to act on an unattended run's error: it ends, and its exit code says so.
+    if (ka::IsUnattendedStart(args_)) {
+        runModes_.NoteExitCode(3);
+        Timer1->stop();
+        // Under a run the guard closes the window once the run has returned.
+        flags_.bEndRequested = true;
+        if (!runActive_)
+            CloseMainWindow();
+    }
 }
 
 // ---- Settings for tests and the entry ---------------------------------------------------------
@@ -363,6 +372,7 @@ void TOrrinMForm::FormPaint() {
 
     if (ka::LoadParameterFile(settings_, sink_, initFolder) != 0) {
         sink_.ShowMsg(settings_.sParFile + "Cannot open parameter file!");
+        runModes_.NoteExitCode(2);
         CloseMainWindow();
         return;
     }
@@ -384,6 +394,7 @@ void TOrrinMForm::FormPaint() {
             break;
         case ka::StartAction::BatchNoList:
             sink_.ShowMsg("There is no specification of batch file!");
+            runModes_.NoteExitCode(2);
             CloseMainWindow();
             break;
         case ka::StartAction::Compare:
@@ -507,7 +518,8 @@ void TOrrinMForm::ButtonAutoOutputClick() {
         runModes_.StopStandby();  // the button reads "Stop Standby" while standby waits
         return;
     }
-    RunGuarded(false, [this] { runModes_.ButtonAutoOutputClick(CurrentChoices()); });
+    // A start refused (standby already runs on this data folder) ends an unattended program.
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonAutoOutputClick(CurrentChoices()); });
 }
 
 void TOrrinMForm::ButtonChgAreaClick() {
