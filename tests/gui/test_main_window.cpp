@@ -267,6 +267,14 @@ TEST_F(MainWindowTest, ExceptionInAHandlerBecomesAMessage) {
     EXPECT_NE(sink.messages[0].find("dialog broke"), std::string::npos);
     EXPECT_TRUE(Button("ButtonBatchOutput")->isEnabled());
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(form->isVisible());
+
+    // Started unattended, nobody would read the message: the program ends with code 3.
+    form->SetCommandLineArguments({"/d"});
+    QTest::mouseClick(Button("ButtonSetAutoPar"), Qt::LeftButton);
+    EXPECT_EQ(sink.messages.size(), 2u);
+    EXPECT_EQ(form->RunModes().ExitCode(), 3);
+    EXPECT_FALSE(form->isVisible());
 }
 
 // ---- Help and the shared Qt helpers ----------------------------------------------------------
@@ -466,6 +474,7 @@ TEST_F(StartupTest, BatchSwitchWithoutListShowsMessageAndCloses) {
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0], "There is no specification of batch file!");
     EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->RunModes().ExitCode(), 2);
     form->FormDestroy();  // a started program keeps its settings
     EXPECT_TRUE(ka::platform::FileExists(ParPath()));
 }
