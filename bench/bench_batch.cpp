@@ -62,8 +62,10 @@ void RunBatchOnce(ka::Settings& settings) {
     ka::ProgramFlags flags;
     ka::test::RecordingMessageSink sink;
     ka::test::RecordingRunHost host;
-    ka::RunModes modes(settings, flags, sink, host, ka::PathRules::Posix());
-    modes.ButtonBatchOutputClick();
+    ka::RunModes modes(flags, sink, host, ka::PathRules::Posix());
+    ka::RunChoices choices;
+    choices.settings = settings;
+    modes.ButtonBatchOutputClick(choices);
 }
 
 void BM_BatchRun(benchmark::State& state) {

@@ -121,10 +121,12 @@ void BM_StandbyCycle(benchmark::State& state) {
     ka::ProgramFlags flags;
     ka::test::RecordingMessageSink sink;
     ka::test::RecordingRunHost host;
-    ka::RunModes modes(settings, flags, sink, host);
-    modes.ButtonAutoOutputClick();
+    ka::RunModes modes(flags, sink, host);
+    ka::RunChoices choices;
+    choices.settings = settings;
+    modes.ButtonAutoOutputClick(choices);
     for (auto _ : state) {
-        modes.ButtonAutoOutputClick();
+        modes.StandbyTick();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     if (!OnlyConverterMessages(sink.messages) || !fs::exists(f.in1 + "drawing0.hgl")) {
@@ -142,13 +144,17 @@ void BM_FolderCompare(benchmark::State& state) {
     ka::ProgramFlags flags;
     ka::test::RecordingMessageSink sink;
     ka::test::RecordingRunHost host;
-    host.compareBoxChecked = true;
-    ka::RunModes modes(settings, flags, sink, host);
+    ka::RunModes modes(flags, sink, host);
+    ka::RunChoices choices;
+    choices.settings = settings;
+    choices.compareChecked = true;
+    std::size_t pairs = 0;
     for (auto _ : state) {
-        modes.ButtonChgAreaClick();
+        pairs = modes.ButtonChgAreaClick(choices).size();
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
-    if (!OnlyConverterMessages(sink.messages) || host.ListCount() != state.range(0)) {
+    if (!OnlyConverterMessages(sink.messages) ||
+        pairs != static_cast<std::size_t>(state.range(0))) {
         state.SkipWithError("the comparison did not process every pair");
     }
 }

@@ -33,7 +33,8 @@ bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
 
 }  // namespace
 
-void RunModes::ButtonBatchOutputClick() {
+void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
+    BeginRun(choices);
     host_.Set_Button_Enable(false);
     // Lines page "Output2" cannot take are told once, after the run, not one box per line.
     RefusedItems skipped;
@@ -62,7 +63,7 @@ void RunModes::ButtonBatchOutputClick() {
         }
         // The record file is written and run under the data folder's lock: another copy of the
         // program on the same folder waits rather than rewriting it under a running converter.
-        if (!BeginRun("batch")) {
+        if (!OpenRun("batch")) {
             return;
         }
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
@@ -77,6 +78,8 @@ void RunModes::ButtonBatchOutputClick() {
         host_.SetStatusText("Outputting !");
         host_.PumpMessages();
         host_.ListClear();
+        int listCount = 0;
+        long long listLine = -1;  // of the line in hand, counted from the list's clearing
         long long jobCount = 0;
         bool recordFailed = false;
         const bool display = settings_.iOutTyp == kDisplayOutTyp;
@@ -87,24 +90,31 @@ void RunModes::ButtonBatchOutputClick() {
         std::string line;
         while (reader.ReadLine(line)) {
             bool accepted = true;
-            if (!host_.IsOutput1Shown()) {
+            if (!choices_.output1Shown) {
                 line.erase(std::min(line.find(','), line.size()));
                 accepted = IsExistingPdf(line, rules_);
             }
             if (!accepted) {
                 skipped.Add(line);
             } else {
-                if (host_.ListCount() > kListKeepLimit) {
+                if (listCount > kListKeepLimit) {
                     host_.ListDeleteFirst(kListDropCount);
+                    listCount -= kListDropCount;
                 }
                 host_.ListAdd(line);
-                host_.ListSetTopIndex(std::max(0, host_.ListCount() - kListVisibleLines));
+                ++listCount;
+                ++listLine;
+                host_.ListSetTopIndex(std::max(0, listCount - kListVisibleLines));
                 host_.PumpMessages();
 
                 const std::string arguments = GetKorvaneCommandLine(line);
                 if (display) {
+                    ++progress_.total;
                     const JobResult result = RunDisplayJob(arguments, converter);
                     AddJob(GetJobSpec(line), false, &result);
+                    const bool shown = result == JobResult::Shown;
+                    progress_.done += shown ? 1 : 0;
+                    host_.MarkLine(listLine, shown ? JobMark::Done : JobMark::NotRun);
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
                     AddJob(GetJobSpec(line));
@@ -112,7 +122,7 @@ void RunModes::ButtonBatchOutputClick() {
                     recordFailed = true;
                 }
             }
-            if (recordFailed || flags_.bEndRequested) {
+            if (recordFailed || flags_.bEndRequested || stopRequested_) {
                 break;
             }
         }
@@ -130,7 +140,10 @@ void RunModes::ButtonBatchOutputClick() {
             return;
         }
         if (jobCount > 0) {
-            converter = RunKorvane(std::string());
+            // Job n is line n of the run list: every accepted line is one job.
+            progress_.total = jobCount;
+            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            converter = RunKorvane(std::string(), &watch);
         }
         host_.SetStatusText("Waiting !");
         FinishRun(converter, false);
@@ -142,9 +155,6 @@ void RunModes::ButtonBatchOutputClick() {
     }
     host_.SetBusyCursor(2);
     host_.Set_Button_Enable(true);
-    if (flags_.bAutoClose) {
-        host_.CloseMainWindow();
-    }
 }
 
 }  // namespace ka

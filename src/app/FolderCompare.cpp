@@ -162,14 +162,26 @@ std::string CompLogFailureMessage() {
     return PathMessage(platform::Utf8ToSystem("Logファイル Compar2.log"), kMsgCannotOpen);
 }
 
-void RunModes::ButtonChgAreaClick() {
+std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices) {
+    BeginRun(choices);
     host_.Set_Button_Enable(false);
     host_.SetBusyCursor(0);
-    host_.ListClear();
-    const bool inStandby = flags_.bInStandby;
-    if (!inStandby) {
-        LogFileClear();
+    LogFileClear();
+    std::vector<std::string> pairs = CompareFolders(nullptr);
+
+    if (settings_.iSavBatch != 0 && !pairs.empty()) {
+        // A list that cannot be written is passed over silently; the old one stays whole.
+        WriteLinesReplacing(settings_.sOutListFileName, pairs);
     }
+    host_.Set_Button_Enable(true);
+    host_.SetBusyCursor(2);
+    return pairs;
+}
+
+std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>* stablePaths) {
+    host_.ListClear();
+    const bool inStandby = stablePaths != nullptr;
+    std::vector<std::string> pairs;
 
     [&] {
         std::vector<std::string> names1;
@@ -182,7 +194,7 @@ void RunModes::ButtonChgAreaClick() {
             NoteExitCode(2);
             return;
         }
-        if (!BeginRun(inStandby ? "standby comparison" : "comparison")) {
+        if (!OpenRun(inStandby ? "standby comparison" : "comparison")) {
             return;
         }
 
@@ -214,8 +226,9 @@ void RunModes::ButtonChgAreaClick() {
         const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
         // Under standby only files that kept their size through the wait go; one that arrived
         // or grew meanwhile is compared early and again once it is complete.
-        const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
-                                                          standby_.stablePaths.end());
+        const std::vector<std::string> none;
+        const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
+        const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
 
         std::vector<DroppedPair> dropped;
         bool logFailureShown = false;
@@ -256,6 +269,7 @@ void RunModes::ButtonChgAreaClick() {
             if (verdict == CompSkip::Process) {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
+                pairs.push_back(pairLine);
                 host_.PumpMessages();
                 const std::string arguments = GetKorvaneCommandLine(pairLine);
                 JobSpec spec = GetJobSpec(pairLine);
@@ -264,8 +278,13 @@ void RunModes::ButtonChgAreaClick() {
                     // The record file is never run for type 22; each pair gets its own start,
                     // as batch and standby output do.
                     ++displayStarts;
+                    ++progress_.total;
                     const JobResult result = RunDisplayJob(arguments, converter);
                     AddJob(spec, keep, &result);
+                    const bool shown = result == JobResult::Shown;
+                    progress_.done += shown ? 1 : 0;
+                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
+                                   shown ? JobMark::Done : JobMark::NotRun);
                 } else {
                     if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
                         recordFailed = true;
@@ -283,6 +302,10 @@ void RunModes::ButtonChgAreaClick() {
                 }
                 dropped.push_back(std::move(pair));
             }
+            // "End" stops after the pair in hand; the pairs so far still go to the converter.
+            if (flags_.bEndRequested || stopRequested_) {
+                break;
+            }
         }
         host_.SetListBoxExtent();
 
@@ -297,13 +320,17 @@ void RunModes::ButtonChgAreaClick() {
             return;
         }
         if (!display) {
-            converter = RunKorvane(std::string());
+            // Pair n is line n of the run list.
+            progress_.total = static_cast<long long>(pairs.size());
+            ShowProgressNow(inStandby ? "Converting" : nullptr);
+            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            converter = RunKorvane(std::string(), &watch);
         }
         // Dropped pairs go with the cycle once the converter ended normally; after a failed
-        // start or a crash the whole cycle is kept for the next one.
+        // start, a crash or a stop the whole cycle is kept for the next one.
         const bool converterEnded =
             converter.end == platform::ProcessEnd::Exited || (display && displayStarts == 0);
-        if (inStandby && converterEnded) {
+        if (inStandby && converterEnded && !stopRequested_) {
             for (const DroppedPair& pair : dropped) {
                 for (std::size_t i = 0; i < pair.files.size(); ++i) {
                     platform::FileStamp now;
@@ -318,24 +345,7 @@ void RunModes::ButtonChgAreaClick() {
     }();
 
     host_.SetListBoxExtent();
-
-    if (settings_.iSavBatch != 0 && host_.ListCount() > 0) {
-        std::vector<std::string> lines;
-        lines.reserve(static_cast<std::size_t>(host_.ListCount()));
-        for (int i = 0; i < host_.ListCount(); ++i) {
-            lines.push_back(host_.ListItem(i));
-        }
-        // A list that cannot be written is passed over silently; the old one stays whole.
-        WriteLinesReplacing(settings_.sOutListFileName, lines);
-    }
-
-    host_.Set_Button_Enable(true);
-    host_.SetBusyCursor(2);
-    // "End" during the run only set the flag while messages were pumped; the program ends now
-    // that the run is complete.
-    if ((flags_.bAutoClose && !flags_.bInStandby) || flags_.bEndRequested) {
-        host_.CloseMainWindow();
-    }
+    return pairs;
 }
 
 }  // namespace ka

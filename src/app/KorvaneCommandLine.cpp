@@ -119,6 +119,19 @@ std::string DirectStartCommand(const std::string& korvaneExe, const std::string&
     return '"' + korvaneExe + "\" " + arguments;
 }
 
+KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules) {
+    KorvaneLineInputs in;
+    in.output1Shown = choices.output1Shown;
+    in.iChgArea = choices.settings.iChgArea;
+    in.iOutTyp = choices.settings.iOutTyp;
+    in.iNoOut = choices.settings.iNoOut;
+    // The control's selection, not iOutTyp2: they can differ while the window is being set up.
+    in.selectedOutTyp2 = choices.selectedOutTyp2;
+    in.sOutDir = choices.settings.sOutDir;
+    in.rules = rules;
+    return in;
+}
+
 std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
     return BuildKorvaneCommandLine(job, LineInputs());
 }
@@ -138,16 +151,7 @@ JobSpec RunModes::GetJobSpec(const std::string& job) const {
 }
 
 KorvaneLineInputs RunModes::LineInputs() const {
-    KorvaneLineInputs in;
-    in.output1Shown = host_.IsOutput1Shown();
-    in.iChgArea = settings_.iChgArea;
-    in.iOutTyp = settings_.iOutTyp;
-    in.iNoOut = settings_.iNoOut;
-    // The control's selection, not iOutTyp2: they can differ while the window is being set up.
-    in.selectedOutTyp2 = host_.SelectedOutTyp2();
-    in.sOutDir = settings_.sOutDir;
-    in.rules = rules_;
-    return in;
+    return LineInputsOf(choices_, rules_);
 }
 
 }  // namespace ka

@@ -93,7 +93,7 @@ bool RunModes::ConverterUsable() {
     return false;
 }
 
-bool RunModes::BeginRun(const char* mode) {
+bool RunModes::OpenRun(const char* mode) {
     runMode_ = mode;
     if (!LockDataFolder()) {
         return false;

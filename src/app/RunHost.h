@@ -1,9 +1,27 @@
-// What the run modes need of the main window. The Qt window implements it; tests use a recorder.
+// What a run reports to the main window. Output only: a run takes the window's choices as one
+// value when it starts (RunChoices) and never asks the window for anything while it runs. The Qt
+// window implements it; tests use a recorder.
 #pragma once
 
 #include <string>
 
 namespace ka {
+
+// Standby output between a start and a stop. Waiting: counting down, the timer runs. Cycle:
+// listing, converting and deleting; timer ticks are not taken. Stopping: a stop was asked for
+// during a cycle, which ends first.
+enum class StandbyPhase { Idle, Waiting, Cycle, Stopping };
+
+// What became of the job shown on a run-list line.
+enum class JobMark { Done, NoOutput, NotRun };
+
+// How far the converter has come in the current run.
+struct RunProgress {
+    long long done = 0;   // jobs whose output has appeared
+    long long total = 0;  // jobs handed over
+    long long elapsedMs = 0;
+    std::string step;  // standby: the step of the cycle; empty otherwise
+};
 
 class RunHost {
   public:
@@ -14,32 +32,26 @@ class RunHost {
     // The summary of a run that has ended ("2,998 written, 2 without output"). Output only.
     virtual void ShowRunSummary(const std::string& summary) { SetStatusText(summary); }
 
-    // Run list (ListBox1).
+    // Run list (ListBox1). Line numbers count from the last ListClear, dropped lines included.
     virtual void ListClear() = 0;
     virtual void ListAdd(const std::string& line) = 0;
-    virtual int ListCount() const = 0;
-    virtual std::string ListItem(int index) const = 0;
     virtual void ListDeleteFirst(int count) = 0;
     virtual void ListSetTopIndex(int index) = 0;
     virtual void SetListBoxExtent() = 0;  // horizontal extent = widest line
+    // Marks the job shown on that line: Done as soon as its output appears; once the converter
+    // has ended, the others as NoOutput, or NotRun when the converter was stopped.
+    virtual void MarkLine(long long line, JobMark mark) = 0;
 
-    // Run controls, cursor, message pumping.
+    // While the converter runs.
+    virtual void ShowProgress(const RunProgress& progress) = 0;
+
+    // Run controls, cursor, standby's phase.
     virtual void Set_Button_Enable(bool enable) = 0;
     virtual void SetBusyCursor(int flag) = 0;  // 0: hourglass, other: default cursor
+    virtual void StandbyChanged(StandbyPhase phase) = 0;
+
+    // Lets the window repaint and take input between steps of a run and while it waits.
     virtual void PumpMessages() = 0;
-
-    // Which page and box are active.
-    virtual bool IsOutput1Shown() const = 0;  // page "Output1" (TabSheet1) shown
-    virtual int SelectedOutTyp2() const = 0;  // item of RadioGroupOutTyp2, -1 for none
-    virtual bool IsCompareBoxChecked() const = 0;
-
-    // Standby timer (Timer1, 2000 ms).
-    virtual bool IsTimerEnabled() const = 0;
-    virtual void SetTimerEnabled(bool enabled) = 0;
-
-    // Window life.
-    virtual void CloseMainWindow() = 0;
-    virtual void MinimizeApp() = 0;
 };
 
 }  // namespace ka

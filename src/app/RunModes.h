@@ -1,11 +1,14 @@
 // The three run modes of the main window (batch output, standby output, folder comparison) and
-// the converter hand-over they share. Qt-free: the window is reached through RunHost.
+// the converter hand-over they share. Qt-free: the window's choices come in as RunChoices, and
+// everything the run shows goes out through RunHost.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/OutputWatch.h"
 #include "app/RunHost.h"
 #include "app/RunResults.h"
 #include "platform/platform.h"
@@ -37,33 +40,52 @@ std::string ConverterStartCommand(const std::string& korvaneExe, const std::stri
 // "\"exe\" " + argument string, the start of one job for output type 22.
 std::string DirectStartCommand(const std::string& korvaneExe, const std::string& arguments);
 
+// The window's choices, taken as one value when a run starts: the run never reads the window.
+struct RunChoices {
+    Settings settings;
+    bool output1Shown = true;  // page "Output1" shown, else "Output2"
+    int selectedOutTyp2 = -1;  // item of RadioGroupOutTyp2, -1 for none
+    bool compareChecked = false;
+};
+
+// The argument-string inputs of a run: the page and the Output2 control's selection as the window
+// showed them at the start (not the stored iOutTyp2), the rest from the settings.
+KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules);
+
 // Standby state that lives from one timer tick to the next.
 struct StandbyState {
+    StandbyPhase phase = StandbyPhase::Idle;
+    bool compare = false;  // the comparison runs in each cycle
     std::int32_t iWaitCountdown = 0;
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
     std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
-    // Full paths found stable in the current cycle. A standby-driven comparison deletes only
-    // these: a file still being written when the comparison listed folder 1 stays for later.
-    std::vector<std::string> stablePaths;
 };
 
 class RunModes {
   public:
-    RunModes(Settings& settings, ProgramFlags& flags, MessageSink& sink, RunHost& host,
+    RunModes(ProgramFlags& flags, MessageSink& sink, RunHost& host,
              PathRules rules = PathRules::Native())
-        : settings_(settings), flags_(flags), sink_(sink), host_(host), rules_(rules) {}
+        : flags_(flags), sink_(sink), host_(host), rules_(rules) {}
+    RunModes(const RunModes&) = delete;
+    RunModes& operator=(const RunModes&) = delete;
 
-    // Argument string for a job with the window's current page and selections.
+    // Takes the window's choices for the run that starts; every run entry point below does.
+    void BeginRun(const RunChoices& choices);
+
+    // Argument string for a job with the choices of the current run.
     std::string GetKorvaneCommandLine(const std::string& job) const;
     // The job's files and output, for judging it after the run.
     JobSpec GetJobSpec(const std::string& job) const;
 
-    // Runs the converter and waits. With iOutTyp other than 22 the given line is replaced by the
-    // converter start command over the record file. Returns whether the converter started.
-    bool ExecKorvane(const std::string& commandLine);
-    // The same, with how the converter ended.
-    platform::ProcessResult RunKorvane(const std::string& commandLine);
+    // Runs the converter and waits, letting the window live meanwhile and following the jobs'
+    // outputs with the watch, if any. With iOutTyp other than 22 the given line is replaced by
+    // the converter start command over the record file. A stop request ends the converter
+    // (terminated, then killed); its end is then Stopped.
+    platform::ProcessResult RunKorvane(const std::string& commandLine,
+                                       OutputWatch* watch = nullptr);
+    // The same; true when the converter started and was not stopped.
+    bool ExecKorvane(const std::string& commandLine, OutputWatch* watch = nullptr);
 
     // The exit code of a program started for a run that ends by itself, the worst so far:
     // 0 every job done, 1 a job not done, 2 a run could not start, 3 an internal error.
@@ -78,34 +100,50 @@ class RunModes {
     void LogFileClear();
 
     // Batch output over the batch list file.
-    void ButtonBatchOutputClick();
+    void ButtonBatchOutputClick(const RunChoices& choices);
 
-    // Standby output: the button's click, the start-up's call and every timer tick.
-    void ButtonAutoOutputClick();
+    // Standby output: the start (button or start-up), every timer tick, and the stop. A stop
+    // while waiting ends standby at once; during a cycle, when the cycle ends.
+    void ButtonAutoOutputClick(const RunChoices& choices);
+    void StandbyTick();
+    void StopStandby();
     void ShowWaitTime();
     void WriteFileList(const std::string& snapshotFile);
     // Shows "I/O Error code=" + code when ioError is not 0, then clears it.
     void ShowIoError(int& ioError);
 
-    // Folder comparison.
-    void ButtonChgAreaClick();
+    // Folder comparison. Returns the pairs handed to the converter ("file1,file2").
+    std::vector<std::string> ButtonChgAreaClick(const RunChoices& choices);
 
-    StandbyState& Standby() { return standby_; }
+    // "End" during a run: nothing more is started and a running converter is ended.
+    void RequestStop() { stopRequested_ = true; }
+
+    const StandbyState& Standby() const { return standby_; }
     const PathRules& Rules() const { return rules_; }
 
   private:
-    Settings& settings_;
     ProgramFlags& flags_;
     MessageSink& sink_;
     RunHost& host_;
     PathRules rules_;
+    RunChoices choices_;
+    Settings& settings_ = choices_.settings;
     StandbyState standby_;
+    bool stopRequested_ = false;
+    RunProgress progress_;
+    std::chrono::steady_clock::time_point runClock_;
+    std::int64_t runStartStamp_ = 0;  // file-time of the run's start, for the outputs' age
+
+    void StartClock();
+    void ShowProgressNow(const char* step = nullptr);
+
+    void SetStandbyPhase(StandbyPhase phase);
 
     // The frame every run shares (RunFrame.cpp): the data folder's lock, the converter check,
     // the job spool, and after the converter the results, the report and the summary.
     KorvaneLineInputs LineInputs() const;
     std::string DataFilePath(const char* name) const;
-    bool BeginRun(const char* mode);
+    bool OpenRun(const char* mode);
     bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
     // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
     void FinishRun(const platform::ProcessResult& converter, bool standby);
@@ -129,9 +167,14 @@ class RunModes {
     int exitCode_ = 0;
 
     // Standby cycle steps (StandbyRun.cpp).
+    void StartWaitingPeriod();
+    void RunStandbyCycle();
     void ShowSnapshotError();
     int MatchSnapshots(std::vector<std::string>& stablePaths);
     void HandOverStableFiles(const std::vector<std::string>& stablePaths);
+
+    // The comparison; under standby, stablePaths names the inputs that may be deleted.
+    std::vector<std::string> CompareFolders(const std::vector<std::string>* stablePaths);
 };
 
 }  // namespace ka

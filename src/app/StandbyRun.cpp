@@ -219,7 +219,7 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
     // No lock, no usable converter or no record file: no conversion and no deletion this
     // cycle; the files wait for the next one.
-    if (!BeginRun("standby")) {
+    if (!OpenRun("standby")) {
         return;
     }
     int errorCode = 0;
@@ -251,8 +251,11 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             }
             const std::string arguments = GetKorvaneCommandLine(path);
             if (display) {
+                ++progress_.total;
+                ShowProgressNow("Converting");
                 const JobResult result = RunDisplayJob(arguments, converter);
                 AddJob(GetJobSpec(path), false, &result);
+                progress_.done += result == JobResult::Shown ? 1 : 0;
             } else if (WriteLineCrLf(record.get(), arguments)) {
                 AddJob(GetJobSpec(path));
                 ++handedOver;
@@ -274,80 +277,118 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         return;
     }
     if (!display && handedOver > 0) {
-        converter = RunKorvane(std::string());
+        progress_.total = handedOver;
+        ShowProgressNow("Converting");
+        OutputWatch watch(settings_.sComLineFile, -1, runStartStamp_);
+        converter = RunKorvane(std::string(), &watch);
     }
+    ShowProgressNow("Deleting converted files");
     host_.SetStatusText("Waiting !");
     // Each input goes only when its job is done, and only while it is the file handed over.
     FinishRun(converter, true);
 }
 
-void RunModes::ButtonAutoOutputClick() {
-    const bool compareActive = host_.IsCompareBoxChecked() && host_.IsOutput1Shown();
-    if (standby_.iStandbyCount < 0 && compareActive) {
-        LogFileClear();
+void RunModes::SetStandbyPhase(StandbyPhase phase) {
+    standby_.phase = phase;
+    flags_.bInStandby = phase != StandbyPhase::Idle;
+    if (phase == StandbyPhase::Idle) {
+        standbyLock_.Unlock();
     }
-    flags_.bInStandby = true;
-    const std::string& inputSpec =
-        compareActive ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
-    standby_.sPattern = StandbyPattern(inputSpec, host_.IsOutput1Shown(), rules_);
+    host_.StandbyChanged(phase);
+}
 
-    if (host_.IsTimerEnabled()) {
-        if (standby_.iWaitCountdown > 0) {
-            standby_.iWaitCountdown -= kSecondsPerTick;
-            ShowWaitTime();
-            return;
-        }
-
-        // The waiting period is over. The timer stays off until the next period starts, so no
-        // tick enters while the cycle pumps messages or waits for the converter.
-        host_.SetTimerEnabled(false);
-        host_.SetBusyCursor(0);
-        WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
-        ShowSnapshotError();
-
-        std::vector<std::string> stablePaths;
-        if (MatchSnapshots(stablePaths) > 0) {
-            settings_.iIoResult = 0;
-            host_.SetStatusText("Outputting !");
-            host_.PumpMessages();
-            if (compareActive) {
-                // The comparison makes its own list; the snapshots only tell that files came.
-                ++standby_.iStandbyCount;
-                standby_.stablePaths = stablePaths;
-                ButtonChgAreaClick();
-                standby_.stablePaths.clear();
-                flags_.bInStandby = false;
-            } else {
-                HandOverStableFiles(stablePaths);
-            }
-        }
-        host_.SetBusyCursor(2);
-
-        if (flags_.bEndRequested) {
-            // "End" was pressed while the cycle pumped messages: no new waiting period.
-            host_.CloseMainWindow();
-            return;
-        }
-    }
-
-    // Start of a waiting period: standby output starting, or a cycle just ended. Two standby
-    // outputs on one data folder would share its snapshot and record files.
-    if (!LockStandby()) {
-        flags_.bInStandby = false;
-        host_.Set_Button_Enable(true);
-        if (flags_.bAutoClose) {
-            host_.CloseMainWindow();
-        }
+void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
+    if (standby_.phase != StandbyPhase::Idle) {
         return;
     }
+    BeginRun(choices);
+    // Two standby outputs on one data folder would share its snapshot and record files.
+    if (!LockStandby()) {
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    standby_.compare = choices_.compareChecked && choices_.output1Shown;
+    // The log of a standby comparison covers every start of standby in this program run.
+    if (standby_.compare && standby_.iStandbyCount < 0) {
+        LogFileClear();
+    }
+    const std::string& inputSpec =
+        standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
+    standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
+    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    host_.Set_Button_Enable(false);
+    StartWaitingPeriod();
+}
+
+void RunModes::StandbyTick() {
+    if (standby_.phase != StandbyPhase::Waiting) {
+        return;
+    }
+    if (standby_.iWaitCountdown > 0) {
+        standby_.iWaitCountdown -= kSecondsPerTick;
+        ShowWaitTime();
+        return;
+    }
+    try {
+        RunStandbyCycle();
+    } catch (...) {
+        // A cycle that failed half-way must not leave standby stuck with its timer off.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        throw;
+    }
+    if (standby_.phase == StandbyPhase::Stopping || flags_.bEndRequested || stopRequested_) {
+        // A stop, or "End", came during the cycle: no new waiting period.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    StartWaitingPeriod();
+}
+
+void RunModes::StopStandby() {
+    if (standby_.phase == StandbyPhase::Waiting) {
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.SetStatusText("Waiting !");
+        host_.Set_Button_Enable(true);
+    } else if (standby_.phase == StandbyPhase::Cycle) {
+        SetStandbyPhase(StandbyPhase::Stopping);
+    }
+}
+
+void RunModes::RunStandbyCycle() {
+    // The timer is off for the whole cycle, so no tick enters while it pumps messages or waits
+    // for the converter; the next waiting period starts after it.
+    SetStandbyPhase(StandbyPhase::Cycle);
+    StartClock();
+    ShowProgressNow("Listing files");
+    host_.SetBusyCursor(0);
+    WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
+    ShowSnapshotError();
+
+    std::vector<std::string> stablePaths;
+    if (MatchSnapshots(stablePaths) > 0) {
+        settings_.iIoResult = 0;
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+        if (standby_.compare) {
+            // The comparison makes its own list; the snapshots only tell that files came.
+            ++standby_.iStandbyCount;
+            CompareFolders(&stablePaths);
+        } else {
+            HandOverStableFiles(stablePaths);
+        }
+    }
+    host_.SetBusyCursor(2);
+}
+
+void RunModes::StartWaitingPeriod() {
     standby_.iWaitCountdown = settings_.iAutoWaitTime;
     ShowWaitTime();
-    host_.Set_Button_Enable(false);
-    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
     WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
     ShowSnapshotError();
     standby_.iStandbyCount = 0;
-    host_.SetTimerEnabled(true);
+    SetStandbyPhase(StandbyPhase::Waiting);
 }
 
 }  // namespace ka

@@ -16,7 +16,9 @@
 //
 // Environment: KORVANE_STANDIN_LOG=<file> (facts, one LF line each: start, argv, line, output,
 // skip, missing, cannot-write, replaced, end), KORVANE_STANDIN_EXIT=<n> (else the exit code is
-// 0), KORVANE_STANDIN_SLEEP_MS=<n>, and the ways a real converter fails:
+// 0), KORVANE_STANDIN_SLEEP_MS=<n>, KORVANE_STANDIN_JOB_MS=<n> (a pause before each job),
+// KORVANE_STANDIN_GATE=<file> (no job starts before the file exists, so a test decides when the
+// converter goes on), and the ways a real converter fails:
 //   KORVANE_STANDIN_CRASH=1          abort at once, before any job
 //   KORVANE_STANDIN_CRASH=segv|kill  after the jobs, die as by SIGSEGV / SIGKILL (on Windows
 //                                    with the matching exception codes)
@@ -242,7 +244,16 @@ int main(int argc, char** argv) {
     } else {
         jobs.push_back(args);
     }
+    if (const char* gate = std::getenv("KORVANE_STANDIN_GATE")) {
+        while (!ka::platform::PathExists(gate)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    const int jobMs = EnvInt("KORVANE_STANDIN_JOB_MS", 0);
     for (const auto& job : jobs) {
+        if (jobMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(jobMs));
+        }
         RunJob(job, log, faults);
         for (const std::string& token : job) {
             if (!faults.replace.empty() && token.find(faults.replace) != std::string::npos &&

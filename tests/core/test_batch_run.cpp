@@ -41,8 +41,8 @@ class BatchRun : public ::testing::Test {
     }
 
     void Run() {
-        RunModes modes(settings, flags, sink, host);
-        modes.ButtonBatchOutputClick();
+        window.settings = settings;
+        modes.ButtonBatchOutputClick(window);
     }
 
     std::vector<std::string> Log() const { return ReadLfLines(log); }
@@ -65,12 +65,13 @@ class BatchRun : public ::testing::Test {
     ProgramFlags flags;
     test::RecordingMessageSink sink;
     test::RecordingRunHost host;
+    RunChoices window;  // the window's choices at the start of each run
+    RunModes modes{flags, sink, host};
 };
 
 TEST_F(BatchRun, WritesRecordFileAndStartsTheConverterOnce) {
     const std::string a = In("a.hgl"), b = In("b.hgl"), c = In("c.hgl");
     WriteList({a, b + "," + c});
-    flags.bAutoClose = true;
     Run();
 
     const std::string line1 = "/p \"" + a + "\" \"/o" + Out("a.pdf") + "\"";
@@ -92,7 +93,6 @@ TEST_F(BatchRun, WritesRecordFileAndStartsTheConverterOnce) {
     EXPECT_EQ(host.list, (std::vector<std::string>{a, b + "," + c}));
     EXPECT_EQ(host.statusHistory, (std::vector<std::string>{"Outputting !", "Waiting !"}));
     EXPECT_EQ(host.extentCalls, 1);
-    EXPECT_EQ(host.closeCalls, 1);
     ExpectControlsRestored();
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -145,8 +145,8 @@ TEST_F(BatchRun, Output2FiltersToExistingPdfFirstEntries) {
     const std::string upper = In("A.PDF"), suffixed = In("a.pdf_2"), p = In("p.pdf"),
                       q = In("q.pdf"), hgl = In("x.hgl"), missing = In("missing.pdf", false);
     WriteList({upper, suffixed, p + "," + q, missing, hgl});
-    host.output1Shown = false;
-    host.selectedOutTyp2 = 4;
+    window.output1Shown = false;
+    window.selectedOutTyp2 = 4;
     settings.iOutTyp = 3;
     Run();
 
@@ -196,13 +196,19 @@ TEST_F(BatchRun, RunListDropsTheOldestFiftyAboveAHundred) {
 }
 
 // "End" during the run: the line in hand is finished, the lines written so far still go to
-// the converter.
-TEST_F(BatchRun, EndStopsAfterTheCurrentLine) {
+// the converter. "End" with the conversion stopped: nothing is handed to the converter.
+class BatchRunEnd : public BatchRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BatchRunEnd, StopsAfterTheCurrentLine) {
+    const bool stopNow = GetParam();
     const std::string a = In("a.hgl"), b = In("b.hgl"), c = In("c.hgl");
     WriteList({a, b, c});
     host.onPump = [&] {
-        if (host.ListCount() == 2) {
+        if (host.list.size() == 2) {
             flags.bEndRequested = true;
+            if (stopNow) {
+                modes.RequestStop();
+            }
         }
     };
     Run();
@@ -211,17 +217,18 @@ TEST_F(BatchRun, EndStopsAfterTheCurrentLine) {
     EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile),
               CrLfLines({"/p \"" + a + "\" \"/o" + Out("a.pdf") + "\"",
                          "/p \"" + b + "\" \"/o" + Out("b.pdf") + "\""}));
-    EXPECT_EQ(StartCount(), 1);
-    EXPECT_TRUE(platform::FileExists(Out("b.pdf")));
+    EXPECT_EQ(StartCount(), stopNow ? 0 : 1);
+    EXPECT_EQ(platform::FileExists(Out("b.pdf")), !stopNow);
     EXPECT_FALSE(platform::FileExists(Out("c.pdf")));
-    EXPECT_EQ(host.status, "Waiting !");
+    ExpectControlsRestored();
 }
+
+INSTANTIATE_TEST_SUITE_P(FinishOrStop, BatchRunEnd, ::testing::Bool());
 
 struct FailCase {
     const char* name;
     const char* listName;  // empty: the setting is empty
     bool recordCreatable;
-    bool autoClose;
 };
 
 void PrintTo(const FailCase& c, std::ostream* os) {
@@ -237,7 +244,6 @@ TEST_P(BatchRunRefused, ReportsAndStartsNothing) {
     if (!c.recordCreatable) {
         settings.sComLineFile = JoinPath(tmp / "no-folder", "Korvaneline.txt");
     }
-    flags.bAutoClose = c.autoClose;
     Run();
 
     const std::string expected =
@@ -247,16 +253,14 @@ TEST_P(BatchRunRefused, ReportsAndStartsNothing) {
     EXPECT_EQ(sink.messages, std::vector<std::string>{expected});
     EXPECT_FALSE(platform::FileExists(log));
     EXPECT_TRUE(host.statusHistory.empty());
-    EXPECT_EQ(host.closeCalls, c.autoClose ? 1 : 0);
     ExpectControlsRestored();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BatchRunRefused,
-                         ::testing::Values(FailCase{"MissingListAutoClose", "missing.txt", true,
-                                                    true},
-                                           FailCase{"ListIsAFolder", "in", true, false},
-                                           FailCase{"RecordNotCreatable", "list.txt", false, false},
-                                           FailCase{"NoListNamedAutoClose", "", true, true}),
+                         ::testing::Values(FailCase{"MissingList", "missing.txt", true},
+                                           FailCase{"ListIsAFolder", "in", true},
+                                           FailCase{"RecordNotCreatable", "list.txt", false},
+                                           FailCase{"NoListNamed", "", true}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 struct ConverterTrouble {
@@ -284,8 +288,7 @@ TEST_P(BatchRunConverterTrouble, RunEndsAndTellsTheResult) {
         settings.sKorvaneExe = tmp / "no-converter";
     }
     WriteList({In("a.hgl")});
-    RunModes modes(settings, flags, sink, host);
-    modes.ButtonBatchOutputClick();
+    Run();
     EXPECT_EQ(platform::FileExists(Out("a.pdf")), c.outputExpected);
     ExpectControlsRestored();
     EXPECT_EQ(modes.ExitCode(), c.exitCode);

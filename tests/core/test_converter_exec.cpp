@@ -23,6 +23,12 @@ class ConverterExec : public ::testing::Test {
         test::MakeDir(tmp / "Conv Dir");
         settings.sKorvaneExe = JoinPath(tmp / "Conv Dir", NamePart(test::ConverterExe()));
         std::filesystem::copy_file(test::ConverterExe(), settings.sKorvaneExe);
+        Begin();
+    }
+    void Begin() {
+        RunChoices choices;
+        choices.settings = settings;
+        modes.BeginRun(choices);
     }
 
     test::TempDir tmp;
@@ -32,7 +38,7 @@ class ConverterExec : public ::testing::Test {
     ProgramFlags flags;
     test::RecordingMessageSink sink;
     test::RecordingRunHost host;
-    RunModes modes{settings, flags, sink, host};
+    RunModes modes{flags, sink, host};
 };
 
 TEST_F(ConverterExec, RecordFileStartReplacesTheGivenLine) {
@@ -51,6 +57,7 @@ TEST_F(ConverterExec, RecordFileStartReplacesTheGivenLine) {
 
 TEST_F(ConverterExec, DisplayTypeRunsTheGivenLineOnly) {
     settings.iOutTyp = 22;
+    Begin();
     const std::string in = tmp / "my drawing.hgl";
     test::WriteFileBytes(in, "x");
     EXPECT_TRUE(modes.ExecKorvane(DirectStartCommand(settings.sKorvaneExe, "\"" + in + "\"")));
@@ -60,6 +67,7 @@ TEST_F(ConverterExec, DisplayTypeRunsTheGivenLineOnly) {
     EXPECT_FALSE(modes.ExecKorvane(""));
     settings.iOutTyp = 0;
     settings.sKorvaneExe = tmp / "no-converter";
+    Begin();
     EXPECT_FALSE(modes.ExecKorvane(""));
     EXPECT_FALSE(platform::FileExists(log));
 }
@@ -88,13 +96,14 @@ TEST(LogFilePath, SiblingFolderOrNoneForAShortDataFolder) {
               "/home/u/Tavrolint/Korvane/Compar2.log"},
           Row{PathRules::Posix(), "abcde", "a/Compar2.log"}, Row{PathRules::Windows(), "Auto", ""},
           Row{PathRules::Windows(), "", ""}}) {
-        Settings settings;
-        settings.sDataDir = row.dataDir;
+        RunChoices choices;
+        choices.settings.sDataDir = row.dataDir;
         ProgramFlags flags;
         test::RecordingMessageSink sink;
         test::RecordingRunHost host;
-        EXPECT_EQ(RunModes(settings, flags, sink, host, row.rules).LogFilePath(), row.expected)
-            << row.dataDir;
+        RunModes modes(flags, sink, host, row.rules);
+        modes.BeginRun(choices);
+        EXPECT_EQ(modes.LogFilePath(), row.expected) << row.dataDir;
     }
 }
 

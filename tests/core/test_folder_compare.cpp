@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,7 +70,7 @@ class FolderCompareRun : public ::testing::Test {
         settings.sChgAreaDir1 = JoinPath(dir1, "*.hgl");
         settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
         settings.iChgArea = 1;
-        host.compareBoxChecked = true;
+        window.compareChecked = true;
     }
 
     void Pair(const std::string& name, int size1, int size2) {
@@ -79,9 +81,17 @@ class FolderCompareRun : public ::testing::Test {
     std::string In2(const std::string& name) const { return JoinPath(dir2, name); }
     std::string PairLine(const std::string& name) const { return In1(name) + "," + In2(name); }
     void Run() {
-        RunModes modes(settings, flags, sink, host);
-        modes.Standby().stablePaths = stablePaths;
-        modes.ButtonChgAreaClick();
+        window.settings = settings;
+        pairs = modes.ButtonChgAreaClick(window);
+    }
+    // The comparison as a standby cycle runs it: every file of folder 1 stays as it is through
+    // the wait, so all of them are stable.
+    void RunUnderStandby() {
+        window.settings = settings;
+        window.settings.iAutoWaitTime = 0;
+        modes.ButtonAutoOutputClick(window);
+        beforeCycle();
+        modes.StandbyTick();
     }
     long Starts() const {
         const auto lines = test::ReadLfLines(standinLog);
@@ -94,11 +104,14 @@ class FolderCompareRun : public ::testing::Test {
     const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
     const std::string standinLog = tmp / "standin.log";
     test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", standinLog};
-    std::vector<std::string> stablePaths;  // what a standby cycle found stable
     Settings settings;
     ProgramFlags flags;
     test::RecordingMessageSink sink;
     test::RecordingRunHost host;
+    RunChoices window;
+    RunModes modes{flags, sink, host};
+    std::vector<std::string> pairs;  // what the comparison returned
+    std::function<void()> beforeCycle = [] {};
 };
 
 TEST_F(FolderCompareRun, PairsSameNamesInCaseInsensitiveOrderAndRunsTheConverterOnce) {
@@ -108,23 +121,38 @@ TEST_F(FolderCompareRun, PairsSameNamesInCaseInsensitiveOrderAndRunsTheConverter
     test::WriteFileBytes(In1("Case.hgl"), "1");  // its partner differs only in case
     test::WriteFileBytes(In2("case.hgl"), "2");
     test::WriteFileBytes(In1("solo.hgl"), "1");
-    host.onPump = [this] { flags.bEndRequested = true; };  // "End" pressed during the run
     Run();
 
-    std::vector<std::string> pairs, lines;
+    std::vector<std::string> expected, lines;
     for (const std::string name : {"A", "b", "C", "d"}) {
-        pairs.push_back(PairLine(name + ".hgl"));
+        expected.push_back(PairLine(name + ".hgl"));
         lines.push_back("/cp \"" + In1(name + ".hgl") + "\" \"" + In2(name + ".hgl") + "\" \"/o" +
                         settings.sOutDir + name + ".pdf\"");
     }
-    EXPECT_EQ(host.list, pairs);
+    EXPECT_EQ(host.list, expected);
+    EXPECT_EQ(pairs, expected);
     EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), CrLfLines(lines));
     EXPECT_EQ(Starts(), 1);
     EXPECT_EQ(host.statusHistory, (std::vector<std::string>{"Outputting !", "Waiting !"}));
-    EXPECT_EQ(host.pumpCalls, 5);  // once for the status, once per pair
     EXPECT_EQ(host.enableHistory, (std::vector<bool>{false, true}));
-    EXPECT_EQ(host.closeCalls, 1);  // after the whole run
     EXPECT_TRUE(platform::FileExists(In1("solo.hgl")));
+
+    // "End" during the run: the pair in hand is the last; with the conversion stopped as well,
+    // nothing goes to the converter.
+    for (const bool stopNow : {false, true}) {
+        std::remove(standinLog.c_str());
+        flags.bEndRequested = false;
+        host.onPump = [&] {
+            if (host.list.size() == 2) {
+                flags.bEndRequested = true;
+                if (stopNow)
+                    modes.RequestStop();
+            }
+        };
+        Run();
+        EXPECT_EQ(pairs, std::vector<std::string>(expected.begin(), expected.begin() + 2));
+        EXPECT_EQ(Starts(), stopNow ? 0 : 1) << stopNow;
+    }
 }
 
 TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
@@ -159,8 +187,6 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
 }
 
 TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {
-    flags.bInStandby = true;
-    flags.bAutoClose = true;
     settings.iCompSkipFlags = 2;
     Pair("a.hgl", 10, 10);
     Pair("z.hgl", 0, 10);  // dropped by the rules, deleted all the same
@@ -168,10 +194,8 @@ TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) 
         test::WriteFileBytes(In1(companion), "c");
     }
     test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
-    test::WriteFileBytes(logFile, "earlier cycle\r\n");
-    // The standby cycle found these stable; "solo.hgl" has no partner anyway.
-    stablePaths = {In1("a.hgl"), In1("z.hgl"), In1("solo.hgl")};
-    Run();
+    beforeCycle = [this] { test::WriteFileBytes(logFile, "earlier cycle\r\n"); };
+    RunUnderStandby();
 
     for (const char* name : {"a.hgl", "a.cmt", "a.cmtb", "z.hgl", "z.cmt", "z.cmtb"}) {
         EXPECT_FALSE(platform::PathExists(In1(name))) << name;
@@ -182,7 +206,6 @@ TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) 
     EXPECT_TRUE(platform::FileExists(settings.sOutDir + "a.pdf"));  // converted before
     EXPECT_EQ(test::ReadFileBytes(logFile),
               CrLfLines({"earlier cycle", "*2 Size of file1 or file2 is zero ; " + In1("z.hgl")}));
-    EXPECT_EQ(host.closeCalls, 0);  // standby never closes the window
 }
 
 // Type 22 starts the converter once per pair; an input goes only after the converter saw it.
@@ -197,7 +220,6 @@ class FolderCompareStart : public FolderCompareRun,
 
 TEST_P(FolderCompareStart, UnderStandbyKeepsInputsTheConverterNeverSaw) {
     const StartRow& row = GetParam();
-    flags.bInStandby = true;
     settings.iOutTyp = static_cast<std::uint8_t>(row.outTyp);
     settings.iCompSkipFlags = 2;
     if (!row.converterExists) {
@@ -206,8 +228,7 @@ TEST_P(FolderCompareStart, UnderStandbyKeepsInputsTheConverterNeverSaw) {
     Pair("a.hgl", 10, 10);
     Pair("b.hgl", 10, 10);
     Pair("z.hgl", 0, 10);  // dropped
-    stablePaths = {In1("a.hgl"), In1("b.hgl"), In1("z.hgl")};
-    Run();
+    RunUnderStandby();
 
     EXPECT_EQ(Starts(), row.starts);
     for (const char* name : {"a.hgl", "b.hgl", "z.hgl"}) {

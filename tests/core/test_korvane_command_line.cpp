@@ -112,24 +112,20 @@ TEST(KorvaneCommandLine, StartCommandsQuoteConverterAndRecordFile) {
               R"("C:\Conv\Korvane.exe" "C:\In\a.hgl")");
 }
 
-// The window's page and the control's selection count, not the stored iOutTyp2.
-TEST(KorvaneCommandLine, RunModesReadsWindowAndSettings) {
-    Settings settings;
-    settings.sOutDir = R"(D:\Out\)";
-    settings.iOutTyp = 1;
-    settings.iOutTyp2 = 5;
-    settings.iChgArea = 1;
-    settings.iNoOut = 1;
-    ProgramFlags flags;
-    test::RecordingMessageSink sink;
-    test::RecordingRunHost host;
-    RunModes modes(settings, flags, sink, host, PathRules::Windows(932));
-
-    EXPECT_EQ(modes.GetKorvaneCommandLine(R"(C:\A\x.hgl,C:\B\x.hgl)"),
+// The page and the control's selection taken at the run's start count, not the stored iOutTyp2.
+TEST(KorvaneCommandLine, RunChoicesGiveTheLineInputs) {
+    RunChoices choices;
+    choices.settings.sOutDir = R"(D:\Out\)";
+    choices.settings.iOutTyp = 1;
+    choices.settings.iOutTyp2 = 5;
+    choices.settings.iChgArea = 1;
+    choices.settings.iNoOut = 1;
+    const PathRules rules = PathRules::Windows(932);
+    EXPECT_EQ(BuildKorvaneCommandLine(R"(C:\A\x.hgl,C:\B\x.hgl)", LineInputsOf(choices, rules)),
               R"(/ctn "C:\A\x.hgl" "C:\B\x.hgl" "/oD:\Out\x.tif")");
-    host.output1Shown = false;
-    host.selectedOutTyp2 = 2;
-    EXPECT_EQ(modes.GetKorvaneCommandLine("C:\\In\\\x95\x5C.pdf"),
+    choices.output1Shown = false;
+    choices.selectedOutTyp2 = 2;
+    EXPECT_EQ(BuildKorvaneCommandLine("C:\\In\\\x95\x5C.pdf", LineInputsOf(choices, rules)),
               "/f \"C:\\In\\\x95\x5C.pdf\" \"/oD:\\Out\\\x95\x5C.ps\"");
 }
 

@@ -122,9 +122,13 @@ class RunOutcome : public ::testing::Test {
     }
     // One standby cycle: the start, the countdown and the processing.
     void StandbyCycle() {
-        for (int i = 0; i < 3; ++i) {
-            modes.ButtonAutoOutputClick();
-        }
+        modes.ButtonAutoOutputClick(Choices());
+        modes.StandbyTick();
+        modes.StandbyTick();
+    }
+    RunChoices Choices() {
+        window.settings = settings;
+        return window;
     }
     // Each file ends as its job's result says: deleted when done (unless replaced meanwhile),
     // moved to Failed without output, in place when not run.
@@ -156,7 +160,8 @@ class RunOutcome : public ::testing::Test {
     ProgramFlags flags;
     test::RecordingMessageSink sink;
     test::RecordingRunHost host;
-    RunModes modes{settings, flags, sink, host};
+    RunChoices window;
+    RunModes modes{flags, sink, host};
 };
 
 struct FaultRow {
@@ -226,7 +231,7 @@ class StandbyCompareFaults : public RunOutcome, public ::testing::WithParamInter
 TEST_P(StandbyCompareFaults, EveryFileOfAPairFollowsItsResult) {
     const FaultRow& row = GetParam();
     test::ScopedEnv fault(row.variable, row.value);
-    host.compareBoxChecked = true;
+    window.compareChecked = true;
     settings.iChgArea = 1;
     settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
     settings.sChgAreaDir2 = WithTrailingSeparator(in2Dir);
@@ -263,17 +268,16 @@ TEST_F(RunOutcome, RunsThatCannotStartReportItAndKeepEveryInput) {
     test::RecordingRunHost host2;
     ProgramFlags flags2;
     flags2.bAutoClose = true;
-    RunModes second(settings, flags2, sink, host2);
-    second.ButtonAutoOutputClick();
+    RunModes second(flags2, sink, host2);
+    second.ButtonAutoOutputClick(Choices());
     EXPECT_EQ(sink.messages.back(),
               "Standby output is already running on " + dataDir + " in another KorvaneAuto!");
     EXPECT_EQ(second.ExitCode(), 2);
-    EXPECT_EQ(host2.closeCalls, 1);
-    EXPECT_FALSE(host2.timerEnabled);
+    EXPECT_EQ(second.Standby().phase, StandbyPhase::Idle);
 
     settings.sOutListFileName = tmp / "missing-list.txt";
-    RunModes batch(settings, flags2, sink, host2);
-    batch.ButtonBatchOutputClick();
+    RunModes batch(flags2, sink, host2);
+    batch.ButtonBatchOutputClick(Choices());
     EXPECT_EQ(sink.messages.back(), PathMessage(settings.sOutListFileName, "Cannot open file!"));
     EXPECT_EQ(batch.ExitCode(), 2);
 }
@@ -288,8 +292,8 @@ TEST_F(RunOutcome, ASecondCopyWaitsForTheDataFolder) {
     test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines({listed}));
 
     // The standby copy has taken its first snapshot; its cycle is due.
-    modes.ButtonAutoOutputClick();
-    modes.ButtonAutoOutputClick();
+    modes.ButtonAutoOutputClick(Choices());
+    modes.StandbyTick();
 
     platform::FileLock heldByStandby;
     int error = 0;
@@ -297,7 +301,7 @@ TEST_F(RunOutcome, ASecondCopyWaitsForTheDataFolder) {
     Settings batchSettings = settings;
     ProgramFlags batchFlags;
     test::RecordingRunHost batchHost;
-    RunModes batch(batchSettings, batchFlags, sink, batchHost);
+    RunModes batch(batchFlags, sink, batchHost);
     batchHost.onPump = [&] {
         if (batchHost.status != "Waiting for another KorvaneAuto on this data folder !" ||
             !heldByStandby.Held()) {
@@ -305,9 +309,11 @@ TEST_F(RunOutcome, ASecondCopyWaitsForTheDataFolder) {
         }
         // While the batch copy waits, the standby cycle runs to its end under the lock.
         heldByStandby.Unlock();
-        modes.ButtonAutoOutputClick();
+        modes.StandbyTick();
     };
-    batch.ButtonBatchOutputClick();
+    RunChoices batchChoices;
+    batchChoices.settings = batchSettings;
+    batch.ButtonBatchOutputClick(batchChoices);
 
     EXPECT_FALSE(heldByStandby.Held());
     EXPECT_FALSE(platform::FileExists(In("s.hgl")));

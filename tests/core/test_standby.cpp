@@ -53,11 +53,18 @@ class Standby : public ::testing::Test {
     }
     bool Has(const std::string& name) const { return platform::FileExists(In(name)); }
     std::string Data(const std::string& name) const { return JoinPath(dataDir, name); }
+    // The first tick is the start, as a click on "Standby Output"; the rest are timer ticks.
     void Tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
-            modes.ButtonAutoOutputClick();
+            if (Phase() == StandbyPhase::Idle) {
+                window.settings = settings;
+                modes.ButtonAutoOutputClick(window);
+            } else {
+                modes.StandbyTick();
+            }
         }
     }
+    StandbyPhase Phase() const { return modes.Standby().phase; }
     // A file's CR LF lines, sorted: the snapshots follow the file system's order.
     static std::vector<std::string> Lines(const std::string& path) {
         const std::string text = test::ReadFileBytes(path);
@@ -84,7 +91,8 @@ class Standby : public ::testing::Test {
     ProgramFlags flags;
     test::RecordingMessageSink sink;
     test::RecordingRunHost host;
-    RunModes modes{settings, flags, sink, host};
+    RunChoices window;
+    RunModes modes{flags, sink, host};
 };
 
 TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
@@ -96,7 +104,7 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     Put("note.txt", "other pattern");
 
     Tick();  // start: first snapshot
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_EQ(Phase(), StandbyPhase::Waiting);
     EXPECT_FALSE(host.buttonsEnabled);
     EXPECT_EQ(host.status, "Waiting!  Waiting time=0 Hour  0 Minute  2 Second");
     EXPECT_EQ(
@@ -124,7 +132,11 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt"));
     EXPECT_NE(std::find(host.statusHistory.begin(), host.statusHistory.end(), "Waiting !"),
               host.statusHistory.end());
-    EXPECT_TRUE(host.timerEnabled);
+    EXPECT_EQ(Phase(), StandbyPhase::Waiting);
+    // The timer is off for the cycle and back on for the next waiting period.
+    EXPECT_EQ(host.standbyPhases,
+              (std::vector<StandbyPhase>{StandbyPhase::Waiting, StandbyPhase::Cycle,
+                                         StandbyPhase::Waiting}));
 
     Tick(3);  // the next cycle takes the two that have settled
     EXPECT_FALSE(Has("grow.hgl") || Has("late.hgl"));
@@ -161,7 +173,7 @@ TEST_F(Standby, DisplayTypeStartsTheConverterOncePerFile) {
 }
 
 TEST_F(Standby, Output2TakesPdfFilesOnly) {
-    host.output1Shown = false;
+    window.output1Shown = false;
     Put("a.hgl", "a");
     Put("p.pdf", "p");
     Tick();
@@ -173,7 +185,7 @@ TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
     const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
     test::MakeDir(dir2);
     test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
-    host.compareBoxChecked = true;
+    window.compareChecked = true;
     settings.iChgArea = 1;
     settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
     settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
@@ -193,8 +205,8 @@ TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
     EXPECT_FALSE(Has("a.hgl") || platform::PathExists(JoinPath(dir2, "a.hgl")));
     EXPECT_TRUE(Has("late.hgl") && platform::PathExists(JoinPath(dir2, "late.hgl")));
     EXPECT_EQ(Starts(), 1);
-    EXPECT_FALSE(flags.bInStandby);
-    EXPECT_FALSE(host.buttonsEnabled);  // the new waiting period disabled them again
+    EXPECT_EQ(Phase(), StandbyPhase::Waiting);
+    EXPECT_FALSE(host.buttonsEnabled);  // the comparison left the controls to standby
 }
 
 TEST_F(Standby, CountdownOfTenMinutesProcessesAfterItRunsOut) {
@@ -234,7 +246,6 @@ TEST_F(Standby, UnwritableSnapshotsAreReportedAndNothingIsLost) {
     Tick();
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].rfind("I/O Error code=", 0), 0u);
-    EXPECT_NE(settings.iIoResult, 0);
     Tick(2);
     // FList2.txt, the two snapshots, the work list and the next period's FList1.txt.
     EXPECT_EQ(sink.messages.size(), 6u);
@@ -242,15 +253,54 @@ TEST_F(Standby, UnwritableSnapshotsAreReportedAndNothingIsLost) {
     EXPECT_EQ(Starts(), 0);
 }
 
-TEST_F(Standby, EndPressedDuringACycleStartsNoNewWaitingPeriod) {
+// "Stop Standby" while waiting ends standby at once; during a cycle, and "End" during a
+// cycle, the cycle in hand completes and no new waiting period starts.
+struct StopRow {
+    const char* name;
+    bool duringCycle;
+    bool end;
+};
+
+class StandbyStop : public Standby, public ::testing::WithParamInterface<StopRow> {};
+
+TEST_P(StandbyStop, EndsStandbyAndRestoresTheControls) {
+    const StopRow& row = GetParam();
     Put("a.hgl", "a");
     Tick(2);
-    host.onPump = [this] { flags.bEndRequested = true; };
-    Tick();
-    EXPECT_FALSE(Has("a.hgl"));  // the cycle in hand still completes
-    EXPECT_EQ(host.closeCalls, 1);
-    EXPECT_FALSE(host.timerEnabled);
+    const auto stop = [&] {
+        if (row.end) {
+            flags.bEndRequested = true;
+        } else {
+            modes.StopStandby();
+        }
+    };
+    if (row.duringCycle) {
+        host.onPump = [&] {
+            stop();
+            host.onPump = nullptr;
+        };
+        Tick();
+    } else {
+        stop();
+        modes.StandbyTick();  // a tick already queued does nothing
+    }
+    EXPECT_EQ(Has("a.hgl"), !row.duringCycle);
+    EXPECT_EQ(Phase(), StandbyPhase::Idle);
+    EXPECT_EQ(host.standbyPhases.back(), StandbyPhase::Idle);
+    EXPECT_TRUE(host.buttonsEnabled);
+    EXPECT_FALSE(flags.bInStandby);
+
+    if (!row.end) {  // standby can be started again
+        Tick();
+        EXPECT_EQ(Phase(), StandbyPhase::Waiting);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandbyStop,
+                         ::testing::Values(StopRow{"StopWhileWaiting", false, false},
+                                           StopRow{"StopDuringCycle", true, false},
+                                           StopRow{"EndDuringCycle", true, true}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace ka

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/RunHost.h"
@@ -87,7 +88,7 @@ class RecordingMessageSink : public MessageSink {
     std::vector<std::string> messages;
 };
 
-// A main window stand-in that records what the run modes do to it.
+// A main window stand-in that records what the runs report to it.
 class RecordingRunHost : public RunHost {
   public:
     void SetStatusText(const std::string& text) override {
@@ -97,50 +98,39 @@ class RecordingRunHost : public RunHost {
     void ShowRunSummary(const std::string& summary) override { summaries.push_back(summary); }
     void ListClear() override { list.clear(); }
     void ListAdd(const std::string& line) override { list.push_back(line); }
-    int ListCount() const override { return static_cast<int>(list.size()); }
-    std::string ListItem(int index) const override { return list.at(static_cast<size_t>(index)); }
     void ListDeleteFirst(int count) override {
         list.erase(list.begin(), list.begin() + std::min<std::ptrdiff_t>(count, std::ssize(list)));
     }
     void ListSetTopIndex(int index) override { topIndex = index; }
     void SetListBoxExtent() override { ++extentCalls; }
+    void MarkLine(long long line, JobMark mark) override { marks.emplace_back(line, mark); }
+    void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
     void Set_Button_Enable(bool enable) override {
         buttonsEnabled = enable;
         enableHistory.push_back(enable);
     }
     void SetBusyCursor(int flag) override { busyCursor = flag == 0; }
+    void StandbyChanged(StandbyPhase phase) override { standbyPhases.push_back(phase); }
     void PumpMessages() override {
         ++pumpCalls;
         if (onPump)
             onPump();
     }
-    bool IsOutput1Shown() const override { return output1Shown; }
-    int SelectedOutTyp2() const override { return selectedOutTyp2; }
-    bool IsCompareBoxChecked() const override { return compareBoxChecked; }
-    bool IsTimerEnabled() const override { return timerEnabled; }
-    void SetTimerEnabled(bool enabled) override { timerEnabled = enabled; }
-    void CloseMainWindow() override { ++closeCalls; }
-    void MinimizeApp() override { ++minimizeCalls; }
 
-    // What the window shows.
     std::string status;
     std::vector<std::string> statusHistory;
     std::vector<std::string> summaries;
     std::vector<std::string> list;
     int topIndex = 0;
     int extentCalls = 0;
+    std::vector<std::pair<long long, JobMark>> marks;
+    std::vector<RunProgress> progress;
     bool buttonsEnabled = true;
     std::vector<bool> enableHistory;
     bool busyCursor = false;
+    std::vector<StandbyPhase> standbyPhases;
     int pumpCalls = 0;
-    int closeCalls = 0;
-    int minimizeCalls = 0;
-    // What the run modes read.
-    bool output1Shown = true;
-    int selectedOutTyp2 = -1;
-    bool compareBoxChecked = false;
-    bool timerEnabled = false;
-    // Called on every PumpMessages, to act as a user between jobs.
+    // Called on every PumpMessages, to act as a user during the run.
     std::function<void()> onPump;
 };
 

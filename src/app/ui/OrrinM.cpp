@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QColor>
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -13,16 +15,19 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <exception>
 #include <utility>
 
@@ -56,6 +61,7 @@ constexpr int kClientHeight = 597;
 constexpr int kTimerInterval = 2000;
 constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column by column
 constexpr int kRunListFlushMs = 100;
+constexpr int kLineMarkRole = Qt::UserRole + 1;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
                         const QRect& geometry) {
@@ -92,7 +98,7 @@ TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::Me
       settings_(settings),
       flags_(flags),
       sink_(sink),
-      runModes_(settings, flags, sink, *this) {
+      runModes_(flags, sink, *this) {
     setObjectName(QStringLiteral("OrrinMForm"));
     QFont font;
     font.setFamilies({QStringLiteral("Calibri"), QStringLiteral("Carlito"),
@@ -199,14 +205,25 @@ void TOrrinMForm::BuildControls() {
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    ListBox1->setGeometry(348, 56, 508, 533);
+    ListBox1->setGeometry(348, 56, 508, 497);
     ListBox1->setUniformItemSizes(true);
+    // A job's mark no taller than its text, so marked and unmarked rows share one row size.
+    ListBox1->setIconSize(QSize(14, 14));
     listDelegate_ = new RunListDelegate(ListBox1);
     ListBox1->setItemDelegate(listDelegate_);
     listFlushTimer_ = new QTimer(this);
     listFlushTimer_->setSingleShot(true);
     listFlushTimer_->setInterval(kRunListFlushMs);
     connect(listFlushTimer_, &QTimer::timeout, this, [this] { FlushRunList(); });
+
+    // Jobs done out of jobs handed over, and the time the run has taken.
+    ProgressRun = new QProgressBar(this);
+    ProgressRun->setObjectName(QStringLiteral("ProgressRun"));
+    ProgressRun->setGeometry(348, 561, 508, 28);
+    ProgressRun->setRange(0, 1);
+    ProgressRun->setValue(0);
+    ProgressRun->setFormat(QString());
+    ProgressRun->setAlignment(Qt::AlignCenter);
 
     // Right column.
     constexpr int x = 866;
@@ -279,7 +296,7 @@ void TOrrinMForm::Guarded(Body&& body) {
     // The run that failed may have left the controls disabled and the hourglass on; standby
     // output that is still counting down keeps its controls as they are.
     SetBusyCursor(2);
-    if (!Timer1->isActive())
+    if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
         Set_Button_Enable(true);
     try {
         sink_.ShowMsg("Unexpected error: " + failure);
@@ -290,7 +307,10 @@ void TOrrinMForm::Guarded(Body&& body) {
     if (ka::IsUnattendedStart(args_)) {
         runModes_.NoteExitCode(3);
         Timer1->stop();
-        CloseMainWindow();
+        // Under a run the guard closes the window once the run has returned.
+        flags_.bEndRequested = true;
+        if (!runActive_)
+            CloseMainWindow();
     }
 }
 
@@ -373,10 +393,10 @@ void TOrrinMForm::FormPaint() {
         MinimizeApp();
     switch (action) {
         case ka::StartAction::Standby:
-            runModes_.ButtonAutoOutputClick();
+            StartStandby();
             break;
         case ka::StartAction::Batch:
-            runModes_.ButtonBatchOutputClick();
+            StartBatch();
             break;
         case ka::StartAction::BatchNoList:
             sink_.ShowMsg("There is no specification of batch file!");
@@ -384,7 +404,7 @@ void TOrrinMForm::FormPaint() {
             CloseMainWindow();
             break;
         case ka::StartAction::Compare:
-            runModes_.ButtonChgAreaClick();
+            StartCompare();
             break;
         case ka::StartAction::None:
             break;
@@ -485,7 +505,12 @@ void TOrrinMForm::ButtonAppMinimizeClick() {
 }
 
 void TOrrinMForm::ButtonOKClick() {
+    if (runActive_) {
+        AskStopDuringRun();
+        return;
+    }
     flags_.bEndRequested = true;
+    runModes_.StopStandby();
     CloseMainWindow();
 }
 
@@ -498,23 +523,86 @@ bool TOrrinMForm::RunIsSetUp(ka::RunKind kind) {
     return false;
 }
 
+void TOrrinMForm::AskStopDuringRun() {
+    // The run only takes the request here; the window closes once the run has returned.
+    const bool stopNow = ka::ui::AskYesNo(this, QStringLiteral("Stop the conversion now?"));
+    flags_.bEndRequested = true;
+    if (stopNow)
+        runModes_.RequestStop();
+}
+
+// The buttons check what a run needs first; the command line keeps its own rules.
 void TOrrinMForm::ButtonBatchOutputClick() {
     if (RunIsSetUp(ka::RunKind::Batch))
-        runModes_.ButtonBatchOutputClick();
+        StartBatch();
 }
 
 void TOrrinMForm::ButtonAutoOutputClick() {
+    if (runModes_.Standby().phase == ka::StandbyPhase::Waiting) {
+        runModes_.StopStandby();  // the button reads "Stop Standby" while standby waits
+        return;
+    }
     if (RunIsSetUp(ka::RunKind::Standby))
-        runModes_.ButtonAutoOutputClick();
+        StartStandby();
 }
 
 void TOrrinMForm::ButtonChgAreaClick() {
     if (RunIsSetUp(ka::RunKind::Compare))
-        runModes_.ButtonChgAreaClick();
+        StartCompare();
+}
+
+void TOrrinMForm::StartBatch() {
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonBatchOutputClick(CurrentChoices()); });
+}
+
+void TOrrinMForm::StartStandby() {
+    // A start refused (standby already runs on this data folder) ends an unattended program.
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonAutoOutputClick(CurrentChoices()); });
+}
+
+void TOrrinMForm::StartCompare() {
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonChgAreaClick(CurrentChoices()); });
 }
 
 void TOrrinMForm::Timer1Timer() {
-    runModes_.ButtonAutoOutputClick();
+    RunGuarded(false, [this] { runModes_.StandbyTick(); });
+}
+
+template <typename Body>
+void TOrrinMForm::RunGuarded(bool closeWhenDone, Body&& body) {
+    // A run is never entered twice: input that reaches a run control while a run pumps
+    // messages is dropped, not replayed once it ends.
+    if (runActive_)
+        return;
+    runActive_ = true;
+    Guarded(std::forward<Body>(body));
+    runActive_ = false;
+    if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
+        Set_Button_Enable(true);
+    SetBusyCursor(2);
+    if (flags_.bEndRequested ||
+        (closeWhenDone && runModes_.Standby().phase == ka::StandbyPhase::Idle))
+        CloseMainWindow();
+}
+
+void TOrrinMForm::closeEvent(QCloseEvent* event) {
+    if (runActive_) {
+        // The close box during a run is "End": the run is on the stack and must return first.
+        event->ignore();
+        AskStopDuringRun();
+        return;
+    }
+    runModes_.StopStandby();
+    QWidget::closeEvent(event);
+}
+
+ka::RunChoices TOrrinMForm::CurrentChoices() const {
+    ka::RunChoices choices;
+    choices.settings = settings_;
+    choices.output1Shown = IsOutput1Shown();
+    choices.selectedOutTyp2 = SelectedOutTyp2();
+    choices.compareChecked = CheckBoxChgArea->isChecked();
+    return choices;
 }
 
 // ---- StartupControls --------------------------------------------------------------------------
@@ -554,6 +642,7 @@ void TOrrinMForm::SetStatusText(const std::string& text) {
 }
 
 void TOrrinMForm::ListClear() {
+    listDropped_ = 0;
     pendingLines_.clear();
     pendingTopIndex_ = -1;
     listFlushTimer_->stop();
@@ -624,6 +713,7 @@ void TOrrinMForm::ListDeleteFirst(int count) {
     }
     FlushRunList();
     ListBox1->model()->removeRows(0, n);
+    listDropped_ += n;
     listWidestValid_ = false;
     if (!listFlushTimer_->isActive())
         listFlushTimer_->start();
@@ -680,21 +770,64 @@ int TOrrinMForm::SelectedOutTyp2() const {
     return outTyp2Buttons_->checkedId();
 }
 
-bool TOrrinMForm::IsCompareBoxChecked() const {
-    return CheckBoxChgArea->isChecked();
+void TOrrinMForm::MarkLine(long long line, ka::JobMark mark) {
+    FlushRunList();
+    const long long row = line - listDropped_;
+    if (row < 0 || row >= ListBox1->count())
+        return;  // scrolled out of the kept lines
+    QListWidgetItem* item = ListBox1->item(static_cast<int>(row));
+    switch (mark) {
+        case ka::JobMark::Done:
+            item->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+            item->setData(kLineMarkRole, QStringLiteral("done"));
+            break;
+        case ka::JobMark::NoOutput:
+        case ka::JobMark::NotRun:
+            // Jobs without output stand out: a warning sign and red text.
+            item->setIcon(style()->standardIcon(mark == ka::JobMark::NoOutput
+                                                    ? QStyle::SP_MessageBoxWarning
+                                                    : QStyle::SP_MessageBoxCritical));
+            item->setForeground(QColor(0xB0, 0x00, 0x00));
+            item->setData(kLineMarkRole, mark == ka::JobMark::NoOutput ? QStringLiteral("no output")
+                                                                       : QStringLiteral("not run"));
+            break;
+    }
 }
 
-bool TOrrinMForm::IsTimerEnabled() const {
-    return Timer1->isActive();
+void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {
+    const long long seconds = progress.elapsedMs / 1000;
+    const QString elapsed =
+        QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // QProgressBar counts in int; very long runs are scaled, the text stays exact.
+    const long long scale = progress.total > INT_MAX ? progress.total / INT_MAX + 1 : 1;
+    ProgressRun->setRange(0, static_cast<int>(std::max(1LL, progress.total / scale)));
+    ProgressRun->setValue(static_cast<int>(progress.done / scale));
+    QString text =
+        QStringLiteral("%1 / %2   %3").arg(progress.done).arg(progress.total).arg(elapsed);
+    if (!progress.step.empty())
+        text = ToQt(progress.step) + QStringLiteral("   ") + text;
+    ProgressRun->setFormat(text);
 }
 
-void TOrrinMForm::SetTimerEnabled(bool enabled) {
-    // Enabling a running timer must not restart its interval.
-    if (enabled) {
-        if (!Timer1->isActive())
-            Timer1->start();
-    } else {
-        Timer1->stop();
+void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
+    switch (phase) {
+        case ka::StandbyPhase::Waiting:
+            // Enabling a running timer must not restart its interval.
+            if (!Timer1->isActive())
+                Timer1->start();
+            ButtonAutoOutput->setText(QStringLiteral("Stop Standby"));
+            ButtonAutoOutput->setEnabled(true);
+            break;
+        case ka::StandbyPhase::Cycle:
+        case ka::StandbyPhase::Stopping:
+            // No tick while the cycle runs; the next waiting period starts after it.
+            Timer1->stop();
+            ButtonAutoOutput->setEnabled(false);
+            break;
+        case ka::StandbyPhase::Idle:
+            Timer1->stop();
+            ButtonAutoOutput->setText(QStringLiteral("Standby Output"));
+            break;
     }
 }
 

@@ -1,8 +1,9 @@
-// The main window: two pages of output types, the "Compare" box, the run buttons, the status line
-// and the run list. It runs the one-time start-up, is the run modes' window (RunHost) and writes
-// the parameter file at the end of the program.
+// The main window: two pages of output types, the "Compare" box, the run buttons, the status line,
+// the run list and the run's progress. It runs the one-time start-up, shows what the runs report
+// (RunHost) and writes the parameter file at the end of the program.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
 #include <string>
@@ -21,6 +22,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStyledItemDelegate;
@@ -75,26 +77,31 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void Timer1Timer();
 
     ka::RunModes& RunModes() { return runModes_; }
+    // A run (or a standby cycle) is on the stack.
+    bool RunActive() const { return runActive_; }
+
+    // The window's choices as a run takes them when it starts.
+    ka::RunChoices CurrentChoices() const;
+    bool IsOutput1Shown() const;
+    int SelectedOutTyp2() const;
+    int ListCount() const;
+    std::string ListItem(int index) const;
+    void CloseMainWindow();
+    void MinimizeApp();
 
     // RunHost.
     void SetStatusText(const std::string& text) override;
     void ListClear() override;
     void ListAdd(const std::string& line) override;
-    int ListCount() const override;
-    std::string ListItem(int index) const override;
     void ListDeleteFirst(int count) override;
     void ListSetTopIndex(int index) override;
     void SetListBoxExtent() override;
+    void MarkLine(long long line, ka::JobMark mark) override;
+    void ShowProgress(const ka::RunProgress& progress) override;
     void Set_Button_Enable(bool enable) override;
     void SetBusyCursor(int flag) override;
+    void StandbyChanged(ka::StandbyPhase phase) override;
     void PumpMessages() override;
-    bool IsOutput1Shown() const override;
-    int SelectedOutTyp2() const override;
-    bool IsCompareBoxChecked() const override;
-    bool IsTimerEnabled() const override;
-    void SetTimerEnabled(bool enabled) override;
-    void CloseMainWindow() override;
-    void MinimizeApp() override;
 
     // StartupControls: setting a control runs its handler as a click does.
     void SetCompareBox(bool on) override;
@@ -102,6 +109,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void BuildControls();
@@ -111,12 +119,22 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void SelectOutTyp2(int index);
     // A run from a button: true when the settings hold what it needs, else the user is told.
     bool RunIsSetUp(ka::RunKind kind);
+    void StartBatch();
+    void StartStandby();
+    void StartCompare();
     // Moves the lines added since the last flush into ListBox1 in one insertion.
     void FlushRunList();
     // Runs a handler so that nothing it throws crosses the event loop: the message goes through
     // the sink and the window is left usable.
     template <typename Body>
     void Guarded(Body&& body);
+    // Runs a run mode: one run at a time, the progress shown, and once the run has returned the
+    // controls restored and the window closed when "End" (or, with closeWhenDone, the closing
+    // switch) asked for it. Nothing closes the window while a run is on the stack.
+    template <typename Body>
+    void RunGuarded(bool closeWhenDone, Body&& body);
+    // "End" or the close box while a run is on the stack.
+    void AskStopDuringRun();
 
     ka::Settings& settings_;
     ka::ProgramFlags& flags_;
@@ -129,6 +147,9 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     QDialog* aboutWindow_ = nullptr;
 
     bool startupScheduled_ = false;
+    bool runActive_ = false;
+    bool stopAsked_ = false;
+    long long listDropped_ = 0;  // lines removed from the front since the last ListClear
     bool parFileLoaded_ = false;
     bool destroyed_ = false;
     // Run-list lines not yet in ListBox1. A run may add 100,000 lines and pump messages after
@@ -158,6 +179,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     QLabel* Label1 = nullptr;
     QPushButton* ButtonAppMinimize = nullptr;
     QListWidget* ListBox1 = nullptr;
+    QProgressBar* ProgressRun = nullptr;
     QPushButton* ButtonSetAutoPar = nullptr;
     QPushButton* ButtonAutoOutput = nullptr;
     QPushButton* ButtonBatchOutput = nullptr;

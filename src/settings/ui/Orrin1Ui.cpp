@@ -17,6 +17,7 @@
 #include <QStyle>
 #include <QVariant>
 #include <algorithm>
+#include <utility>
 
 namespace ka::ui {
 
@@ -53,6 +54,26 @@ void WarningMessageSink::ShowMsg(const std::string& text) {
         box.move(frame.topLeft());
     }
     box.exec();
+}
+
+namespace {
+std::function<bool(const QString&)>& QuestionHook() {
+    static std::function<bool(const QString&)> hook;
+    return hook;
+}
+}  // namespace
+
+bool AskYesNo(QWidget* parent, const QString& text) {
+    if (QuestionHook())
+        return QuestionHook()(text);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetQuestionHook(std::function<bool(const QString& text)> hook) {
+    QuestionHook() = std::move(hook);
 }
 
 void PumpMessages() {

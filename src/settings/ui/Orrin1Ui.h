@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "settings/Orrin1.h"
@@ -28,6 +29,11 @@ class WarningMessageSink : public MessageSink {
   public:
     void ShowMsg(const std::string& text) override;
 };
+
+// A question box with Yes and No, No the default; true for Yes. Tests answer through the hook
+// instead (null restores the box).
+bool AskYesNo(QWidget* parent, const QString& text);
+void SetQuestionHook(std::function<bool(const QString& text)> hook);
 
 // The frame every dialog of the program shares: fixed size, title, system menu and close box
 // (and a minimise box where asked), and its font family at a pixel size.
