@@ -30,17 +30,12 @@ struct FileFacts {
     std::uint64_t size = 0;
 };
 
-// Time and size of one file of a pair. A folder opens for reading on POSIX, so it is refused
-// first, as Windows refuses it.
+// Time and size of one file of a pair. Opening for reading refuses folders, as Windows does,
+// and pipes or devices, which could block.
 bool ReadFileFacts(const std::string& path, FileFacts& facts) {
-    if (platform::DirectoryExists(path)) {
-        return false;
-    }
-    if (!platform::GetDosTimeAndSize(path, facts.dosTime, facts.size)) {
-        return false;
-    }
     int errorCode = 0;
-    return platform::OpenFile(path, "rb", errorCode) != nullptr;
+    return platform::OpenFile(path, "rb", errorCode) != nullptr &&
+           platform::GetDosTimeAndSize(path, facts.dosTime, facts.size);
 }
 
 // The path with the extension of its name part replaced (or, without one, appended).
@@ -73,7 +68,8 @@ void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     // The locale-aware key is costly; it is made once per name, not once per comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
     platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
-        if (entry.name != "." && entry.name != "..") {
+        // Pipes and devices are no drawings, and reading one could block.
+        if (entry.name != "." && entry.name != ".." && !entry.isSpecial) {
             keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
         }
         return true;
@@ -173,6 +169,9 @@ void RunModes::ButtonChgAreaClick() {
         LogFileClear();
     }
 
+    // The pairs as the core made them, for the batch list: the window's copies are texts for
+    // display and need not keep a name's bytes.
+    std::vector<std::string> processedLines;
     [&] {
         std::vector<std::string> names1;
         std::vector<std::string> names2;
@@ -228,6 +227,9 @@ void RunModes::ButtonChgAreaClick() {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
                 host_.PumpMessages();
+                if (settings_.iSavBatch != 0) {
+                    processedLines.push_back(pairLine);
+                }
                 const std::string arguments = GetKorvaneCommandLine(pairLine);
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,
@@ -290,14 +292,9 @@ void RunModes::ButtonChgAreaClick() {
 
     host_.SetListBoxExtent();
 
-    if (settings_.iSavBatch != 0 && host_.ListCount() > 0) {
-        std::vector<std::string> lines;
-        lines.reserve(static_cast<std::size_t>(host_.ListCount()));
-        for (int i = 0; i < host_.ListCount(); ++i) {
-            lines.push_back(host_.ListItem(i));
-        }
+    if (settings_.iSavBatch != 0 && !processedLines.empty()) {
         // A list that cannot be written is passed over silently; the old one stays whole.
-        WriteLinesReplacing(settings_.sOutListFileName, lines);
+        WriteLinesReplacing(settings_.sOutListFileName, processedLines);
     }
 
     host_.Set_Button_Enable(true);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/RunHost.h"
@@ -41,6 +42,11 @@ struct StandbyState {
     // Full paths found stable in the current cycle. A standby-driven comparison deletes only
     // these: a file still being written when the comparison listed folder 1 stays for later.
     std::vector<std::string> stablePaths;
+    // Modification times, by name, of the files a listing could not check for other openers
+    // (the last listing's, and the first snapshot's): such a file is stable only when its time,
+    // too, is unchanged through the wait.
+    std::unordered_map<std::string, std::int64_t> listedTimes;
+    std::unordered_map<std::string, std::int64_t> firstTimes;
 };
 
 class RunModes {

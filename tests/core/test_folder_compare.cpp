@@ -138,6 +138,9 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
     Pair("near.hgl", 100, 130);
     test::MakeDir(In1("sub.hgl"));  // a folder matching the wildcard is paired, then refused
     test::MakeDir(In2("sub.hgl"));
+    // Pipes are no drawings and are never opened: no pair, no message, no wait.
+    test::MakeFifo(In1("pipe.hgl"));
+    test::MakeFifo(In2("pipe.hgl"));
     Run();  // the log's folder does not exist yet: it is made
 
     EXPECT_EQ(test::ReadFileBytes(logFile),
@@ -156,6 +159,12 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
     EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), "kept\r\n");
     EXPECT_EQ(test::ReadFileBytes(logFile),
               CrLfLines({"*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
+
+    if (platform::PathExists(In1("pipe.hgl"))) {
+        test::RecordingMessageSink pipeSink;
+        EXPECT_EQ(CheckCompSkip(In1("pipe.hgl"), In2("pipe.hgl"), 2, 30, pipeSink),
+                  CompSkip::CannotOpen);
+    }
 }
 
 TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {

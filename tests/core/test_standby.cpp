@@ -11,6 +11,12 @@
 #include "app/StandbyRun.h"
 #include "platform/platform.h"
 
+#ifndef _WIN32
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace ka {
 namespace {
 
@@ -94,6 +100,7 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     Put("ro.hgl", "read-only");
     test::SetReadOnly(In("ro.hgl"), true);
     Put("note.txt", "other pattern");
+    Put("longername.hglx", "whose short name matches");
 
     Tick();  // start: first snapshot
     EXPECT_TRUE(host.timerEnabled);
@@ -121,7 +128,8 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_TRUE(platform::FileExists(settings.sOutDir + "same.pdf"));
     EXPECT_FALSE(Has("a.hgl"));
     EXPECT_FALSE(Has("same.hgl"));
-    EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt"));
+    EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt") &&
+                Has("longername.hglx"));
     EXPECT_NE(std::find(host.statusHistory.begin(), host.statusHistory.end(), "Waiting !"),
               host.statusHistory.end());
     EXPECT_TRUE(host.timerEnabled);
@@ -132,6 +140,81 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_EQ(Starts(), 2);
     EXPECT_TRUE(sink.messages.empty());
 }
+
+// A copy that stalls with its file open keeps the size unchanged; the file is taken only once
+// the writer has closed it.
+TEST_F(Standby, AFileHeldOpenByAnotherProgramWaitsUntilItIsClosed) {
+    Put("a.hgl", "complete");
+    Put("copying.hgl", "half");
+    {
+        const test::HeldOpen writer(In("copying.hgl"));
+        ASSERT_TRUE(writer.IsOpen());
+        Tick(3);
+        EXPECT_FALSE(Has("a.hgl"));
+        EXPECT_TRUE(Has("copying.hgl"));
+        EXPECT_EQ(Lines(Data("FList1.txt")), std::vector<std::string>{});  // the next period's
+    }
+    Tick(2);  // closed during this wait: not in its first snapshot yet
+    EXPECT_TRUE(Has("copying.hgl"));
+    Tick(2);
+    EXPECT_FALSE(Has("copying.hgl"));
+    EXPECT_EQ(Starts(), 2);
+}
+
+#ifndef _WIN32
+// Drops the right to take leases on other users' files from this thread for the object's life.
+class WithoutLeaseRight {
+  public:
+    WithoutLeaseRight() {
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        if (syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[CAP_LEASE / 32].effective &= ~(1u << (CAP_LEASE % 32));
+        dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutLeaseRight() {
+        if (dropped_) {
+            syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    WithoutLeaseRight(const WithoutLeaseRight&) = delete;
+    WithoutLeaseRight& operator=(const WithoutLeaseRight&) = delete;
+    bool Dropped() const { return dropped_; }
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+};
+
+// Another user's file gets no lease: then a file whose time moved during the wait is not taken,
+// even with its size unchanged.
+TEST_F(Standby, WithoutALeaseTheModificationTimeMustStayToo) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs files of another owner";
+    }
+    for (const char* name : {"kept.hgl", "touched.hgl"}) {
+        Put(name, "1234");
+        test::SetModificationTime(In(name), 1'600'000'000);
+        ASSERT_EQ(chown(In(name).c_str(), 65534, 65534), 0);
+    }
+    const WithoutLeaseRight noLease;
+    ASSERT_TRUE(noLease.Dropped());
+    platform::UnsharedFile probe;
+    ASSERT_TRUE(platform::CanOpenReadWrite(In("kept.hgl"), probe));
+    ASSERT_FALSE(probe.openersKnown);
+
+    Tick();
+    test::SetModificationTime(In("touched.hgl"), 1'600'000'060);
+    Tick(2);
+    EXPECT_FALSE(Has("kept.hgl"));
+    EXPECT_TRUE(Has("touched.hgl"));
+    Tick(2);  // unchanged through the next wait: taken
+    EXPECT_FALSE(Has("touched.hgl"));
+}
+#endif
 
 // A converter that cannot be started has seen nothing: every input stays for a later cycle.
 class StandbyNoConverter : public Standby, public ::testing::WithParamInterface<int> {};

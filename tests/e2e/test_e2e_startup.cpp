@@ -27,13 +27,21 @@ struct ProgramRun {
 
 // Starts the program with the given arguments and environment additions and waits for it to
 // end; kills it when it runs longer than the limit, so a hanging program fails the test.
+// An empty value removes the variable; a working folder other than "" is changed to first.
 ProgramRun RunKorvaneAuto(const std::vector<std::string>& args,
                           const std::vector<std::pair<std::string, std::string>>& env,
+                          const std::string& workingFolder = "",
                           std::chrono::seconds limit = std::chrono::seconds(60)) {
     const pid_t pid = fork();
     if (pid == 0) {
-        for (const auto& [name, value] : env)
-            setenv(name.c_str(), value.c_str(), 1);
+        for (const auto& [name, value] : env) {
+            if (value.empty())
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), value.c_str(), 1);
+        }
+        if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0)
+            _exit(126);
         std::vector<char*> argv;
         std::string exe = KA_KORVANEAUTO_EXE;
         argv.push_back(exe.data());
@@ -127,5 +135,41 @@ TEST_P(CompareStartTest, CompareSwitchRunsEndsAndKeepsTheCommandLineSettings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FreshOrOtherVersion, CompareStartTest, ::testing::Bool());
+
+// A new account: no ~/.local/share yet. The folder is created and seeded, and settings stay.
+TEST_F(StartupE2eTest, FreshHomeGetsItsDataFolder) {
+    const std::string home = work / "home";
+    ka::test::MakeDir(home);
+    ka::test::MakeDir(work / "in1");
+    ka::test::MakeDir(work / "in2");
+    const ProgramRun run =
+        RunKorvaneAuto({"/h", work / "in1/*.hgl", work / "in2"},
+                       {{"HOME", home}, {"XDG_DATA_HOME", ""}, {"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    const std::vector<std::string> par = ParLines(
+        ka::test::ReadFileBytes(home + "/.local/share/Tavrolint/KorvaneAuto/KorvaneAuto.par"));
+    ASSERT_EQ(par.size(), 23u);
+    EXPECT_EQ(par[14], work / "in1/*.hgl");  // the run's settings were kept at the end
+}
+
+// Arguments that the window toolkit would take for its own options are the program's: here
+// the names of batch list files in the working folder. The shipped settings name the stand-in
+// converter and PDF output.
+TEST_F(StartupE2eTest, ToolkitLookingArgumentsAreTheProgramsOwn) {
+    ka::test::WriteFileBytes(work / "drawing.hgl", "drawing");
+    for (const char* list : {"-style", "-reverse"}) {
+        SCOPED_TRACE(list);
+        const std::string out = work / (std::string("out") + list);
+        ka::test::MakeDir(out);
+        ka::test::WriteFileBytes(work / list, ka::test::CrLfLines({work / "drawing.hgl"}));
+        const ProgramRun run = RunKorvaneAuto(
+            {"/d", list, out},
+            {{"XDG_DATA_HOME", appData.Path()}, {"QT_QPA_PLATFORM", "offscreen"}}, work.Path());
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(ka::platform::FileExists(out + "/drawing.pdf"));
+    }
+}
 
 }  // namespace
