@@ -167,6 +167,7 @@ void RunModes::ButtonChgAreaClick() {
     const bool inStandby = flags_.bInStandby;
     if (!inStandby) {
         LogFileClear();
+        standby_.unsafeReported.clear();  // each run of its own reports what it left alone
     }
 
     // The pairs as the core made them, for the batch list: the window's copies are texts for
@@ -212,6 +213,11 @@ void RunModes::ButtonChgAreaClick() {
             }
             const std::string path1 = folder1 + name;
             const std::string path2 = folder2 + name;
+            // A pair that the job syntax cannot carry is neither compared nor deleted.
+            const bool unsafe1 = NoteUnsafePath(path1);
+            if (NoteUnsafePath(path2) || unsafe1) {
+                continue;
+            }
             const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
                                                    settings_.iCompFileSizeOver, sink_);
             const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
@@ -295,6 +301,10 @@ void RunModes::ButtonChgAreaClick() {
     if (settings_.iSavBatch != 0 && !processedLines.empty()) {
         // A list that cannot be written is passed over silently; the old one stays whole.
         WriteLinesReplacing(settings_.sOutListFileName, processedLines);
+    }
+
+    if (!inStandby) {
+        ReportUnsafePaths();  // under standby the cycle reports
     }
 
     host_.Set_Button_Enable(true);

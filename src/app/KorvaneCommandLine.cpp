@@ -102,6 +102,42 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
     return sw + ' ' + QuotedInputList(job) + ' ' + OutputPart(job, in, ext);
 }
 
+bool IsJobSafePath(std::string_view path, const PathRules& rules) {
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == ',' || c == '"' || byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    // On Windows a name never holds a backslash; a final 0x5C there is a double-byte
+    // character's second byte, which the converter's runtime reads as part of the character.
+    return rules.style != PathStyle::Posix || path.empty() || path.back() != '\\';
+}
+
+std::string UnsafeNamesMessage(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " file was" : " files were") +
+           " left in place: a name holding a comma, a double quote or a control character "
+           "cannot be handed to the converter.";
+}
+
+bool RunModes::NoteUnsafePath(const std::string& path) {
+    if (IsJobSafePath(path, rules_)) {
+        return false;
+    }
+    if (standby_.unsafeReported.insert(path).second) {
+        standby_.unsafeNew.push_back(path);
+    }
+    return true;
+}
+
+void RunModes::ReportUnsafePaths() {
+    if (standby_.unsafeNew.empty()) {
+        return;
+    }
+    sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+    standby_.unsafeNew.clear();
+}
+
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {
     return '"' + korvaneExe + "\" /z \"" + comLineFile + '"';
 }

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/RunHost.h"
@@ -28,6 +30,15 @@ struct KorvaneLineInputs {
 // Turns one job (input paths joined by ",") into the converter's argument string.
 std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in);
 
+// True when the converter's job syntax can carry the path: no ",", no double quote and no
+// control character (below 0x20, or 0x7F). With POSIX path rules it must not end with a
+// backslash either, which the converter's argument rules would read as escaping the quote
+// that closes it.
+bool IsJobSafePath(std::string_view path, const PathRules& rules = PathRules::Native());
+
+// The message for files left alone because of their names; count > 0.
+std::string UnsafeNamesMessage(std::size_t count);
+
 // "\"exe\" /z \"record file\"".
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile);
 // "\"exe\" " + argument string, the start of one job for output type 22.
@@ -47,6 +58,10 @@ struct StandbyState {
     // too, is unchanged through the wait.
     std::unordered_map<std::string, std::int64_t> listedTimes;
     std::unordered_map<std::string, std::int64_t> firstTimes;
+    // Paths left alone because the job syntax cannot carry them, each reported once while it
+    // stays; and those noted since the last report.
+    std::unordered_set<std::string> unsafeReported;
+    std::vector<std::string> unsafeNew;
 };
 
 class RunModes {
@@ -94,6 +109,11 @@ class RunModes {
     void ShowSnapshotError();
     int MatchSnapshots(std::vector<std::string>& stablePaths);
     void HandOverStableFiles(const std::vector<std::string>& stablePaths);
+
+    // True when the path cannot be handed to the converter; noted for the report once.
+    bool NoteUnsafePath(const std::string& path);
+    // One message for the paths noted since the last report, naming how many.
+    void ReportUnsafePaths();
 };
 
 }  // namespace ka

@@ -114,37 +114,41 @@ void RunModes::WriteFileList(const std::string& snapshotFile) {
     standby_.listedTimes.clear();
 
     std::string line;
-    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern,
-                          [&](const platform::DirEntry& entry) {
-                              // Folders, read-only files and pipes or devices are never taken; the
-                              // attributes save the try.
-                              if (entry.name == "." || entry.name == ".." || entry.isDirectory ||
-                                  entry.isReadOnly || entry.isSpecial) {
-                                  return true;
-                              }
-                              const std::string path = standby_.sStandbyDir + entry.name;
-                              platform::UnsharedFile probe;
-                              // A file another program still holds is not ready yet.
-                              if (!platform::CanOpenReadWrite(path, probe)) {
-                                  return true;
-                              }
-                              const std::string field = SnapshotSizeField(probe.size);
-                              if (field.empty()) {
-                                  return true;
-                              }
-                              if (!probe.openersKnown) {
-                                  standby_.listedTimes.emplace(entry.name, probe.modified);
-                              }
-                              line = field;
-                              line += entry.name;
-                              errno = 0;
-                              if (!WriteLineCrLf(file.get(), line)) {
-                                  settings_.iIoResult = LastIoError();
-                              }
-                              host_.ListAdd(path);
-                              host_.PumpMessages();
-                              return settings_.iIoResult == 0;
-                          });
+    const auto listEntry = [&](const platform::DirEntry& entry) {
+        // Folders, read-only files and pipes or devices are never taken; the attributes save
+        // the try.
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly ||
+            entry.isSpecial) {
+            return true;
+        }
+        const std::string path = standby_.sStandbyDir + entry.name;
+        // Never listed, so never handed over, deleted or moved; reported once.
+        if (NoteUnsafePath(path)) {
+            return true;
+        }
+        platform::UnsharedFile probe;
+        // A file another program still holds is not ready yet.
+        if (!platform::CanOpenReadWrite(path, probe)) {
+            return true;
+        }
+        const std::string field = SnapshotSizeField(probe.size);
+        if (field.empty()) {
+            return true;
+        }
+        if (!probe.openersKnown) {
+            standby_.listedTimes.emplace(entry.name, probe.modified);
+        }
+        line = field;
+        line += entry.name;
+        errno = 0;
+        if (!WriteLineCrLf(file.get(), line)) {
+            settings_.iIoResult = LastIoError();
+        }
+        host_.ListAdd(path);
+        host_.PumpMessages();
+        return settings_.iIoResult == 0;
+    };
+    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern, listEntry);
 
     host_.SetListBoxExtent();
     errno = 0;
@@ -346,10 +350,14 @@ void RunModes::ButtonAutoOutputClick() {
     ShowWaitTime();
     host_.Set_Button_Enable(false);
     standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    // A file that went and comes back is reported again.
+    std::erase_if(standby_.unsafeReported,
+                  [](const std::string& path) { return !platform::PathExists(path); });
     WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
     standby_.firstTimes = std::move(standby_.listedTimes);
     standby_.listedTimes.clear();
     ShowSnapshotError();
+    ReportUnsafePaths();
     standby_.iStandbyCount = 0;
     host_.SetTimerEnabled(true);
 }

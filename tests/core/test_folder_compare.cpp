@@ -167,6 +167,18 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
     }
 }
 
+// A pair whose name the job syntax cannot carry is neither compared nor logged; both of its
+// files are reported once.
+TEST_F(FolderCompareRun, NamesTheJobSyntaxCannotCarryAreNotCompared) {
+    settings.iCompSkipFlags = 2;
+    Pair("Plan A,rev2.hgl", 10, 0);
+    Pair("ok.hgl", 10, 10);
+    Run();
+    EXPECT_EQ(host.list, std::vector<std::string>{PairLine("ok.hgl")});
+    EXPECT_FALSE(platform::PathExists(logFile));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(2)});
+}
+
 TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {
     flags.bInStandby = true;
     flags.bAutoClose = true;

@@ -141,6 +141,38 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
+// Names the job syntax cannot carry stay where they are and are reported once. Before, a CR or
+// Ctrl-Z split the snapshot line and the unrelated file it then named ("victim.txt", "a") was
+// deleted; a comma or quote split the job.
+TEST_F(Standby, NamesTheJobSyntaxCannotCarryAreLeftAlone) {
+    std::vector<std::string> odd = {"Plan A,rev2.hgl"};
+    if (PathRules::Native().style == PathStyle::Posix) {  // not valid in Windows names
+        odd.insert(odd.end(), {"q\"uote.hgl", "victim.txt\r.hgl", "a\x1A.hgl", "new\nline.hgl"});
+    }
+    for (const std::string& name : odd) {
+        Put(name, "odd");
+    }
+    for (const char* unrelated : {"victim.txt", "a", "Plan A", "q"}) {
+        Put(unrelated, "unrelated");
+    }
+    Put("ok.hgl", "fine");
+    Tick(3);
+
+    EXPECT_EQ(Lines(settings.sComLineFile),
+              std::vector<std::string>{"/p \"" + In("ok.hgl") + "\" \"/o" + settings.sOutDir +
+                                       "ok.pdf\""});
+    EXPECT_FALSE(Has("ok.hgl"));
+    for (const std::string& name : odd) {
+        EXPECT_EQ(test::ReadFileBytes(In(name)), "odd");
+    }
+    for (const char* unrelated : {"victim.txt", "a", "Plan A", "q"}) {
+        EXPECT_EQ(test::ReadFileBytes(In(unrelated)), "unrelated") << unrelated;
+    }
+    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(odd.size())});
+    Tick(4);  // later cycles find them again but say nothing new
+    EXPECT_EQ(sink.messages.size(), 1u);
+}
+
 // A copy that stalls with its file open keeps the size unchanged; the file is taken only once
 // the writer has closed it.
 TEST_F(Standby, AFileHeldOpenByAnotherProgramWaitsUntilItIsClosed) {
