@@ -202,6 +202,11 @@ void RunModes::ButtonChgAreaClick() {
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
         // list 2 holds the name; a hash set keeps the pairing linear.
         const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
+        // Under standby output only the pairs whose folder-1 file kept its size through the
+        // wait: one that arrived or grew meanwhile waits for a later cycle, and is compared and
+        // logged once, when it is complete.
+        const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
+                                                          standby_.stablePaths.end());
 
         std::vector<ComparedPair> compared;
         bool logFailureShown = false;
@@ -212,6 +217,9 @@ void RunModes::ButtonChgAreaClick() {
                 continue;
             }
             const std::string path1 = folder1 + name;
+            if (inStandby && !stable.contains(path1)) {
+                continue;
+            }
             const std::string path2 = folder2 + name;
             // A pair that the job syntax cannot carry is neither compared nor deleted.
             const bool unsafe1 = NoteUnsafePath(path1);
@@ -272,8 +280,6 @@ void RunModes::ButtonChgAreaClick() {
         }
 
         if (inStandby && converterRan) {
-            const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
-                                                              standby_.stablePaths.end());
             for (const ComparedPair& pair : compared) {
                 // An input is deleted only after the converter was started on it; a dropped
                 // pair goes with the cycle unless the converter could not be started, in which
@@ -281,9 +287,7 @@ void RunModes::ButtonChgAreaClick() {
                 const bool remove = pair.fate == PairFate::HandedOver ||
                                     (pair.fate == PairFate::Dropped && !startFailed);
                 const std::string path1 = folder1 + pair.name;
-                // Only files that kept their size through the wait go; one that arrived or grew
-                // meanwhile was compared early and is compared again once it is complete.
-                if (!remove || !stable.contains(path1)) {
+                if (!remove) {
                     continue;
                 }
                 const std::string comment = ChangeExt(path1, ".cmt", rules_);

@@ -283,33 +283,51 @@ TEST_F(Standby, Output2TakesPdfFilesOnly) {
     EXPECT_EQ(Lines(Data("FList1.txt")), (std::vector<std::string>{"         1p.pdf"}));
 }
 
-TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
+// Pairs that arrive during a wait are compared, and logged, only by the cycle that finds them
+// stable: each once. The log is cleared only on the first start.
+TEST_F(Standby, ComparisonTakesEachPairOnceItIsStable) {
     const std::string dir2 = tmp / "in2";
     const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
     test::MakeDir(dir2);
     test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
     host.compareBoxChecked = true;
     settings.iChgArea = 1;
+    settings.iCompSkipFlags = 2;
     settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
     settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
-    Put("a.hgl", "one");
-    test::WriteFileBytes(JoinPath(dir2, "a.hgl"), "two");
+    const auto pair = [&](const std::string& name, const std::string& one, const std::string& two) {
+        Put(name, one);
+        test::WriteFileBytes(JoinPath(dir2, name), two);
+    };
+    pair("a.hgl", "one", "two");
     test::WriteFileBytes(logFile, "before standby\r\n");
 
     Tick();
     EXPECT_FALSE(platform::PathExists(logFile));
     test::WriteFileBytes(logFile, "first cycle\r\n");
-    // Arrives during the wait: compared with the rest, but not yet stable, so not deleted.
-    Put("late.hgl", "still being written");
-    test::WriteFileBytes(JoinPath(dir2, "late.hgl"), "other");
-    Tick(2);  // the comparison runs under standby and deletes the stable pair
+    pair("late.hgl", "still being written", "other");  // dropped by the size rule
+    pair("late2.hgl", "abc", "abd");                   // compared
+    Tick(2);
 
     EXPECT_EQ(test::ReadFileBytes(logFile), "first cycle\r\n");
     EXPECT_FALSE(Has("a.hgl") || platform::PathExists(JoinPath(dir2, "a.hgl")));
-    EXPECT_TRUE(Has("late.hgl") && platform::PathExists(JoinPath(dir2, "late.hgl")));
+    EXPECT_TRUE(Has("late.hgl") && Has("late2.hgl"));
     EXPECT_EQ(Starts(), 1);
     EXPECT_FALSE(flags.bInStandby);
     EXPECT_FALSE(host.buttonsEnabled);  // the new waiting period disabled them again
+
+    Tick(4);  // the next cycle takes both; the one after finds nothing
+    EXPECT_EQ(test::ReadFileBytes(logFile),
+              test::CrLfLines(
+                  {"first cycle", "*3 File size differs by more than 30% ; " + In("late.hgl")}));
+    const auto log = test::ReadLfLines(standinLog);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& l) {
+                                return l.rfind("line ", 0) == 0 &&
+                                       l.find(In("late2.hgl")) != std::string::npos;
+                            }),
+              1);
+    EXPECT_FALSE(Has("late.hgl") || Has("late2.hgl"));
 }
 
 TEST_F(Standby, CountdownOfTenMinutesProcessesAfterItRunsOut) {
