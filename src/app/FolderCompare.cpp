@@ -30,12 +30,10 @@ struct FileFacts {
     std::uint64_t size = 0;
 };
 
-// Time and size of one file of a pair. Opening for reading refuses folders, as Windows does,
-// and pipes or devices, which could block.
+// Time and size of one file of a pair, by opening it for reading: folders are refused, as
+// Windows refuses them, and pipes or devices, which could block.
 bool ReadFileFacts(const std::string& path, FileFacts& facts) {
-    int errorCode = 0;
-    return platform::OpenFile(path, "rb", errorCode) != nullptr &&
-           platform::GetDosTimeAndSize(path, facts.dosTime, facts.size);
+    return platform::ReadDosTimeAndSize(path, facts.dosTime, facts.size);
 }
 
 // The path with the extension of its name part replaced (or, without one, appended).

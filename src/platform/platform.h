@@ -87,6 +87,10 @@ bool CanOpenReadWrite(const std::string& path, UnsharedFile& file);
 // time in the low word), and the size in bytes. False when the entry cannot be found.
 bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size);
 
+// The same for the comparison's file facts, taken by opening the file for reading: false for
+// anything that cannot be opened so (a folder, a pipe or device, a missing or unreadable file).
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size);
+
 // Opens a file with C stdio in binary mode ("rb", "wb", "ab", "r+b"). On failure returns null
 // and sets errorCode to the platform's code (never 0). Reading opens regular files only, and
 // writing never opens a FIFO or socket: a pipe, device or folder fails at once instead of

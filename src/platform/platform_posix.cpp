@@ -335,8 +335,8 @@ bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
         file.openersKnown = false;
 #ifdef F_SETLEASE
         IgnoreLeaseBreakSignal();
+        // Closing the descriptor below releases the lease.
         if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
-            fcntl(fd, F_SETLEASE, F_UNLCK);
             file.openersKnown = true;
         } else if (errno == EAGAIN) {
             ok = false;  // someone else has it open
@@ -347,11 +347,9 @@ bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
     return ok;
 }
 
-bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
-    struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0) {
-        return false;
-    }
+namespace {
+
+void DosTimeAndSizeOf(const struct stat& st, std::uint32_t& dosDateTime, std::uint64_t& size) {
     const std::time_t t = st.st_mtime;
     struct tm local;
     dosDateTime = localtime_r(&t, &local)
@@ -359,7 +357,31 @@ bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std:
                                             local.tm_hour, local.tm_min, local.tm_sec)
                       : 0;
     size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+}  // namespace
+
+bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    DosTimeAndSizeOf(st, dosDateTime, size);
     return true;
+}
+
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    if (ok) {
+        DosTimeAndSizeOf(st, dosDateTime, size);
+    }
+    return ok;
 }
 
 FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
@@ -395,7 +417,8 @@ FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     } else if (reads ? !S_ISREG(st.st_mode) : (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
         refused = ENXIO;
     }
-    if (refused == 0) {
+    // Blocking matters only for what is not a regular file (a device written to).
+    if (refused == 0 && !S_ISREG(st.st_mode)) {
         const int fileFlags = fcntl(fd, F_GETFL);
         if (fileFlags < 0 || fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
             refused = errno != 0 ? errno : EIO;

@@ -266,6 +266,33 @@ bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std:
     return true;
 }
 
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    // The sharing of a C runtime open for reading.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                    !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(h);
+    if (!ok) {
+        return false;
+    }
+    FILETIME local;
+    WORD date = 0;
+    WORD time = 0;
+    if (FileTimeToLocalFileTime(&info.ftLastWriteTime, &local) &&
+        FileTimeToDosDateTime(&local, &date, &time)) {
+        dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
+    } else {
+        dosDateTime = 0;
+    }
+    size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+    return true;
+}
+
 FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     // A read-only file must refuse writing; Wine running as root would otherwise allow it.
     if (std::strpbrk(mode, "wa+")) {
