@@ -41,6 +41,7 @@ void RunModes::ButtonBatchOutputClick() {
     [&] {
         if (settings_.sOutListFileName.empty()) {
             sink_.ShowMsg("There is no specification of batch file!");
+            NoteExitCode(2);
             return;
         }
 
@@ -53,11 +54,18 @@ void RunModes::ButtonBatchOutputClick() {
         }
         if (!list) {
             sink_.ShowMsg(settings_.sOutListFileName + kMsgCannotOpen);
+            NoteExitCode(2);
+            return;
+        }
+        // The record file is written and run under the data folder's lock: another copy of the
+        // program on the same folder waits rather than rewriting it under a running converter.
+        if (!BeginRun("batch")) {
             return;
         }
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
         std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
@@ -68,6 +76,9 @@ void RunModes::ButtonBatchOutputClick() {
         host_.ListClear();
         long long jobCount = 0;
         bool recordFailed = false;
+        const bool display = settings_.iOutTyp == kDisplayOutTyp;
+        // Display starts the converter per job; the run's line reports the first abnormal end.
+        platform::ProcessResult converter;
 
         TextLineReader reader(list.get());
         std::string line;
@@ -88,10 +99,12 @@ void RunModes::ButtonBatchOutputClick() {
                 host_.PumpMessages();
 
                 const std::string arguments = GetKorvaneCommandLine(line);
-                if (settings_.iOutTyp == kDisplayOutTyp) {
-                    ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
+                if (display) {
+                    const JobResult result = RunDisplayJob(arguments, converter);
+                    AddJob(GetJobSpec(line), false, &result);
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
+                    AddJob(GetJobSpec(line));
                 } else {
                     recordFailed = true;
                 }
@@ -110,12 +123,14 @@ void RunModes::ButtonBatchOutputClick() {
         }
         if (recordFailed) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
         if (jobCount > 0) {
-            ExecKorvane(std::string());
+            converter = RunKorvane(std::string());
         }
         host_.SetStatusText("Waiting !");
+        FinishRun(converter, false);
     }();
 
     host_.SetBusyCursor(2);

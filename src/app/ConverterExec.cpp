@@ -12,6 +12,10 @@ constexpr std::size_t kDataDirSuffixLength = 4;  // "KorvaneAuto" less "Auto" na
 }  // namespace
 
 bool RunModes::ExecKorvane(const std::string& commandLine) {
+    return RunKorvane(commandLine).started;
+}
+
+platform::ProcessResult RunModes::RunKorvane(const std::string& commandLine) {
     // Every output type but display hands the whole run over through the record file, so the
     // given text is not used then.
     const std::string line =
@@ -19,10 +23,9 @@ bool RunModes::ExecKorvane(const std::string& commandLine) {
             ? ConverterStartCommand(settings_.sKorvaneExe, settings_.sComLineFile)
             : commandLine;
     if (line.empty()) {
-        return false;
+        return {};
     }
-    // The converter's exit code says nothing the run could act on; only its end matters.
-    return platform::RunAndWait(line).started;
+    return platform::RunAndWait(line);
 }
 
 std::string RunModes::LogFilePath() const {

@@ -24,6 +24,7 @@ constexpr std::uint8_t kRuleSizeDiffers = 2;
 constexpr std::size_t kRecordBufferSize = 256 * 1024;
 
 const char* const kMsgCannotOpen = "Cannot open file!";
+const char* const kMsgCannotOpenFolder = "Cannot open folder!";
 
 struct FileFacts {
     std::uint32_t dosTime = 0;
@@ -47,25 +48,20 @@ std::string ChangeExt(const std::string& path, const std::string& ext, const Pat
     return path.substr(0, dot) + ext;
 }
 
-// What became of one same-named pair, for the deletion under standby output.
-enum class PairFate {
-    Dropped,     // the skip rules (or an unreadable file) left it out
-    HandedOver,  // its line went to the record file, or its own converter start succeeded
-    NotStarted,  // output type 22 and its converter start failed
-};
-
-struct ComparedPair {
-    std::string name;
-    PairFate fate;
+// A pair the skip rules dropped under standby output: its files go with the cycle, as they
+// were when they were compared.
+struct DroppedPair {
+    std::vector<std::string> files;
+    std::vector<platform::FileStamp> stamps;
 };
 
 }  // namespace
 
-void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
+bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     list.clear();
     // The locale-aware key is costly; it is made once per name, not once per comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
-    platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
+    const bool listed = platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
         // Pipes and devices are no drawings, and reading one could block.
         if (entry.name != "." && entry.name != ".." && !entry.isSpecial) {
             keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
@@ -78,6 +74,7 @@ void GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     for (auto& item : keyed) {
         list.push_back(std::move(item.second));
     }
+    return listed;
 }
 
 CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
@@ -174,16 +171,28 @@ void RunModes::ButtonChgAreaClick() {
     [&] {
         std::vector<std::string> names1;
         std::vector<std::string> names2;
-        GetFileList(settings_.sChgAreaDir1, names1);
-        GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+        const bool listed1 = GetFileList(settings_.sChgAreaDir1, names1);
+        const bool listed2 = GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+        if (!listed1 || !listed2) {
+            sink_.ShowMsg((listed1 ? settings_.sChgAreaDir2 : settings_.sChgAreaDir1) + " " +
+                          kMsgCannotOpenFolder);
+            NoteExitCode(2);
+            return;
+        }
+        if (!BeginRun(inStandby ? "standby comparison" : "comparison")) {
+            return;
+        }
 
         int errorCode = 0;
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
         if (!record) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
         if (names1.empty() || names2.empty()) {
+            record.reset();
+            FinishRun(platform::ProcessResult{}, inStandby);
             return;
         }
         std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
@@ -206,10 +215,11 @@ void RunModes::ButtonChgAreaClick() {
         const std::unordered_set<std::string_view> stable(standby_.stablePaths.begin(),
                                                           standby_.stablePaths.end());
 
-        std::vector<ComparedPair> compared;
+        std::vector<DroppedPair> dropped;
         bool logFailureShown = false;
         bool recordFailed = false;
-        bool startFailed = false;
+        platform::ProcessResult converter;
+        long long displayStarts = 0;
         for (const std::string& name : names1) {
             if (!inFolder2.contains(name)) {
                 continue;
@@ -219,6 +229,10 @@ void RunModes::ButtonChgAreaClick() {
                 continue;
             }
             const std::string path2 = folder2 + name;
+            // The folders standby output moves failed pairs into are no drawings.
+            if (inStandby && name == kFailedFolderName && platform::DirectoryExists(path1)) {
+                continue;
+            }
             // A pair that the job syntax cannot carry is neither compared nor deleted.
             const bool unsafe1 = NoteUnsafePath(path1);
             if (NoteUnsafePath(path2) || unsafe1) {
@@ -234,7 +248,16 @@ void RunModes::ButtonChgAreaClick() {
                 logFailureShown = true;
             }
 
-            PairFate fate = PairFate::Dropped;
+            // A pair's files: both drawings and, under standby, the comment files of the first.
+            std::vector<std::string> files = {path1, path2};
+            if (inStandby) {
+                const std::string comment = ChangeExt(path1, ".cmt", rules_);
+                for (const std::string& extra : {comment, comment + "b"}) {
+                    if (platform::FileExists(extra)) {
+                        files.push_back(extra);
+                    }
+                }
+            }
             if (verdict == CompSkip::Process) {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
@@ -243,22 +266,30 @@ void RunModes::ButtonChgAreaClick() {
                     processedLines.push_back(pairLine);
                 }
                 const std::string arguments = GetKorvaneCommandLine(pairLine);
+                JobSpec spec = GetJobSpec(pairLine);
+                spec.inputs = files;
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,
                     // as batch and standby output do.
-                    const bool started =
-                        ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments));
-                    fate = started ? PairFate::HandedOver : PairFate::NotStarted;
-                    startFailed = startFailed || !started;
+                    ++displayStarts;
+                    const JobResult result = RunDisplayJob(arguments, converter);
+                    AddJob(spec, false, &result);
                 } else {
                     if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
                         recordFailed = true;
                     }
-                    fate = PairFate::HandedOver;
+                    AddJob(spec);
                 }
-            }
-            if (inStandby) {
-                compared.push_back({name, fate});
+            } else if (inStandby && verdict != CompSkip::CannotOpen) {
+                DroppedPair pair;
+                for (const std::string& file : files) {
+                    platform::FileStamp stamp;
+                    if (platform::GetFileStamp(file, stamp)) {
+                        pair.files.push_back(file);
+                        pair.stamps.push_back(stamp);
+                    }
+                }
+                dropped.push_back(std::move(pair));
             }
         }
         host_.SetListBoxExtent();
@@ -270,32 +301,28 @@ void RunModes::ButtonChgAreaClick() {
         // then deletes; nothing is handed on and nothing deleted instead.
         if (recordFailed) {
             sink_.ShowMsg(settings_.sComLineFile + kMsgCannotOpen);
+            AbandonRun();
             return;
         }
-        bool converterRan = true;
         if (!display) {
-            converterRan = ExecKorvane(std::string());
+            converter = RunKorvane(std::string());
         }
-
-        if (inStandby && converterRan) {
-            for (const ComparedPair& pair : compared) {
-                // An input is deleted only after the converter was started on it; a dropped
-                // pair goes with the cycle unless the converter could not be started, in which
-                // case the whole cycle is kept for the next one.
-                const bool remove = pair.fate == PairFate::HandedOver ||
-                                    (pair.fate == PairFate::Dropped && !startFailed);
-                const std::string path1 = folder1 + pair.name;
-                if (!remove) {
-                    continue;
+        // Dropped pairs go with the cycle once the converter ended normally; after a failed
+        // start or a crash the whole cycle is kept for the next one.
+        const bool converterEnded =
+            converter.end == platform::ProcessEnd::Exited || (display && displayStarts == 0);
+        if (inStandby && converterEnded) {
+            for (const DroppedPair& pair : dropped) {
+                for (std::size_t i = 0; i < pair.files.size(); ++i) {
+                    platform::FileStamp now;
+                    if (platform::GetFileStamp(pair.files[i], now) && now == pair.stamps[i]) {
+                        platform::DeleteFileAt(pair.files[i]);
+                    }
                 }
-                const std::string comment = ChangeExt(path1, ".cmt", rules_);
-                platform::DeleteFileAt(path1);
-                platform::DeleteFileAt(comment);
-                platform::DeleteFileAt(comment + "b");
-                platform::DeleteFileAt(folder2 + pair.name);
             }
         }
         host_.SetStatusText("Waiting !");
+        FinishRun(converter, inStandby);
     }();
 
     host_.SetListBoxExtent();

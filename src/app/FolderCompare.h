@@ -13,8 +13,8 @@ namespace ka {
 // Fills list with the names (no folder) of every entry that matches the pattern (a folder and a
 // wildcard), "." and ".." left out, folders listed like files, in the user's locale-aware,
 // case-insensitive order. Names that differ only in case keep the order the file system gave.
-// A folder that cannot be listed gives an empty list.
-void GetFileList(const std::string& pattern, std::vector<std::string>& list);
+// A folder that cannot be listed gives an empty list and false.
+bool GetFileList(const std::string& pattern, std::vector<std::string>& list);
 
 // Why a pair is processed or dropped.
 enum class CompSkip {

@@ -1,9 +1,12 @@
 // The converter's argument string for one job, and the two ways of starting the converter.
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "app/RunModes.h"
+#include "app/RunResults.h"
 
 namespace ka {
 
@@ -45,8 +48,8 @@ std::string QuotedInputList(std::string_view job) {
     return quoted;
 }
 
-// "/o" + output folder + first entry's name without its extension + the output extension.
-std::string OutputPart(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
+// Output folder + first entry's name without its extension + the output extension.
+std::string OutputPath(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
     const std::string_view first = job.substr(0, job.find(','));
     std::string path = in.sOutDir + NamePart(first, in.rules);
     // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
@@ -55,24 +58,12 @@ std::string OutputPart(std::string_view job, const KorvaneLineInputs& in, std::s
     if (dot != std::string::npos && dot > 0) {
         path.erase(dot);
     }
-    std::string part;
-    part.reserve(path.size() + ext.size() + 4);
-    part += "\"/o";
-    part += path;
-    part += ext;
-    part += '"';
-    return part;
+    path += ext;
+    return path;
 }
 
-}  // namespace
-
-std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
-    if (job.empty()) {
-        return {};
-    }
-
-    std::string sw;
-    std::string_view ext;
+// The switch and the output extension of a job.
+void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view& ext) {
     if (in.output1Shown) {
         if (in.iChgArea == 1) {
             sw = "/c";
@@ -92,14 +83,34 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
             ext = kOutTypes2[static_cast<std::size_t>(in.selectedOutTyp2)];
         }
     }
+}
 
+}  // namespace
+
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
+    if (job.empty()) {
+        return {};
+    }
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
     if (sw.empty()) {
         return QuotedInputList(job);
     }
     if (sw == "/c") {
         return sw + ' ' + QuotedInputList(job);
     }
-    return sw + ' ' + QuotedInputList(job) + ' ' + OutputPart(job, in, ext);
+    return sw + ' ' + QuotedInputList(job) + " \"/o" + OutputPath(job, in, ext) + '"';
+}
+
+std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in) {
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
+    if (job.empty() || sw.empty() || sw == "/c") {
+        return {};
+    }
+    return OutputPath(job, in, ext);
 }
 
 bool IsJobSafePath(std::string_view path, const PathRules& rules) {
@@ -134,6 +145,27 @@ void RunModes::ReportUnsafePaths() {
     if (standby_.unsafeNew.empty()) {
         return;
     }
+    // One report line per file; control characters are shown as \xNN so a name cannot break
+    // the report's lines.
+    RunReport report;
+    if (!settings_.sDataDir.empty() && report.Open(RunReport::PathIn(settings_.sDataDir, rules_))) {
+        const char* mode = flags_.bInStandby ? "standby" : "comparison";
+        for (const std::string& path : standby_.unsafeNew) {
+            std::string shown;
+            for (const char c : path) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte < 0x20 || byte == 0x7F) {
+                    char hex[8];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+                    shown += hex;
+                } else {
+                    shown += c;
+                }
+            }
+            report.Line({mode, "left alone", "name not for the converter", shown});
+        }
+        report.Close();
+    }
     sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
     standby_.unsafeNew.clear();
 }
@@ -147,6 +179,24 @@ std::string DirectStartCommand(const std::string& korvaneExe, const std::string&
 }
 
 std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
+    return BuildKorvaneCommandLine(job, LineInputs());
+}
+
+JobSpec RunModes::GetJobSpec(const std::string& job) const {
+    const KorvaneLineInputs in = LineInputs();
+    JobSpec spec;
+    std::size_t start = 0;
+    while (start <= job.size()) {
+        const std::size_t comma = std::min(job.find(',', start), job.size());
+        spec.inputs.push_back(job.substr(start, comma - start));
+        start = comma + 1;
+    }
+    spec.output = BuildKorvaneOutputPath(job, in);
+    spec.absentMeansNoDifference = in.output1Shown && in.iChgArea == 1 && in.iNoOut != 0;
+    return spec;
+}
+
+KorvaneLineInputs RunModes::LineInputs() const {
     KorvaneLineInputs in;
     in.output1Shown = host_.IsOutput1Shown();
     in.iChgArea = settings_.iChgArea;
@@ -156,7 +206,7 @@ std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
     in.selectedOutTyp2 = host_.SelectedOutTyp2();
     in.sOutDir = settings_.sOutDir;
     in.rules = rules_;
-    return BuildKorvaneCommandLine(job, in);
+    return in;
 }
 
 }  // namespace ka

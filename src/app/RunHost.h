@@ -11,6 +11,8 @@ class RunHost {
 
     // Status line (Label1).
     virtual void SetStatusText(const std::string& text) = 0;
+    // The summary of a run that has ended ("2,998 written, 2 without output"). Output only.
+    virtual void ShowRunSummary(const std::string& summary) { SetStatusText(summary); }
 
     // Run list (ListBox1).
     virtual void ListClear() = 0;

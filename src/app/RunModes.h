@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/RunHost.h"
+#include "app/RunResults.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
 #include "shell/Paths.h"
@@ -38,6 +39,9 @@ bool IsJobSafePath(std::string_view path, const PathRules& rules = PathRules::Na
 
 // The message for files left alone because of their names; count > 0.
 std::string UnsafeNamesMessage(std::size_t count);
+// The output file that the job's "/o" names; empty for a job without one (display, a
+// comparison with "No output").
+std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in);
 
 // "\"exe\" /z \"record file\"".
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile);
@@ -72,10 +76,22 @@ class RunModes {
 
     // Argument string for a job with the window's current page and selections.
     std::string GetKorvaneCommandLine(const std::string& job) const;
+    // The job's files and output, for judging it after the run.
+    JobSpec GetJobSpec(const std::string& job) const;
 
     // Runs the converter and waits. With iOutTyp other than 22 the given line is replaced by the
     // converter start command over the record file. Returns whether the converter started.
     bool ExecKorvane(const std::string& commandLine);
+    // The same, with how the converter ended.
+    platform::ProcessResult RunKorvane(const std::string& commandLine);
+
+    // The exit code of a program started for a run that ends by itself, the worst so far:
+    // 0 every job done, 1 a job not done, 2 a run could not start, 3 an internal error.
+    int ExitCode() const { return exitCode_; }
+    void NoteExitCode(int code);
+    // The jobs per result of the last run, and its summary line.
+    const RunCounts& LastCounts() const { return lastCounts_; }
+    const std::string& LastSummary() const { return lastSummary_; }
 
     // Comparison log: sDataDir less its last four characters, + "Compar2.log".
     std::string LogFilePath() const;
@@ -104,6 +120,33 @@ class RunModes {
     RunHost& host_;
     PathRules rules_;
     StandbyState standby_;
+
+    // The frame every run shares (RunFrame.cpp): the data folder's lock, the converter check,
+    // the job spool, and after the converter the results, the report and the summary.
+    KorvaneLineInputs LineInputs() const;
+    std::string DataFilePath(const char* name) const;
+    bool BeginRun(const char* mode);
+    bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
+    // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
+    void FinishRun(const platform::ProcessResult& converter, bool standby);
+    void AbandonRun();
+    // One display job: its own converter start, judged by that start alone. runEnd keeps the
+    // first abnormal end of the run, else the last end.
+    JobResult RunDisplayJob(const std::string& arguments, platform::ProcessResult& runEnd);
+    bool LockDataFolder();
+    bool ConverterUsable();
+    bool LockStandby();
+
+    platform::FileLock runLock_;
+    platform::FileLock standbyLock_;
+    JobSpool spool_;
+    bool spoolOk_ = false;
+    std::string runMode_;
+    std::int64_t runStart_ = 0;
+    std::int64_t runClockStart_ = 0;
+    RunCounts lastCounts_;
+    std::string lastSummary_;
+    int exitCode_ = 0;
 
     // Standby cycle steps (StandbyRun.cpp).
     void ShowSnapshotError();

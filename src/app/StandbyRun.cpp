@@ -86,7 +86,12 @@ std::string WaitTimeText(std::int32_t seconds) {
 }
 
 void RunModes::ShowWaitTime() {
-    host_.SetStatusText(WaitTimeText(standby_.iWaitCountdown));
+    std::string text = WaitTimeText(standby_.iWaitCountdown);
+    // The last cycle's outcome stays in view through the wait that follows it.
+    if (!lastSummary_.empty()) {
+        text += "   Last cycle: " + lastSummary_;
+    }
+    host_.SetStatusText(text);
 }
 
 void RunModes::ShowIoError(int& ioError) {
@@ -239,10 +244,17 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 }
 
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
+    // No lock, no usable converter or no record file: no conversion and no deletion this
+    // cycle; the files wait for the next one.
+    if (!BeginRun("standby")) {
+        return;
+    }
     int errorCode = 0;
     platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
     if (!record) {
-        return;  // no conversion and no deletion this cycle; the files wait for the next one
+        sink_.ShowMsg(settings_.sComLineFile + "Cannot open file!");
+        AbandonRun();
+        return;
     }
     std::setvbuf(record.get(), nullptr, _IOFBF, kFileBufferSize);
 
@@ -250,8 +262,9 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     // could otherwise name another file, which would then be deleted.
     const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
     const bool display = settings_.iOutTyp == kDisplayOutTyp;
-    std::vector<std::string> handedOver;
+    long long handedOver = 0;
     bool recordFailed = false;
+    platform::ProcessResult converter;
 
     platform::FilePtr work =
         platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
@@ -265,11 +278,11 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             }
             const std::string arguments = GetKorvaneCommandLine(path);
             if (display) {
-                if (ExecKorvane(DirectStartCommand(settings_.sKorvaneExe, arguments))) {
-                    handedOver.push_back(path);
-                }
+                const JobResult result = RunDisplayJob(arguments, converter);
+                AddJob(GetJobSpec(path), false, &result);
             } else if (WriteLineCrLf(record.get(), arguments)) {
-                handedOver.push_back(path);
+                AddJob(GetJobSpec(path));
+                ++handedOver;
             } else {
                 recordFailed = true;
                 break;
@@ -281,19 +294,18 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (!CloseWritten(std::move(record))) {
         recordFailed = true;
     }
-
-    // Inputs are deleted only once the converter was started on them; when it could not be
-    // started (or the record file is incomplete) they stay and are found stable next cycle.
-    bool converterRan = display;
-    if (!display && !recordFailed && !handedOver.empty()) {
-        converterRan = ExecKorvane(std::string());
+    // A record file that is not complete is not handed on, and nothing is deleted.
+    if (recordFailed) {
+        AbandonRun();
+        host_.SetStatusText("Waiting !");
+        return;
     }
-    if (converterRan) {
-        for (const std::string& path : handedOver) {
-            platform::DeleteFileAt(path);  // a file that cannot be deleted is converted again
-        }
+    if (!display && handedOver > 0) {
+        converter = RunKorvane(std::string());
     }
     host_.SetStatusText("Waiting !");
+    // Each input goes only when its job is done, and only while it is the file handed over.
+    FinishRun(converter, true);
 }
 
 void RunModes::ButtonAutoOutputClick() {
@@ -345,7 +357,16 @@ void RunModes::ButtonAutoOutputClick() {
         }
     }
 
-    // Start of a waiting period: standby output starting, or a cycle just ended.
+    // Start of a waiting period: standby output starting, or a cycle just ended. Two standby
+    // outputs on one data folder would share its snapshot and record files.
+    if (!LockStandby()) {
+        flags_.bInStandby = false;
+        host_.Set_Button_Enable(true);
+        if (flags_.bAutoClose) {
+            host_.CloseMainWindow();
+        }
+        return;
+    }
     standby_.iWaitCountdown = settings_.iAutoWaitTime;
     ShowWaitTime();
     host_.Set_Button_Enable(false);

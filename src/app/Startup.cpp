@@ -1,7 +1,9 @@
 #include "app/Startup.h"
 
+#include <cstdio>
 #include <optional>
 
+#include "app/RunResults.h"
 #include "platform/platform.h"
 #include "shell/UnitShell.h"
 
@@ -226,6 +228,35 @@ StartAction ReadCommandLine(const std::vector<std::string>& args, Settings& sett
         return settings.sOutListFileName.empty() ? StartAction::BatchNoList : StartAction::Batch;
     }
     return StartAction::Compare;
+}
+
+bool IsUnattendedStart(const std::vector<std::string>& args) {
+    const ModeSwitch* mode = args.empty() ? nullptr : FindModeSwitch(args[0]);
+    return mode != nullptr && mode->autoClose;
+}
+
+void RunMessageSink::ShowMsg(const std::string& text) {
+    if (!unattended_) {
+        attended_.ShowMsg(text);
+        return;
+    }
+    std::string line = "KorvaneAuto: " + text;
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    AppendReportLine(settings_.sDataDir, {"unattended", "message", text});
+}
+
+std::string UnattendedSummaryLine(const std::string& lastSummary, int exitCode) {
+    const std::string what = !lastSummary.empty() ? lastSummary
+                             : exitCode == 2      ? std::string("the run could not start")
+                             : exitCode == 3      ? std::string("internal error")
+                                                  : std::string("No jobs");
+    return "KorvaneAuto: " + what + "; exit code " + std::to_string(exitCode);
 }
 
 }  // namespace ka

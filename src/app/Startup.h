@@ -69,4 +69,27 @@ StartAction ReadCommandLine(const std::vector<std::string>& args, Settings& sett
                             ProgramFlags& flags, StartupControls& controls,
                             const PathRules& rules = PathRules::Native());
 
+// True when the arguments start a run nobody watches: "/b", "/bc", "/d", "/h" (any case the
+// command line accepts). Such a run shows no modal box and ends with an exit code.
+bool IsUnattendedStart(const std::vector<std::string>& args);
+
+// Where messages go: to the attended sink (a modal box), or, for a run started unattended, to
+// standard error and the run report in the data folder, so nothing waits for a click.
+class RunMessageSink : public MessageSink {
+  public:
+    RunMessageSink(MessageSink& attended, const Settings& settings)
+        : attended_(attended), settings_(settings) {}
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
+    bool Unattended() const { return unattended_; }
+    void ShowMsg(const std::string& text) override;
+
+  private:
+    MessageSink& attended_;
+    const Settings& settings_;
+    bool unattended_ = false;
+};
+
+// The line an unattended run writes to standard output at its end.
+std::string UnattendedSummaryLine(const std::string& lastSummary, int exitCode);
+
 }  // namespace ka

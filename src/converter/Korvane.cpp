@@ -15,8 +15,14 @@
 // written "/./o...".
 //
 // Environment: KORVANE_STANDIN_LOG=<file> (facts, one LF line each: start, argv, line, output,
-// skip, missing, cannot-write, end), KORVANE_STANDIN_EXIT=<n> (else the exit code is 0),
-// KORVANE_STANDIN_CRASH=1, KORVANE_STANDIN_SLEEP_MS=<n>.
+// skip, missing, cannot-write, replaced, end), KORVANE_STANDIN_EXIT=<n> (else the exit code is
+// 0), KORVANE_STANDIN_SLEEP_MS=<n>, and the ways a real converter fails:
+//   KORVANE_STANDIN_CRASH=1          abort at once, before any job
+//   KORVANE_STANDIN_CRASH=segv|kill  after the jobs, die as by SIGSEGV / SIGKILL (on Windows
+//                                    with the matching exception codes)
+//   KORVANE_STANDIN_WRITE_ONLY=<n>   write the first n outputs only (0: write nothing)
+//   KORVANE_STANDIN_REPLACE=<text>   after its job, replace every input whose path contains the
+//                                    text by a new file (as a user saving a new version)
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -102,8 +108,30 @@ bool SameBytes(const std::string& a, const std::string& b) {
     return ReadAll(a, bytesA) && ReadAll(b, bytesB) && bytesA == bytesB;
 }
 
+// What the environment asks the stand-in to do wrong.
+struct Faults {
+    int writeLimit = -1;  // outputs still to write; negative: no limit
+    std::string replace;
+};
+
+// A new file in place of the old one: new bytes through a temporary file renamed over it, so
+// it is another file (another inode or file index), as an editor's save makes it.
+void ReplaceInput(const std::string& input, const FactLog& log) {
+    int error = 0;
+    const std::string temp = input + ".new";
+    FilePtr file = ka::platform::OpenFile(temp, "wb", error);
+    if (!file) {
+        return;
+    }
+    std::fputs("new version\n", file.get());
+    file.reset();
+    if (ka::platform::ReplaceFileWith(temp, input) == 0) {
+        log.Write("replaced " + input);
+    }
+}
+
 // Carries out one job; what it did goes to the log.
-void RunJob(const std::vector<std::string>& tokens, const FactLog& log) {
+void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& faults) {
     if (tokens.empty()) {
         return;
     }
@@ -146,6 +174,13 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log) {
         log.Write("skip " + output);
         return;
     }
+    if (faults.writeLimit == 0) {
+        log.Write("withheld " + output);
+        return;
+    }
+    if (faults.writeLimit > 0) {
+        --faults.writeLimit;
+    }
     int error = 0;
     FilePtr file = ka::platform::OpenFile(output, "wb", error);
     if (!file) {
@@ -176,8 +211,15 @@ int main(int argc, char** argv) {
         args.emplace_back(argv[i]);
         log.Write("argv " + std::to_string(i) + " " + args.back());
     }
-    if (EnvInt("KORVANE_STANDIN_CRASH", 0) == 1) {
+    const char* crash = std::getenv("KORVANE_STANDIN_CRASH");
+    const std::string crashKind = crash ? crash : "";
+    if (crashKind == "1") {
         std::abort();
+    }
+    Faults faults;
+    faults.writeLimit = EnvInt("KORVANE_STANDIN_WRITE_ONLY", -1);
+    if (const char* replace = std::getenv("KORVANE_STANDIN_REPLACE")) {
+        faults.replace = replace;
     }
     if (const int sleepMs = EnvInt("KORVANE_STANDIN_SLEEP_MS", 0); sleepMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
@@ -201,9 +243,18 @@ int main(int argc, char** argv) {
         jobs.push_back(args);
     }
     for (const auto& job : jobs) {
-        RunJob(job, log);
+        RunJob(job, log, faults);
+        for (const std::string& token : job) {
+            if (!faults.replace.empty() && token.find(faults.replace) != std::string::npos &&
+                !IsOutputToken(token) && ka::platform::FileExists(token)) {
+                ReplaceInput(token, log);
+            }
+        }
     }
-    // Nothing reads the real converter's exit code; the stand-in's is 0 unless a test asks.
+    if (crashKind == "segv" || crashKind == "kill") {
+        log.Write("crash " + crashKind);
+        ka::platform::EndProcessAbnormally(crashKind == "kill");
+    }
     const int exitCode = EnvInt("KORVANE_STANDIN_EXIT", 0);
     log.Write("end " + std::to_string(exitCode));
     return exitCode;

@@ -112,16 +112,112 @@ std::string ExecutablePath();
 
 // ---- Processes -------------------------------------------------------------------------------
 
-struct ProcessResult {
-    bool started = false;  // false: the program could not be started at all
-    int exitCode = -1;     // meaningful only when started
+// How a started program ended.
+enum class ProcessEnd : std::uint8_t {
+    NotStarted,  // it could not be started at all
+    Running,     // not ended yet
+    Exited,      // it ended by itself; exitCode holds its code
+    Crashed,     // killed by a signal (POSIX) or ended with an exception code, 0xC0000000 and
+                 // above (Windows); crashCode holds the signal or the code
+    Stopped,     // ended by Process::Terminate
 };
 
-// Starts a program from a Windows-style command line (first token: the program, usually
-// quoted) and waits without a time limit until it ends. On Windows this is CreateProcessA with
-// the exact line; on POSIX the line is split by the Windows rules and the program is spawned
-// directly, never through a shell. The program inherits the environment and current folder.
+struct ProcessResult {
+    ProcessEnd end = ProcessEnd::NotStarted;
+    bool started = false;         // every end but NotStarted
+    int exitCode = -1;            // Exited only
+    std::uint32_t crashCode = 0;  // Crashed only
+};
+
+// "exit code 3", "signal 11", "exception 0xC0000005", "stopped", "not started", "running".
+std::string DescribeProcessEnd(const ProcessResult& result);
+
+// One program started from a Windows-style command line (first token: the program, usually
+// quoted). On Windows this is CreateProcessA with the exact line; on POSIX the line is split by
+// the Windows rules and the program is spawned directly, never through a shell. The program
+// inherits the environment and current folder. A Process that is destroyed while its program
+// still runs terminates it (see Terminate), so no program outlives its owner unawaited.
+class Process {
+  public:
+    Process();
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Starts the program. False when it could not be started; Result() then says NotStarted.
+    // A Process is started once.
+    bool Start(const std::string& commandLine);
+
+    // True while the started program runs. Never blocks.
+    bool Running();
+
+    // Waits until the program has ended or timeoutMs milliseconds have passed (a negative
+    // timeout waits without limit). True when it has ended (or never started).
+    bool Wait(int timeoutMs);
+
+    // Asks the program to end (SIGTERM; on Windows WM_CLOSE to its windows), waits up to
+    // graceMs and then kills it (SIGKILL, TerminateProcess). Returns once it has ended. A
+    // program that was still running when this was called ends as Stopped.
+    void Terminate(int graceMs);
+
+    const ProcessResult& Result() const { return result_; }
+
+  private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    ProcessResult result_;
+};
+
+// Starts a program and waits without a time limit until it ends: Process::Start and Wait.
 ProcessResult RunAndWait(const std::string& commandLine);
+
+// An existing file that this system can start as a program: on POSIX a regular file with an
+// execute bit, on Windows a file with an executable image's header ("MZ").
+bool IsExecutableFile(const std::string& path);
+
+// Ends this process the way a crashing program ends: killed by SIGSEGV (or, with asIfKilled,
+// SIGKILL) on POSIX; on Windows with the access-violation code 0xC0000005 (or, with
+// asIfKilled, 0xC000013A, the code of a console program that was stopped). For the stand-in
+// converter.
+[[noreturn]] void EndProcessAbnormally(bool asIfKilled);
+
+// ---- File identity and locks ------------------------------------------------------------------
+
+// Size, last-write time and identity of a file: two stamps are equal only for the same file
+// (same device and inode on POSIX, same volume and file index on Windows) unchanged.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds since 1970 (100 ns steps on Windows)
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// False when the path names nothing or a folder.
+bool GetFileStamp(const std::string& path, FileStamp& stamp);
+
+// Nanoseconds since 1970 by the system clock, in the unit of FileStamp::modified.
+std::int64_t NowForFileTimes();
+
+// An exclusive lock on a file (created when missing), held until Unlock or destruction, or
+// until the process ends: flock on POSIX, LockFileEx on Windows. Two locks on the same file
+// exclude each other even inside one process.
+class FileLock {
+  public:
+    FileLock();
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Takes the lock without waiting. False when another holder has it or the file cannot be
+    // opened (errorCode then says which: 0 for "held by another").
+    bool TryLock(const std::string& path, int& errorCode);
+    void Unlock();
+    bool Held() const;
+
+  private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+};
 
 // ---- Shell -----------------------------------------------------------------------------------
 

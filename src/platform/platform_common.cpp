@@ -1,5 +1,6 @@
 // Platform pieces that do not depend on the operating system: code-page lead bytes, the
 // Windows command-line rules, wildcard matching, DOS times and the shell-link file form.
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -30,6 +31,28 @@ bool IsLeadByte(unsigned codePage, unsigned char c) {
 //   a trail byte 0x5C is never taken for a backslash
 std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     return detail::SplitCommandLine(commandLine, ActiveCodePage());
+}
+
+std::string DescribeProcessEnd(const ProcessResult& result) {
+    switch (result.end) {
+        case ProcessEnd::NotStarted:
+            return "not started";
+        case ProcessEnd::Running:
+            return "running";
+        case ProcessEnd::Exited:
+            return "exit code " + std::to_string(result.exitCode);
+        case ProcessEnd::Crashed:
+            break;
+        case ProcessEnd::Stopped:
+            return "stopped";
+    }
+    // Signals are small numbers; Windows exception codes are 0xC0000000 and above.
+    if (result.crashCode < 0x10000) {
+        return "signal " + std::to_string(result.crashCode);
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(result.crashCode));
+    return std::string("exception ") + hex;
 }
 
 namespace detail {

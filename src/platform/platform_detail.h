@@ -9,6 +9,9 @@
 
 namespace ka::platform::detail {
 
+// How long a Process being destroyed while its program runs lets the program end by itself.
+inline constexpr int kDefaultTerminateGraceMs = 2000;
+
 // A file-name wildcard compiled once and matched against many names, with the rules the
 // Windows directory search applies: "*" and "?", ASCII case-insensitive, "*.*" matching every
 // name, and the DOS forms a pattern is turned into ("*." matches names without an extension,

@@ -7,13 +7,16 @@
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <locale.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
@@ -466,12 +469,26 @@ std::string ExecutablePath() {
     }
 }
 
-ProcessResult RunAndWait(const std::string& commandLine) {
-    ProcessResult result;
+struct Process::Handle {
+    pid_t pid = 0;
+};
+
+Process::Process() = default;
+
+Process::~Process() {
+    if (handle_ && result_.end == ProcessEnd::Running) {
+        Terminate(detail::kDefaultTerminateGraceMs);
+    }
+}
+
+bool Process::Start(const std::string& commandLine) {
+    if (handle_ || result_.end != ProcessEnd::NotStarted) {
+        return false;
+    }
     std::string rest;
     const std::string program = detail::SplitProgramName(commandLine, rest);
     if (program.empty()) {
-        return result;
+        return false;
     }
     std::vector<std::string> args = SplitCommandLine(rest);
     args.insert(args.begin(), program);
@@ -486,7 +503,7 @@ ProcessResult RunAndWait(const std::string& commandLine) {
     // program (or its GUI toolkit) set up for itself.
     posix_spawnattr_t attr;
     if (posix_spawnattr_init(&attr) != 0) {
-        return result;
+        return false;
     }
     sigset_t none;
     sigset_t all;
@@ -504,22 +521,153 @@ ProcessResult RunAndWait(const std::string& commandLine) {
                        : posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
-        return result;
+        return false;
     }
-    result.started = true;
+    handle_ = std::make_unique<Handle>();
+    handle_->pid = pid;
+    result_.started = true;
+    result_.end = ProcessEnd::Running;
+    return true;
+}
+
+bool Process::Running() {
+    if (!handle_ || result_.end != ProcessEnd::Running) {
+        return false;
+    }
     int status = 0;
     pid_t waited;
     do {
-        waited = waitpid(pid, &status, 0);
+        waited = waitpid(handle_->pid, &status, WNOHANG);
     } while (waited < 0 && errno == EINTR);
-    if (waited != pid) {
-        result.exitCode = -1;
-    } else if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.exitCode = 128 + WTERMSIG(status);
+    if (waited == 0) {
+        return true;
     }
-    return result;
+    if (waited != handle_->pid) {
+        // Reaped elsewhere (a SIGCHLD handler set to ignore): the code is lost.
+        result_.end = ProcessEnd::Exited;
+        result_.exitCode = -1;
+    } else if (WIFSIGNALED(status)) {
+        result_.end = ProcessEnd::Crashed;
+        result_.crashCode = static_cast<std::uint32_t>(WTERMSIG(status));
+    } else {
+        result_.end = ProcessEnd::Exited;
+        result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return false;
+}
+
+bool Process::Wait(int timeoutMs) {
+    // POSIX has no waitpid with a time limit; short sleeps that grow to 10 ms cost little
+    // against a converter run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto pause = std::chrono::microseconds(200);
+    while (Running()) {
+        if (timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(10'000));
+    }
+    return true;
+}
+
+void Process::Terminate(int graceMs) {
+    if (!Running()) {
+        return;
+    }
+    kill(handle_->pid, SIGTERM);
+    if (!Wait(std::max(graceMs, 0))) {
+        kill(handle_->pid, SIGKILL);
+        Wait(-1);
+    }
+    result_.end = ProcessEnd::Stopped;
+    result_.exitCode = -1;
+    result_.crashCode = 0;
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0 && access(path.c_str(), X_OK) == 0;
+}
+
+void EndProcessAbnormally(bool asIfKilled) {
+    const int sig = asIfKilled ? SIGKILL : SIGSEGV;
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+    std::_Exit(128 + sig);
+}
+
+bool GetFileStamp(const std::string& path, FileStamp& stamp) {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    stamp.volume = static_cast<std::uint64_t>(st.st_dev);
+    stamp.index = static_cast<std::uint64_t>(st.st_ino);
+    return true;
+}
+
+std::int64_t NowForFileTimes() {
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 +
+           static_cast<std::int64_t>(ts.tv_nsec);
+}
+
+struct FileLock::Handle {
+    int fd = -1;
+};
+
+FileLock::FileLock() = default;
+
+FileLock::~FileLock() {
+    Unlock();
+}
+
+bool FileLock::TryLock(const std::string& path, int& errorCode) {
+    Unlock();
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        errorCode = errno != 0 ? errno : EIO;
+        return false;
+    }
+    // flock belongs to the open file, so a second open in this process is refused as well.
+    int rc;
+    do {
+        rc = flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        errorCode = errno == EWOULDBLOCK ? 0 : errno;
+        close(fd);
+        return false;
+    }
+    handle_ = std::make_unique<Handle>();
+    handle_->fd = fd;
+    errorCode = 0;
+    return true;
+}
+
+void FileLock::Unlock() {
+    if (handle_) {
+        close(handle_->fd);  // releases the lock
+        handle_.reset();
+    }
+}
+
+bool FileLock::Held() const {
+    return handle_ != nullptr;
+}
+
+ProcessResult RunAndWait(const std::string& commandLine) {
+    Process process;
+    if (process.Start(commandLine)) {
+        process.Wait(-1);
+    }
+    return process.Result();
 }
 
 // CSIDL numbers mapped to XDG folders. Folders Linux has no equivalent of (common documents,

@@ -7,6 +7,7 @@
 
 #include <io.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -362,8 +363,26 @@ std::string ExecutablePath() {
     }
 }
 
-ProcessResult RunAndWait(const std::string& commandLine) {
-    ProcessResult result;
+struct Process::Handle {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+};
+
+Process::Process() = default;
+
+Process::~Process() {
+    if (handle_ && result_.end == ProcessEnd::Running) {
+        Terminate(detail::kDefaultTerminateGraceMs);
+    }
+    if (handle_) {
+        CloseHandle(handle_->process);
+    }
+}
+
+bool Process::Start(const std::string& commandLine) {
+    if (handle_ || result_.end != ProcessEnd::NotStarted) {
+        return false;
+    }
     // CreateProcessA may write into the command line, so it gets its own buffer.
     std::vector<char> line(commandLine.size() + 2, '\0');
     commandLine.copy(line.data(), commandLine.size());
@@ -374,18 +393,202 @@ ProcessResult RunAndWait(const std::string& commandLine) {
     ZeroMemory(&pi, sizeof pi);
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi)) {
-        return result;
-    }
-    result.started = true;
-    if (WaitForSingleObject(pi.hProcess, INFINITE) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        if (GetExitCodeProcess(pi.hProcess, &code)) {
-            result.exitCode = static_cast<int>(code);
-        }
+        return false;
     }
     CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    handle_ = std::make_unique<Handle>();
+    handle_->process = pi.hProcess;
+    handle_->id = pi.dwProcessId;
+    result_.started = true;
+    result_.end = ProcessEnd::Running;
+    return true;
+}
+
+namespace {
+
+// Codes from 0xC0000000 up are NTSTATUS errors: an unhandled exception (0xC0000005 access
+// violation, 0xC0000409 stack overrun, ...) or a forced end, never a program's own exit code.
+constexpr DWORD kFirstErrorStatus = 0xC0000000;
+
+ProcessResult EndedWith(DWORD code) {
+    ProcessResult result;
+    result.started = true;
+    if (code >= kFirstErrorStatus) {
+        result.end = ProcessEnd::Crashed;
+        result.crashCode = code;
+    } else {
+        result.end = ProcessEnd::Exited;
+        result.exitCode = static_cast<int>(code);
+    }
     return result;
+}
+
+BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM processId) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == static_cast<DWORD>(processId)) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+bool Process::Running() {
+    return !Wait(0);
+}
+
+bool Process::Wait(int timeoutMs) {
+    if (!handle_ || result_.end != ProcessEnd::Running) {
+        return true;
+    }
+    const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    const DWORD rc = WaitForSingleObject(handle_->process, wait);
+    if (rc == WAIT_TIMEOUT) {
+        return false;
+    }
+    DWORD code = 0;
+    if (rc == WAIT_OBJECT_0 && GetExitCodeProcess(handle_->process, &code) &&
+        code != STILL_ACTIVE) {
+        result_ = EndedWith(code);
+    } else {
+        // The handle cannot be waited on: nothing more can be learnt of the program.
+        result_.end = ProcessEnd::Exited;
+        result_.exitCode = -1;
+    }
+    return true;
+}
+
+void Process::Terminate(int graceMs) {
+    if (!Running()) {
+        return;
+    }
+    // A GUI program is asked to close its windows first; a console program has none and is
+    // ended after the grace period.
+    EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(handle_->id));
+    if (!Wait(graceMs > 0 ? graceMs : 0)) {
+        TerminateProcess(handle_->process, 1);
+        Wait(-1);
+    }
+    result_.end = ProcessEnd::Stopped;
+    result_.exitCode = -1;
+    result_.crashCode = 0;
+}
+
+ProcessResult RunAndWait(const std::string& commandLine) {
+    Process process;
+    if (process.Start(commandLine)) {
+        process.Wait(-1);
+    }
+    return process.Result();
+}
+
+bool IsExecutableFile(const std::string& path) {
+    if (!FileExists(path)) {
+        return false;
+    }
+    int error = 0;
+    FilePtr file = OpenFile(path, "rb", error);
+    char magic[2] = {};
+    return file && std::fread(magic, 1, 2, file.get()) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+void EndProcessAbnormally(bool asIfKilled) {
+    constexpr UINT kAccessViolation = 0xC0000005;
+    constexpr UINT kControlCExit = 0xC000013A;
+    TerminateProcess(GetCurrentProcess(), asIfKilled ? kControlCExit : kAccessViolation);
+    ExitProcess(1);  // not reached
+}
+
+namespace {
+
+// FILETIME (100 ns since 1601) as nanoseconds since 1970.
+std::int64_t FileTimeToUnixNs(const FILETIME& ft) {
+    constexpr std::int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970, 100 ns
+    const auto ticks = static_cast<std::int64_t>(Combine(ft.dwHighDateTime, ft.dwLowDateTime));
+    return (ticks - kEpochDifference) * 100;
+}
+
+}  // namespace
+
+bool GetFileStamp(const std::string& path, FileStamp& stamp) {
+    if (path.empty()) {
+        return false;
+    }
+    // No access rights asked and every sharing allowed: works on files others hold open.
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok =
+        GetFileInformationByHandle(h, &info) && !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(h);
+    if (!ok) {
+        return false;
+    }
+    stamp.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+    stamp.modified = FileTimeToUnixNs(info.ftLastWriteTime);
+    stamp.volume = info.dwVolumeSerialNumber;
+    stamp.index = Combine(info.nFileIndexHigh, info.nFileIndexLow);
+    return true;
+}
+
+std::int64_t NowForFileTimes() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return FileTimeToUnixNs(ft);
+}
+
+struct FileLock::Handle {
+    HANDLE file = INVALID_HANDLE_VALUE;
+};
+
+FileLock::FileLock() = default;
+
+FileLock::~FileLock() {
+    Unlock();
+}
+
+bool FileLock::TryLock(const std::string& path, int& errorCode) {
+    Unlock();
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        errorCode = error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+        return false;
+    }
+    OVERLAPPED at;
+    ZeroMemory(&at, sizeof at);
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        const DWORD error = GetLastError();
+        CloseHandle(h);
+        errorCode = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING
+                        ? 0
+                        : static_cast<int>(error);
+        return false;
+    }
+    handle_ = std::make_unique<Handle>();
+    handle_->file = h;
+    errorCode = 0;
+    return true;
+}
+
+void FileLock::Unlock() {
+    if (handle_) {
+        OVERLAPPED at;
+        ZeroMemory(&at, sizeof at);
+        UnlockFileEx(handle_->file, 0, 1, 0, &at);
+        CloseHandle(handle_->file);
+        handle_.reset();
+    }
+}
+
+bool FileLock::Held() const {
+    return handle_ != nullptr;
 }
 
 // SHGetSpecialFolderLocation is present on every system this builds for; the old "shfolder"

@@ -120,6 +120,10 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
     settings.sKorvaneExe = v[8];
     CheckKorvaneExe(settings.sKorvaneExe, sink,
                     [](const std::string& path) { return platform::FileExists(path); });
+    if (platform::FileExists(settings.sKorvaneExe) &&
+        !platform::IsExecutableFile(settings.sKorvaneExe)) {
+        sink.ShowMsg(settings.sKorvaneExe + " Korvane program cannot be started!");
+    }
     settings.sOutListFileName = v[9];
     settings.sAutoOutDirFName = v[10];
     settings.sOutDir = v[11];

@@ -180,7 +180,6 @@ TEST_F(BatchRun, Output2FiltersToExistingPdfFirstEntries) {
 
 // The run list keeps about 100 lines: above 100 the 50 oldest go, and the newest 15 are in view.
 TEST_F(BatchRun, RunListDropsTheOldestFiftyAboveAHundred) {
-    settings.sKorvaneExe = tmp / "no-converter";  // only the list matters here
     struct Row {
         int jobs;
         int first;
@@ -275,6 +274,9 @@ struct ConverterTrouble {
     const char* envName;
     const char* envValue;
     bool outputExpected;
+    const char* result;   // in the report; empty: no job ran
+    const char* message;  // start of the one message; empty: none
+    int exitCode;
 };
 
 void PrintTo(const ConverterTrouble& c, std::ostream* os) {
@@ -284,27 +286,51 @@ void PrintTo(const ConverterTrouble& c, std::ostream* os) {
 class BatchRunConverterTrouble : public BatchRun,
                                  public ::testing::WithParamInterface<ConverterTrouble> {};
 
-// Whatever the converter does, the run ends normally; a slow converter is waited for.
-TEST_P(BatchRunConverterTrouble, RunEndsNormally) {
+// Whatever the converter does, the run ends and says what became of the job.
+TEST_P(BatchRunConverterTrouble, RunEndsAndTellsTheResult) {
     const ConverterTrouble& c = GetParam();
     test::ScopedEnv env(c.envName, c.envValue);
     if (std::string(c.name) == "Missing") {
         settings.sKorvaneExe = tmp / "no-converter";
     }
     WriteList({In("a.hgl")});
-    Run();
+    RunModes modes(settings, flags, sink, host);
+    modes.ButtonBatchOutputClick();
     EXPECT_EQ(platform::FileExists(Out("a.pdf")), c.outputExpected);
-    EXPECT_EQ(host.status, "Waiting !");
     ExpectControlsRestored();
-    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_EQ(modes.ExitCode(), c.exitCode);
+    const std::string reportPath = JoinPath(tmp.Path(), "RunReport.log");
+    const std::string report =
+        platform::FileExists(reportPath) ? test::ReadFileBytes(reportPath) : std::string();
+    if (*c.result) {
+        EXPECT_NE(report.find("\tbatch\t" + std::string(c.result) + "\t-\t" + Out("a.pdf") + "\t" +
+                              In("a.hgl") + "\r\n"),
+                  std::string::npos)
+            << report;
+        EXPECT_EQ(host.status, "Waiting !");
+        EXPECT_EQ(host.summaries, std::vector<std::string>{modes.LastSummary()});
+    } else {
+        EXPECT_EQ(report, "");
+    }
+    if (*c.message) {
+        ASSERT_EQ(sink.messages.size(), 1u);
+        EXPECT_EQ(sink.messages[0].rfind(settings.sKorvaneExe + c.message, 0), 0u);
+    } else {
+        EXPECT_TRUE(sink.messages.empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatchRunConverterTrouble,
-    ::testing::Values(ConverterTrouble{"Missing", "KORVANE_STANDIN_UNUSED", "1", false},
-                      ConverterTrouble{"ExitsNonZero", "KORVANE_STANDIN_EXIT", "7", true},
-                      ConverterTrouble{"Crashes", "KORVANE_STANDIN_CRASH", "1", false},
-                      ConverterTrouble{"Sleeps", "KORVANE_STANDIN_SLEEP_MS", "400", true}),
+    ::testing::Values(
+        ConverterTrouble{"Missing", "KORVANE_STANDIN_UNUSED", "1", false, "",
+                         " Korvane program cannot be started!", 2},
+        ConverterTrouble{"ExitsNonZero", "KORVANE_STANDIN_EXIT", "7", true, "written", "", 0},
+        ConverterTrouble{"Crashes", "KORVANE_STANDIN_CRASH", "segv", true, "not run",
+                         " Korvane program ended abnormally (", 1},
+        ConverterTrouble{"WritesNothing", "KORVANE_STANDIN_WRITE_ONLY", "0", false, "no output", "",
+                         1},
+        ConverterTrouble{"Sleeps", "KORVANE_STANDIN_SLEEP_MS", "400", true, "written", "", 0}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A record file that cannot be written whole is reported and not handed to the converter.
@@ -313,6 +339,7 @@ TEST_F(BatchRun, RecordWriteFailureIsReportedNotRun) {
         GTEST_SKIP() << "no device that fails every write";
     }
     settings.sComLineFile = "/dev/full";
+    settings.sDataDir = tmp.Path();
     WriteList({In("a.hgl"), In("b.hgl")});
     Run();
     EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/fullCannot open file!"});

@@ -387,19 +387,127 @@ TEST_F(PlatformProcess, AProgramThatCannotBeStartedIsReportedSo) {
     EXPECT_FALSE(RunAndWait(Quoted(tmp / "data.exe")).started);
 }
 
-TEST_F(PlatformProcess, GivesTheExitCodeOrAFailureCodeForACrash) {
-    {
-        test::ScopedEnv exitEnv("KORVANE_STANDIN_EXIT", "7");
-        const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()));
-        EXPECT_TRUE(r.started);
-        EXPECT_EQ(r.exitCode, 7);
+TEST_F(PlatformProcess, TellsANormalExitFromACrashAndAFailedStart) {
+    struct Row {
+        const char* crash;  // KORVANE_STANDIN_CRASH
+        const char* exit;   // KORVANE_STANDIN_EXIT
+        ProcessEnd end;
+        int exitCode;
+        std::uint32_t posixSignal;
+        std::uint32_t windowsCode;
+    };
+    // abort() is an exit code 3 in the Windows runtime, a SIGABRT here.
+    for (const Row& row :
+         {Row{"", "7", ProcessEnd::Exited, 7, 0, 0}, Row{"", "0", ProcessEnd::Exited, 0, 0, 0},
+          Row{"segv", "0", ProcessEnd::Crashed, -1, 11, 0xC0000005},
+          Row{"kill", "0", ProcessEnd::Crashed, -1, 9, 0xC000013A},
+          Row{"1", "0", IsWindows() ? ProcessEnd::Exited : ProcessEnd::Crashed,
+              IsWindows() ? 3 : -1, 6, 0}}) {
+        test::ScopedEnv crashEnv("KORVANE_STANDIN_CRASH", row.crash);
+        test::ScopedEnv exitEnv("KORVANE_STANDIN_EXIT", row.exit);
+        const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()) + " x");
+        EXPECT_TRUE(r.started) << row.crash;
+        EXPECT_EQ(r.end, row.end) << row.crash;
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.crash;
+        if (r.end == ProcessEnd::Crashed) {
+            EXPECT_EQ(r.crashCode, IsWindows() ? row.windowsCode : row.posixSignal) << row.crash;
+        }
     }
-    platform::DeleteFileAt(log);
-    test::ScopedEnv crashEnv("KORVANE_STANDIN_CRASH", "1");
-    const ProcessResult r = RunAndWait(Quoted(test::ConverterExe()) + " x");
-    EXPECT_TRUE(r.started);
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_EQ(ReadLfLines(log), (std::vector<std::string>{"start", "argv 1 x"}));
+    EXPECT_EQ(RunAndWait(Quoted(tmp / "missing")).end, ProcessEnd::NotStarted);
+    ProcessResult crashed;
+    crashed.end = ProcessEnd::Crashed;
+    crashed.crashCode = 0xC0000005;
+    EXPECT_EQ(DescribeProcessEnd(crashed), "exception 0xC0000005");
+    crashed.crashCode = 9;
+    EXPECT_EQ(DescribeProcessEnd(crashed), "signal 9");
+}
+
+TEST_F(PlatformProcess, WaitsWithATimeLimitAndEndsARunningProgram) {
+    test::ScopedEnv sleepEnv("KORVANE_STANDIN_SLEEP_MS", "60000");
+    Process process;
+    ASSERT_TRUE(process.Start(Quoted(test::ConverterExe()) + " x"));
+    EXPECT_FALSE(process.Start(Quoted(test::ConverterExe())));  // started once only
+    EXPECT_TRUE(process.Running());
+    EXPECT_FALSE(process.Wait(0));
+    EXPECT_FALSE(process.Wait(20));
+    EXPECT_EQ(process.Result().end, ProcessEnd::Running);
+    process.Terminate(100);
+    EXPECT_FALSE(process.Running());
+    EXPECT_TRUE(process.Wait(-1));
+    EXPECT_EQ(process.Result().end, ProcessEnd::Stopped);
+    // It never got to the end of its job.
+    const std::vector<std::string> facts = ReadLfLines(log);
+    EXPECT_TRUE(std::none_of(facts.begin(), facts.end(),
+                             [](const std::string& f) { return f.rfind("end", 0) == 0; }));
+
+    // Destroying a Process ends its program too.
+    {
+        Process running;
+        ASSERT_TRUE(running.Start(Quoted(test::ConverterExe()) + " y"));
+    }
+    Process never;
+    EXPECT_FALSE(never.Start("\"" + tmp / "missing" + "\""));
+    EXPECT_FALSE(never.Running());
+    EXPECT_TRUE(never.Wait(-1));
+    EXPECT_EQ(never.Result().end, ProcessEnd::NotStarted);
+}
+
+TEST_F(PlatformProcess, ExecutableFilesAreTold) {
+    WriteFileBytes(tmp / "text.exe", "not a program");
+    test::MakeDir(tmp / "folder.exe");
+    EXPECT_TRUE(IsExecutableFile(test::ConverterExe()));
+    EXPECT_FALSE(IsExecutableFile(tmp / "text.exe"));
+    EXPECT_FALSE(IsExecutableFile(tmp / "folder.exe"));
+    EXPECT_FALSE(IsExecutableFile(tmp / "missing.exe"));
+    if (!IsWindows()) {
+        const std::string copy = tmp / "Korvane";
+        fs::copy_file(test::ConverterExe(), copy);
+        fs::permissions(copy,
+                        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::remove);
+        EXPECT_FALSE(IsExecutableFile(copy));
+    }
+}
+
+TEST_F(PlatformProcess, FileStampsTellAReplacedFileAndLocksExcludeEachOther) {
+    const std::string path = tmp / "a.hgl";
+    WriteFileBytes(path, "version 1");
+    test::SetModificationTime(path, 1'700'000'000);
+    FileStamp before;
+    ASSERT_TRUE(GetFileStamp(path, before));
+    EXPECT_EQ(before.size, 9u);
+    EXPECT_EQ(before.modified, 1'700'000'000LL * 1'000'000'000);
+    FileStamp same;
+    ASSERT_TRUE(GetFileStamp(path, same));
+    EXPECT_EQ(same, before);
+
+    // Same size and time, but another file put in its place.
+    WriteFileBytes(tmp / "new", "version 2");
+    test::SetModificationTime(tmp / "new", 1'700'000'000);
+    ASSERT_EQ(ReplaceFileWith(tmp / "new", path), 0);
+    FileStamp after;
+    ASSERT_TRUE(GetFileStamp(path, after));
+    EXPECT_EQ(after.size, before.size);
+    EXPECT_EQ(after.modified, before.modified);
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(GetFileStamp(tmp.Path(), after));
+    EXPECT_FALSE(GetFileStamp(tmp / "missing", after));
+    const std::int64_t now = NowForFileTimes();
+    EXPECT_GT(now, 1'700'000'000LL * 1'000'000'000);
+
+    const std::string lockPath = tmp / "run.lock";
+    FileLock first;
+    FileLock second;
+    int error = -1;
+    ASSERT_TRUE(first.TryLock(lockPath, error));
+    EXPECT_FALSE(second.TryLock(lockPath, error));
+    EXPECT_EQ(error, 0);  // held, not broken
+    EXPECT_FALSE(second.Held());
+    first.Unlock();
+    EXPECT_TRUE(second.TryLock(lockPath, error));
+    EXPECT_TRUE(second.Held());
+    EXPECT_FALSE(first.TryLock(JoinPath(tmp / "no folder", "run.lock"), error));
+    EXPECT_NE(error, 0);
 }
 
 TEST_F(PlatformProcess, ArgumentsArriveAsTheWindowsRulesSplitThem) {

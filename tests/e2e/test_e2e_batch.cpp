@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -33,8 +34,9 @@ struct Finished {
     int exitCode = -1;
 };
 
-// Runs the program with the given arguments; kills it when it has not ended in time.
-Finished RunProgram(const std::vector<std::string>& args) {
+// Runs the program with the given arguments; kills it when it has not ended in time. With an
+// output file, standard output and error go there.
+Finished RunProgram(const std::vector<std::string>& args, const std::string& outputFile = "") {
     Finished result;
 #ifdef _WIN32
     std::string line = "\"" + std::string(KA_KORVANEAUTO_EXE) + "\"";
@@ -53,7 +55,16 @@ Finished RunProgram(const std::vector<std::string>& args) {
     }
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!outputFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
         return result;
     }
     result.started = true;
@@ -208,6 +219,106 @@ INSTANTIATE_TEST_SUITE_P(Runs, E2eBatch,
                                            E2eCase{"ComparePng", "/ocm", true, "/cm", ".png", "1",
                                                    "15"}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// Unattended runs that fail end by themselves with the code that says how, the message in the
+// report and one summary line on standard output; inputs stay where they were.
+struct E2eFailure {
+    const char* name;
+    const char* mode;       // "/d" or "/h"
+    const char* converter;  // "standin", "text" (not executable)
+    const char* listKind;   // "list", "missing", "folder"
+    const char* envName;
+    const char* envValue;
+    int exitCode;
+    const char* reported;  // in the report; "" for nothing to check
+    const char* summary;   // on standard output
+};
+
+void PrintTo(const E2eFailure& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class E2eFailures : public ::testing::TestWithParam<E2eFailure> {
+  protected:
+    test::TempDir tmp;
+    const std::string dataHome = tmp / "data";
+    const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
+    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv standinLog{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
+};
+
+TEST_P(E2eFailures, EndWithTheirExitCode) {
+    const E2eFailure& c = GetParam();
+    test::ScopedEnv env(c.envName, c.envValue);
+    test::MakeDir(dataDir);
+    std::string converter = test::ConverterExe();
+    if (std::string(c.converter) == "text") {
+        converter = tmp / "Korvane.txt";
+        test::WriteFileBytes(converter, "not a program");
+    }
+    const std::string in1 = tmp / "in1", in2 = tmp / "in2", outDir = tmp / "out";
+    // The comparison's outputs go to the stored output folder.
+    std::string par = ParFile(converter);
+    const std::string noOutDir = converter + "\r\n\r\n\r\n\r\n";
+    par.replace(par.find(noOutDir), noOutDir.size(),
+                converter + "\r\n\r\n\r\n" + WithTrailingSeparator(outDir) + "\r\n");
+    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), par);
+    for (const std::string& dir : {in1, in2, outDir}) {
+        test::MakeDir(dir);
+    }
+    test::WriteFileBytes(JoinPath(in1, "a.hgl"), "one");
+    test::WriteFileBytes(JoinPath(in2, "a.hgl"), "two");
+    std::string list = tmp / "list.txt";
+    if (std::string(c.listKind) == "list") {
+        test::WriteFileBytes(list, CrLfLines({JoinPath(in1, "a.hgl")}));
+    } else if (std::string(c.listKind) == "folder") {
+        list = in2;
+    }
+    const std::vector<std::string> args =
+        std::string(c.mode) == "/h" ? std::vector<std::string>{"/h", JoinPath(in1, "*.hgl"), in2}
+                                    : std::vector<std::string>{"/d", "/op", list, outDir};
+
+    const std::string output = tmp / "output.txt";
+    const Finished run = RunProgram(args, output);
+    ASSERT_TRUE(run.started);
+    ASSERT_FALSE(run.timedOut) << "the program did not end by itself";
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    const std::string report = test::ReadFileBytes(JoinPath(dataDir, "RunReport.log"));
+    std::string reported = c.reported;
+    for (const auto& [key, value] :
+         {std::pair<std::string, std::string>{"<list>", list}, {"<converter>", converter}}) {
+        if (const auto at = reported.find(key); at != std::string::npos) {
+            reported.replace(at, key.size(), value);
+        }
+    }
+    EXPECT_NE(report.find(reported), std::string::npos) << report;
+    const std::string printed = test::ReadFileBytes(output);
+    EXPECT_NE(printed.find(std::string(c.summary) + "\n"), std::string::npos) << printed;
+    EXPECT_TRUE(platform::FileExists(JoinPath(in1, "a.hgl")));
+    EXPECT_TRUE(platform::FileExists(JoinPath(in2, "a.hgl")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, E2eFailures,
+    ::testing::Values(
+        E2eFailure{"MissingList", "/d", "standin", "missing", "KORVANE_STANDIN_UNUSED", "", 2,
+                   "\tmessage\t<list>Cannot open file!\r\n",
+                   "KorvaneAuto: the run could not start; exit code 2"},
+        E2eFailure{"ListIsAFolder", "/d", "standin", "folder", "KORVANE_STANDIN_UNUSED", "", 2,
+                   "\tmessage\t<list>Cannot open file!\r\n",
+                   "KorvaneAuto: the run could not start; exit code 2"},
+        E2eFailure{"ConverterNotExecutable", "/d", "text", "list", "KORVANE_STANDIN_UNUSED", "", 2,
+                   "\tmessage\t<converter> Korvane program cannot be started!\r\n",
+                   "KorvaneAuto: the run could not start; exit code 2"},
+        E2eFailure{"ConverterCrashes", "/d", "standin", "list", "KORVANE_STANDIN_CRASH", "segv", 1,
+                   "\tbatch\tnot run\t", "KorvaneAuto: 1 not run; exit code 1"},
+        E2eFailure{"CompareWritesNothing", "/h", "standin", "list", "KORVANE_STANDIN_WRITE_ONLY",
+                   "0", 1, "\tcomparison\tno output\t",
+                   "KorvaneAuto: 1 without output; exit code 1"},
+        E2eFailure{"CompareWritten", "/h", "standin", "list", "KORVANE_STANDIN_UNUSED", "", 0,
+                   "\tcomparison\twritten\t", "KorvaneAuto: 1 written; exit code 0"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace ka

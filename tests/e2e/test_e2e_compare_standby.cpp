@@ -148,6 +148,49 @@ TEST_F(E2eCompareStandby, StandbyFromTheCommandLineConvertsDeletesAndKeepsWatchi
     EXPECT_TRUE(program.Running());
 }
 
+// A batch run started while a standby cycle's converter runs waits for the data folder: each
+// converter gets its own jobs only, and the standby's input is converted before it goes. A
+// second standby output on the same data folder is refused.
+TEST_F(E2eCompareStandby, TwoCopiesOnOneDataFolderNeverMixTheirWork) {
+    WriteParFile("2");
+    test::ScopedEnv slow("KORVANE_STANDIN_SLEEP_MS", "3000");
+    test::WriteFileBytes(In1("s.hgl"), "standby drawing");
+    const std::string listed = tmp / "d.hgl";
+    test::WriteFileBytes(listed, "batch drawing");
+    const std::string list = tmp / "list.txt";
+    test::WriteFileBytes(list, CrLfLines({listed}));
+    const std::string log = tmp / "standin.log";
+
+    Program standby({"/b", JoinPath(dir1, "*.hgl"), outDir});
+    ASSERT_TRUE(WaitUntil(60, [&] { return !test::ReadLfLines(log).empty(); }))
+        << "no standby cycle";
+    // The standby cycle's converter runs now, under the data folder's lock.
+    Program batch({"/d", "/op", list, outDir});
+    Program second({"/b", JoinPath(dir1, "*.hgl"), outDir});
+    ASSERT_TRUE(WaitUntil(60, [&] { return !batch.Running() && !second.Running(); }));
+    EXPECT_EQ(batch.ExitCode(), 0);
+    EXPECT_EQ(second.ExitCode(), 2);
+
+    EXPECT_TRUE(platform::FileExists(Out("s.pdf")));
+    EXPECT_TRUE(platform::FileExists(Out("d.pdf")));
+    EXPECT_FALSE(platform::FileExists(In1("s.hgl")));
+    EXPECT_TRUE(platform::FileExists(listed));
+    std::vector<std::vector<std::string>> runs;  // record lines per converter start
+    for (const std::string& line : test::ReadLfLines(log)) {
+        if (line == "start") {
+            runs.emplace_back();
+        } else if (line.rfind("line ", 0) == 0 && !runs.empty()) {
+            runs.back().push_back(line);
+        }
+    }
+    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs[0].size(), 1u);
+    EXPECT_NE(runs[0][0].find(In1("s.hgl")), std::string::npos);
+    ASSERT_EQ(runs[1].size(), 1u);
+    EXPECT_NE(runs[1][0].find(listed), std::string::npos);
+    EXPECT_TRUE(standby.Running());
+}
+
 }  // namespace
 }  // namespace ka
 

@@ -72,6 +72,7 @@ class RecordingRunHost : public RunHost {
         status = text;
         statusHistory.push_back(text);
     }
+    void ShowRunSummary(const std::string& summary) override { summaries.push_back(summary); }
     void ListClear() override { list.clear(); }
     void ListAdd(const std::string& line) override { list.push_back(line); }
     int ListCount() const override { return static_cast<int>(list.size()); }
@@ -102,6 +103,7 @@ class RecordingRunHost : public RunHost {
     // What the window shows.
     std::string status;
     std::vector<std::string> statusHistory;
+    std::vector<std::string> summaries;
     std::vector<std::string> list;
     int topIndex = 0;
     int extentCalls = 0;

@@ -1,9 +1,12 @@
 // Program entry: one settings store, one set of flags and one message sink for the whole run;
 // the windows are created once, in a fixed order, and live until the program ends.
 #include <QApplication>
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/Startup.h"
 #include "app/ui/OrrinM.h"
 #include "batch/ui/OutFileListDlg.h"
 #include "settings/Orrin1.h"
@@ -26,7 +29,12 @@ int main(int argc, char** argv) {
 
     ka::Settings settings;
     ka::ProgramFlags flags;
-    ka::ui::WarningMessageSink sink;
+    // A run started by another program shows no box: its messages go to standard error and the
+    // run report, and it ends with an exit code.
+    ka::ui::WarningMessageSink boxes;
+    ka::RunMessageSink sink(boxes, settings);
+    const bool unattended = ka::IsUnattendedStart(args);
+    sink.SetUnattended(unattended);
 
     TOrrinMForm mainForm(settings, flags, sink);
     TOrrin3Form aboutForm;
@@ -44,5 +52,11 @@ int main(int argc, char** argv) {
     mainForm.show();
     const int result = app.exec();
     mainForm.FormDestroy();
-    return result;
+    if (!unattended) {
+        return result;
+    }
+    const int code = std::max(result, mainForm.RunModes().ExitCode());
+    std::printf("%s\n", ka::UnattendedSummaryLine(mainForm.RunModes().LastSummary(), code).c_str());
+    std::fflush(stdout);
+    return code;
 }

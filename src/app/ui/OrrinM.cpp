@@ -284,6 +284,12 @@ void TOrrinMForm::Guarded(Body&& body) {
     } catch (...) {
         // Nothing more can be reported; the event loop must still not see it.
     }
+    // Nobody is there to act on an unattended run's error: it ends, and its exit code says so.
+    if (ka::IsUnattendedStart(args_)) {
+        runModes_.NoteExitCode(3);
+        Timer1->stop();
+        CloseMainWindow();
+    }
 }
 
 // ---- Settings for tests and the entry ---------------------------------------------------------
@@ -346,6 +352,7 @@ void TOrrinMForm::FormPaint() {
 
     if (ka::LoadParameterFile(settings_, sink_, initFolder) != 0) {
         sink_.ShowMsg(settings_.sParFile + "Cannot open parameter file!");
+        runModes_.NoteExitCode(2);
         CloseMainWindow();
         return;
     }
@@ -367,6 +374,7 @@ void TOrrinMForm::FormPaint() {
             break;
         case ka::StartAction::BatchNoList:
             sink_.ShowMsg("There is no specification of batch file!");
+            runModes_.NoteExitCode(2);
             CloseMainWindow();
             break;
         case ka::StartAction::Compare:

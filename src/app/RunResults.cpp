@@ -1,0 +1,357 @@
+#include "app/RunResults.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <string_view>
+
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr char kField = '\t';
+constexpr std::int64_t kCoarseFileTimeNs = 2'000'000'000;
+constexpr std::size_t kSpoolBufferSize = 256 * 1024;
+
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find(kField, start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) {
+            return fields;
+        }
+        start = tab + 1;
+    }
+}
+
+// "-" for a missing file, else "size:modified:volume:index".
+std::string StampField(bool known, const platform::FileStamp& s) {
+    if (!known) {
+        return "-";
+    }
+    return std::to_string(s.size) + ':' + std::to_string(s.modified) + ':' +
+           std::to_string(s.volume) + ':' + std::to_string(s.index);
+}
+
+bool ParseStampField(const std::string& text, platform::FileStamp& s) {
+    if (text == "-") {
+        return false;
+    }
+    const char* p = text.c_str();
+    char* end = nullptr;
+    s.size = std::strtoull(p, &end, 10);
+    s.modified = *end == ':' ? std::strtoll(end + 1, &end, 10) : 0;
+    s.volume = *end == ':' ? std::strtoull(end + 1, &end, 10) : 0;
+    s.index = *end == ':' ? std::strtoull(end + 1, &end, 10) : 0;
+    return true;
+}
+
+std::string WithThousands(long long n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) {
+        digits.insert(static_cast<std::size_t>(i), ",");
+    }
+    return digits;
+}
+
+// "a.hgl" gives "a (2).hgl", "a (3).hgl", ...
+std::string NumberedName(const std::string& name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    if (dot == std::string::npos || dot == 0) {
+        return name + suffix;
+    }
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+}  // namespace
+
+const char* JobResultText(JobResult result) {
+    switch (result) {
+        case JobResult::Written:
+            return "written";
+        case JobResult::NoDifference:
+            return "no difference";
+        case JobResult::Shown:
+            return "shown";
+        case JobResult::NoOutput:
+            return "no output";
+        case JobResult::NotRun:
+            break;
+    }
+    return "not run";
+}
+
+bool JobDone(JobResult result) {
+    return result == JobResult::Written || result == JobResult::NoDifference ||
+           result == JobResult::Shown;
+}
+
+OutputBefore NoteOutputBefore(const std::string& output) {
+    OutputBefore before;
+    before.existed = !output.empty() && platform::GetFileStamp(output, before.stamp);
+    return before;
+}
+
+bool SplitOutputs::Written(const std::string& output) {
+    const std::string folder = FolderPart(output, rules_);
+    auto found = folders_.find(folder);
+    if (found == folders_.end()) {
+        std::unordered_set<std::string> written;
+        platform::FindEntries(folder + "*", [&](const platform::DirEntry& entry) {
+            const std::string& name = entry.name;
+            const std::size_t dot = name.rfind('.');
+            const std::size_t stemEnd = dot == std::string::npos ? name.size() : dot;
+            const std::size_t underscore = name.rfind('_', stemEnd);
+            if (entry.isDirectory || underscore == std::string::npos || underscore == 0 ||
+                underscore + 1 >= stemEnd ||
+                name.find_first_not_of("0123456789", underscore + 1) < stemEnd) {
+                return true;
+            }
+            platform::FileStamp stamp;
+            if (platform::GetFileStamp(folder + name, stamp) &&
+                stamp.modified >= since_ - kCoarseFileTimeNs) {
+                written.insert(name.substr(0, underscore) + name.substr(stemEnd));
+            }
+            return true;
+        });
+        found = folders_.emplace(folder, std::move(written)).first;
+    }
+    return found->second.contains(NamePart(output, rules_));
+}
+
+JobResult JudgeJob(const JobSpec& job, const OutputBefore& before,
+                   const platform::ProcessResult& converter, SplitOutputs& split) {
+    if (converter.end != platform::ProcessEnd::Exited) {
+        return JobResult::NotRun;
+    }
+    if (job.output.empty()) {
+        return JobResult::Shown;
+    }
+    platform::FileStamp now;
+    if (platform::GetFileStamp(job.output, now) && (!before.existed || now != before.stamp)) {
+        return JobResult::Written;
+    }
+    if (split.Written(job.output)) {
+        return JobResult::Written;
+    }
+    return job.absentMeansNoDifference ? JobResult::NoDifference : JobResult::NoOutput;
+}
+
+long long RunCounts::Total() const {
+    long long total = 0;
+    for (const long long n : count) {
+        total += n;
+    }
+    return total;
+}
+
+std::string RunSummaryText(const RunCounts& counts) {
+    static constexpr const char* kNames[kJobResultCount] = {"written", "no difference", "shown",
+                                                            "without output", "not run"};
+    std::string text;
+    for (std::size_t i = 0; i < kJobResultCount; ++i) {
+        if (counts.count[i] == 0) {
+            continue;
+        }
+        if (!text.empty()) {
+            text += ", ";
+        }
+        text += WithThousands(counts.count[i]) + " " + kNames[i];
+    }
+    return text.empty() ? std::string("No jobs") : text;
+}
+
+// ---- Spool ------------------------------------------------------------------------------------
+
+bool JobSpool::Create(const std::string& path) {
+    int error = 0;
+    file_ = platform::OpenFile(path, "wb", error);
+    failed_ = !file_;
+    if (file_) {
+        std::setvbuf(file_.get(), nullptr, _IOFBF, kSpoolBufferSize);
+    }
+    return file_ != nullptr;
+}
+
+bool JobSpool::Add(const JobSpec& job, bool keepInputs, const JobResult* preset) {
+    if (!file_) {
+        return false;
+    }
+    std::string line;
+    line += job.absentMeansNoDifference ? 'n' : '-';
+    line += keepInputs ? 'k' : '-';
+    line += kField;
+    line += preset ? std::to_string(static_cast<int>(*preset)) : std::string("-");
+    const OutputBefore before = NoteOutputBefore(job.output);
+    line += kField;
+    line += StampField(before.existed, before.stamp);
+    line += kField;
+    line += job.output;
+    for (const std::string& input : job.inputs) {
+        platform::FileStamp stamp;
+        const bool known = platform::GetFileStamp(input, stamp);
+        line += kField;
+        line += StampField(known, stamp);
+        line += kField;
+        line += input;
+    }
+    if (!WriteLineCrLf(file_.get(), line)) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+bool JobSpool::Close() {
+    if (!file_) {
+        return false;
+    }
+    return CloseWritten(std::move(file_)) && !failed_;
+}
+
+bool JobSpool::Read(const std::string& path, const std::function<void(const Entry&)>& visit) {
+    int error = 0;
+    platform::FilePtr file = platform::OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    TextLineReader reader(file.get());
+    std::string line;
+    Entry entry;
+    while (reader.ReadLine(line)) {
+        const std::vector<std::string> f = SplitFields(line);
+        if (f.size() < 4 || f[0].size() != 2 || f.size() % 2 != 0) {
+            continue;
+        }
+        entry.job.absentMeansNoDifference = f[0][0] == 'n';
+        entry.keepInputs = f[0][1] == 'k';
+        entry.hasPreset = f[1] != "-";
+        entry.preset =
+            entry.hasPreset ? static_cast<JobResult>(std::atoi(f[1].c_str())) : JobResult::NotRun;
+        entry.before = OutputBefore{};
+        entry.before.existed = ParseStampField(f[2], entry.before.stamp);
+        entry.job.output = f[3];
+        entry.job.inputs.clear();
+        entry.inputKnown.clear();
+        entry.inputStamps.clear();
+        for (std::size_t i = 4; i + 1 < f.size(); i += 2) {
+            platform::FileStamp stamp;
+            entry.inputKnown.push_back(ParseStampField(f[i], stamp));
+            entry.inputStamps.push_back(stamp);
+            entry.job.inputs.push_back(f[i + 1]);
+        }
+        visit(entry);
+    }
+    return !reader.Failed();
+}
+
+// ---- Standby inputs ---------------------------------------------------------------------------
+
+int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
+    const std::string folder = JoinPath(FolderPart(path, rules), kFailedFolderName, rules);
+    if (!platform::DirectoryExists(folder)) {
+        platform::CreateDirectoryOne(folder);
+    }
+    const std::string name = NamePart(path, rules);
+    std::string target = JoinPath(folder, name, rules);
+    for (int n = 2; platform::PathExists(target); ++n) {
+        target = JoinPath(folder, NumberedName(name, n), rules);
+    }
+    return platform::ReplaceFileWith(path, target);
+}
+
+InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
+                              const PathRules& rules) {
+    const bool done = JobDone(result);
+    if (entry.keepInputs || (!done && result != JobResult::NoOutput)) {
+        return InputFate::Kept;
+    }
+    // A file replaced or changed during the run is another version: the whole job (both files
+    // of a pair too) waits for the next cycle.
+    for (std::size_t i = 0; i < entry.job.inputs.size(); ++i) {
+        platform::FileStamp now;
+        if (entry.inputKnown[i] &&
+            (!platform::GetFileStamp(entry.job.inputs[i], now) || now != entry.inputStamps[i])) {
+            return InputFate::Kept;
+        }
+    }
+    InputFate fate = done ? InputFate::Deleted : InputFate::MovedToFailed;
+    for (std::size_t i = 0; i < entry.job.inputs.size(); ++i) {
+        if (!entry.inputKnown[i]) {
+            continue;
+        }
+        const std::string& path = entry.job.inputs[i];
+        if ((done ? platform::DeleteFileAt(path) : MoveToFailedFolder(path, rules)) != 0) {
+            fate = InputFate::Kept;
+        }
+    }
+    return fate;
+}
+
+// ---- Report -----------------------------------------------------------------------------------
+
+std::string ReportTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    const std::tm* local = std::localtime(&t);  // only the user-interface thread writes reports
+    char text[32] = "";
+    if (local) {
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    }
+    return text;
+}
+
+std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules) {
+    return JoinPath(dataDir, "RunReport.log", rules);
+}
+
+bool RunReport::Open(const std::string& path) {
+    platform::FileStamp stamp;
+    if (platform::GetFileStamp(path, stamp) && stamp.size > kRotateSize) {
+        std::string old = path;
+        old.replace(old.size() - 4, 4, ".old.log");
+        platform::ReplaceFileWith(path, old);
+    }
+    int error = 0;
+    file_ = platform::OpenFile(path, "ab", error);
+    if (file_) {
+        std::setvbuf(file_.get(), nullptr, _IOFBF, kSpoolBufferSize);
+    }
+    return file_ != nullptr;
+}
+
+void RunReport::Line(const std::vector<std::string>& fields) {
+    if (!file_) {
+        return;
+    }
+    std::string line = ReportTimeNow();
+    for (const std::string& field : fields) {
+        line += kField;
+        // A line break inside a message would start a false report line.
+        for (const char c : field) {
+            line += (c == '\r' || c == '\n') ? ' ' : c;
+        }
+    }
+    WriteLineCrLf(file_.get(), line);
+}
+
+bool RunReport::Close() {
+    return file_ && CloseWritten(std::move(file_));
+}
+
+bool AppendReportLine(const std::string& dataDir, const std::vector<std::string>& fields) {
+    if (dataDir.empty()) {
+        return false;
+    }
+    RunReport report;
+    if (!report.Open(RunReport::PathIn(dataDir))) {
+        return false;
+    }
+    report.Line(fields);
+    return report.Close();
+}
+
+}  // namespace ka

@@ -1,0 +1,148 @@
+// What became of each job of a run once the converter has ended, the run report and the jobs
+// kept on disk between hand-over and judgement.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/platform.h"
+#include "shell/Paths.h"
+
+namespace ka {
+
+enum class JobResult : std::uint8_t {
+    Written,       // its output exists and the run wrote it
+    NoDifference,  // comparison with "no output when no difference", no output after a normal end
+    Shown,         // display: the converter started and ended normally
+    NoOutput,      // no new output after a normal end
+    NotRun,        // the converter did not start, crashed or was stopped
+};
+inline constexpr std::size_t kJobResultCount = 5;
+
+// The result's name in the report: "written", "no difference", "shown", "no output", "not run".
+const char* JobResultText(JobResult result);
+
+// Written, no difference and shown: the job is done and its inputs may go.
+bool JobDone(JobResult result);
+
+// One job as it was handed to the converter.
+struct JobSpec {
+    std::vector<std::string> inputs;  // the files of the job; deleted or moved together
+    std::string output;               // the file its "/o" names; empty when it writes none
+    bool absentMeansNoDifference = false;
+};
+
+// A job's output before the run: an output that the run did not touch is never taken for new,
+// whatever the clocks of the machines say.
+struct OutputBefore {
+    bool existed = false;
+    platform::FileStamp stamp;
+};
+OutputBefore NoteOutputBefore(const std::string& output);
+
+// Outputs the converter split by page: files named after the output with "_<n>" before the
+// extension, written since a time (the clock of NowForFileTimes, with two seconds allowed for
+// the coarse file times of some file systems). Each folder is listed once, however many jobs
+// ask.
+class SplitOutputs {
+  public:
+    SplitOutputs(std::int64_t since, const PathRules& rules = PathRules::Native())
+        : since_(since), rules_(rules) {}
+    bool Written(const std::string& output);
+
+  private:
+    std::int64_t since_;
+    PathRules rules_;
+    // Per folder: "<stem><ext>" of every split file written since then.
+    std::unordered_map<std::string, std::unordered_set<std::string>> folders_;
+};
+
+// The result of a job after its converter ended. The output counts as written when it exists
+// and did not exist before the run or changed since, or when split outputs of it were written.
+JobResult JudgeJob(const JobSpec& job, const OutputBefore& before,
+                   const platform::ProcessResult& converter, SplitOutputs& split);
+
+// Jobs per result.
+struct RunCounts {
+    std::array<long long, kJobResultCount> count{};
+    void Add(JobResult result) { ++count[static_cast<std::size_t>(result)]; }
+    long long Of(JobResult result) const { return count[static_cast<std::size_t>(result)]; }
+    long long Total() const;
+    bool AllDone() const { return Of(JobResult::NoOutput) == 0 && Of(JobResult::NotRun) == 0; }
+};
+
+// "2,998 written, 2 without output"; results without jobs are left out; "No jobs" for none.
+std::string RunSummaryText(const RunCounts& counts);
+
+// The jobs of a run on disk, one line each (stamps of the output and of every input taken at
+// hand-over), so a run of any length needs the same memory. Fields are separated by tabs.
+class JobSpool {
+  public:
+    bool Create(const std::string& path);
+    // keepInputs: the inputs stay whatever the result (a standby file that was not stable yet).
+    // preset: a result already known (a display job judged by its own converter start).
+    bool Add(const JobSpec& job, bool keepInputs, const JobResult* preset = nullptr);
+    // Flushes and closes; false when the spool is not complete on disk.
+    bool Close();
+
+    struct Entry {
+        JobSpec job;
+        OutputBefore before;
+        std::vector<bool> inputKnown;  // the input existed at hand-over
+        std::vector<platform::FileStamp> inputStamps;
+        bool keepInputs = false;
+        bool hasPreset = false;
+        JobResult preset = JobResult::NotRun;
+    };
+    // Visits every job in the order added. False when the spool cannot be read.
+    static bool Read(const std::string& path, const std::function<void(const Entry&)>& visit);
+
+  private:
+    platform::FilePtr file_;
+    bool failed_ = false;
+};
+
+// What standby does with the files of a job after its result: "deleted", "moved to Failed",
+// "kept" (not done, or a file replaced or changed during the run). The files are touched only
+// while every one of them is still the file that was handed over (size, time and identity).
+enum class InputFate : std::uint8_t { Deleted, MovedToFailed, Kept };
+InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
+                              const PathRules& rules = PathRules::Native());
+
+// Moves a file into the subfolder "Failed" of its folder (created when needed); a name already
+// there gets a numbered suffix ("a (2).hgl"). 0 on success, else the platform's error code.
+int MoveToFailedFolder(const std::string& path, const PathRules& rules = PathRules::Native());
+
+inline constexpr const char* kFailedFolderName = "Failed";
+
+// The run report: CR LF lines appended to "RunReport.log" in the data folder; a report past
+// 10 MiB is first moved aside to "RunReport.old.log" (replacing the one before).
+class RunReport {
+  public:
+    static constexpr std::uint64_t kRotateSize = 10ull * 1024 * 1024;
+    static std::string PathIn(const std::string& dataDir,
+                              const PathRules& rules = PathRules::Native());
+
+    // Opens the report for appending, rotating it first when it is too large.
+    bool Open(const std::string& path);
+    // One line: the local time, then the fields separated by tabs.
+    void Line(const std::vector<std::string>& fields);
+    bool Close();
+
+  private:
+    platform::FilePtr file_;
+};
+
+// Appends one line to the report in the data folder (for messages); false when it cannot.
+bool AppendReportLine(const std::string& dataDir, const std::vector<std::string>& fields);
+
+// "2026-12-08 11:40:02" in local time.
+std::string ReportTimeNow();
+
+}  // namespace ka

@@ -1,0 +1,349 @@
+// A result per job, and what standby, the report and the exit code make of it, with the
+// stand-in converter failing in the ways real converters fail.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "app/RunResults.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+using platform::ProcessEnd;
+
+// Fields of the report's job lines by the name of their first input; run lines apart.
+struct Report {
+    std::map<std::string, std::vector<std::string>> jobs;
+    std::vector<std::vector<std::string>> runs;
+    std::vector<std::string> messages;
+};
+
+Report ReadReport(const std::string& dataDir) {
+    Report report;
+    const std::string text = test::ReadFileBytes(RunReport::PathIn(dataDir));
+    for (std::size_t pos = 0, end; (end = text.find("\r\n", pos)) != std::string::npos;
+         pos = end + 2) {
+        std::vector<std::string> fields;
+        const std::string line = text.substr(pos, end - pos);
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos) {
+                break;
+            }
+            start = tab + 1;
+        }
+        if (fields.size() > 2 && fields[2] == "run") {
+            report.runs.push_back(fields);
+        } else if (fields.size() > 5) {
+            report.jobs[NamePart(fields[5])] = fields;
+        }
+    }
+    return report;
+}
+
+TEST(JudgeJob, ResultFromTheOutputAndTheConvertersEnd) {
+    test::TempDir tmp;
+    const std::string out = tmp / "a.pdf";
+    const std::string old = tmp / "old.pdf";
+    const std::string paged = tmp / "s.tif";
+    test::WriteFileBytes(old, "from an earlier run");
+    const OutputBefore oldBefore = NoteOutputBefore(old);
+    const OutputBefore none = NoteOutputBefore(out);
+    const std::int64_t start = platform::NowForFileTimes();
+    test::WriteFileBytes(out, "new");
+    test::WriteFileBytes(tmp / "s_1.tif", "page 1");
+
+    struct Row {
+        const char* what;
+        ProcessEnd end;
+        std::string output;
+        OutputBefore before;
+        bool noDifference;
+        JobResult expected;
+    };
+    for (const Row& row : {
+             Row{"new output", ProcessEnd::Exited, out, none, false, JobResult::Written},
+             Row{"untouched old output", ProcessEnd::Exited, old, oldBefore, false,
+                 JobResult::NoOutput},
+             Row{"page-split output", ProcessEnd::Exited, paged, none, false, JobResult::Written},
+             Row{"absent", ProcessEnd::Exited, tmp / "b.pdf", none, false, JobResult::NoOutput},
+             Row{"absent, no difference", ProcessEnd::Exited, tmp / "b.pdf", none, true,
+                 JobResult::NoDifference},
+             Row{"display", ProcessEnd::Exited, "", none, false, JobResult::Shown},
+             Row{"crashed with output", ProcessEnd::Crashed, out, none, false, JobResult::NotRun},
+             Row{"stopped", ProcessEnd::Stopped, out, none, false, JobResult::NotRun},
+             Row{"not started", ProcessEnd::NotStarted, "", none, false, JobResult::NotRun},
+         }) {
+        JobSpec job;
+        job.output = row.output;
+        job.absentMeansNoDifference = row.noDifference;
+        platform::ProcessResult converter;
+        converter.end = row.end;
+        SplitOutputs split(start);
+        EXPECT_EQ(JudgeJob(job, row.before, converter, split), row.expected) << row.what;
+    }
+
+    RunCounts counts;
+    for (int i = 0; i < 2998; ++i) {
+        counts.Add(JobResult::Written);
+    }
+    counts.Add(JobResult::NoOutput);
+    counts.Add(JobResult::NoOutput);
+    EXPECT_EQ(RunSummaryText(counts), "2,998 written, 2 without output");
+    EXPECT_EQ(RunSummaryText(RunCounts{}), "No jobs");
+}
+
+class RunOutcome : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const std::string& dir : {inDir, in2Dir, dataDir, outDir}) {
+            test::MakeDir(dir);
+        }
+        settings.sDataDir = dataDir;
+        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
+        settings.sKorvaneExe = test::ConverterExe();
+        settings.sOutDir = WithTrailingSeparator(outDir);
+        settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+        settings.iAutoWaitTime = 2;
+    }
+    std::string In(const std::string& name) const { return JoinPath(inDir, name); }
+    std::string Failed(const std::string& dir, const std::string& name) const {
+        return JoinPath(JoinPath(dir, kFailedFolderName), name);
+    }
+    // One standby cycle: the start, the countdown and the processing.
+    void StandbyCycle() {
+        for (int i = 0; i < 3; ++i) {
+            modes.ButtonAutoOutputClick();
+        }
+    }
+    // Each file ends as its job's result says: deleted when done (unless replaced meanwhile),
+    // moved to Failed without output, in place when not run.
+    void ExpectFilesFollowResults(const Report& report, const std::vector<std::string>& dirs) {
+        for (const auto& [name, fields] : report.jobs) {
+            const std::string& result = fields[2];
+            for (const std::string& dir : dirs) {
+                const std::string path = JoinPath(dir, name);
+                if (result == "no output") {
+                    EXPECT_FALSE(platform::PathExists(path)) << path;
+                    EXPECT_TRUE(platform::FileExists(Failed(dir, name))) << path;
+                } else if (result == "not run" || fields[3] == "inputs kept") {
+                    EXPECT_TRUE(platform::FileExists(path)) << path;
+                } else {
+                    EXPECT_EQ(fields[3], "inputs deleted") << path;
+                    EXPECT_FALSE(platform::PathExists(path)) << path;
+                }
+            }
+        }
+    }
+
+    test::TempDir tmp;
+    const std::string inDir = tmp / "in";
+    const std::string in2Dir = tmp / "in2";
+    const std::string outDir = tmp / "out";
+    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
+    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
+    Settings settings;
+    ProgramFlags flags;
+    test::RecordingMessageSink sink;
+    test::RecordingRunHost host;
+    RunModes modes{settings, flags, sink, host};
+};
+
+struct FaultRow {
+    const char* what;
+    const char* variable;  // of the stand-in converter
+    const char* value;
+    std::vector<std::string> results;  // sorted
+    int exitCode;
+};
+
+const FaultRow kFaultRows[] = {
+    {"non-zero exit, outputs written", "KORVANE_STANDIN_EXIT", "3", {"written", "written"}, 0},
+    {"exit 0, nothing written", "KORVANE_STANDIN_WRITE_ONLY", "0", {"no output", "no output"}, 1},
+    {"only some outputs", "KORVANE_STANDIN_WRITE_ONLY", "1", {"no output", "written"}, 1},
+    {"SIGSEGV after writing", "KORVANE_STANDIN_CRASH", "segv", {"not run", "not run"}, 1},
+    {"SIGKILL after writing", "KORVANE_STANDIN_CRASH", "kill", {"not run", "not run"}, 1},
+    {"an input replaced meanwhile", "KORVANE_STANDIN_REPLACE", "b.", {"written", "written"}, 0},
+};
+
+std::string RowName(const ::testing::TestParamInfo<FaultRow>& info) {
+    std::string name;
+    for (const char c : std::string(info.param.what)) {
+        if (std::isalnum(static_cast<unsigned char>(c))) {
+            name += c;
+        }
+    }
+    return name;
+}
+
+class StandbyFaults : public RunOutcome, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(StandbyFaults, NoInputIsLost) {
+    const FaultRow& row = GetParam();
+    test::ScopedEnv fault(row.variable, row.value);
+    test::WriteFileBytes(In("a.hgl"), "a");
+    test::WriteFileBytes(In("b.hgl"), "b");
+    StandbyCycle();
+
+    const Report report = ReadReport(dataDir);
+    ASSERT_EQ(report.jobs.size(), 2u) << row.what;
+    std::vector<std::string> results;
+    for (const auto& [name, fields] : report.jobs) {
+        results.push_back(fields[2]);
+        EXPECT_EQ(fields[1], "standby");
+    }
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, row.results) << row.what;
+    ExpectFilesFollowResults(report, {inDir});
+    ASSERT_EQ(report.runs.size(), 1u);
+    EXPECT_EQ(report.runs[0][3], RunSummaryText(modes.LastCounts()));
+    EXPECT_EQ(host.summaries.back(), modes.LastSummary());
+    EXPECT_EQ(modes.ExitCode(), row.exitCode) << row.what;
+    if (std::string(row.variable) == "KORVANE_STANDIN_EXIT") {
+        EXPECT_EQ(report.runs[0][4], "converter exit code 3");
+    }
+    if (std::string(row.variable) == "KORVANE_STANDIN_REPLACE") {
+        // Only the old version was converted: the new one waits for the next cycle.
+        EXPECT_EQ(report.jobs.at("b.hgl")[3], "inputs kept");
+        EXPECT_EQ(test::ReadFileBytes(In("b.hgl")), "new version\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandbyFaults, ::testing::ValuesIn(kFaultRows), RowName);
+
+class StandbyCompareFaults : public RunOutcome, public ::testing::WithParamInterface<FaultRow> {};
+
+TEST_P(StandbyCompareFaults, EveryFileOfAPairFollowsItsResult) {
+    const FaultRow& row = GetParam();
+    test::ScopedEnv fault(row.variable, row.value);
+    host.compareBoxChecked = true;
+    settings.iChgArea = 1;
+    settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
+    settings.sChgAreaDir2 = WithTrailingSeparator(in2Dir);
+    for (const std::string name : {"a.hgl", "b.hgl"}) {
+        test::WriteFileBytes(In(name), "one " + name);
+        test::WriteFileBytes(JoinPath(in2Dir, name), "two " + name);
+    }
+    test::WriteFileBytes(In("a.cmt"), "comment");
+    StandbyCycle();
+
+    const Report report = ReadReport(dataDir);
+    ASSERT_EQ(report.jobs.size(), 2u) << row.what;
+    ExpectFilesFollowResults(report, {inDir, in2Dir});
+    const std::string result = report.jobs.at("a.hgl")[2];
+    EXPECT_EQ(platform::FileExists(In("a.cmt")), result == "not run") << row.what;
+    EXPECT_EQ(modes.ExitCode(), row.exitCode) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, StandbyCompareFaults,
+                         ::testing::Values(kFaultRows[0], kFaultRows[1], kFaultRows[3]), RowName);
+
+TEST_F(RunOutcome, RunsThatCannotStartReportItAndKeepEveryInput) {
+    test::WriteFileBytes(In("a.hgl"), "a");
+    settings.sKorvaneExe = tmp / "not-a-program";
+    test::WriteFileBytes(settings.sKorvaneExe, "text");
+    StandbyCycle();
+    EXPECT_TRUE(platform::FileExists(In("a.hgl")));
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0], settings.sKorvaneExe + " Korvane program cannot be started!");
+    EXPECT_EQ(modes.ExitCode(), 2);
+
+    // A second standby on the same data folder is refused; a batch run is not.
+    test::RecordingRunHost host2;
+    ProgramFlags flags2;
+    flags2.bAutoClose = true;
+    RunModes second(settings, flags2, sink, host2);
+    second.ButtonAutoOutputClick();
+    EXPECT_EQ(sink.messages.back(),
+              "Standby output is already running on " + dataDir + " in another KorvaneAuto!");
+    EXPECT_EQ(second.ExitCode(), 2);
+    EXPECT_EQ(host2.closeCalls, 1);
+    EXPECT_FALSE(host2.timerEnabled);
+
+    settings.sOutListFileName = tmp / "missing-list.txt";
+    RunModes batch(settings, flags2, sink, host2);
+    batch.ButtonBatchOutputClick();
+    EXPECT_EQ(sink.messages.back(), settings.sOutListFileName + "Cannot open file!");
+    EXPECT_EQ(batch.ExitCode(), 2);
+}
+
+// A batch run started while a standby cycle holds the data folder waits, then runs its own
+// jobs only; the standby's inputs were converted before they were deleted.
+TEST_F(RunOutcome, ASecondCopyWaitsForTheDataFolder) {
+    test::WriteFileBytes(In("s.hgl"), "standby input");
+    const std::string listed = tmp / "d.hgl";
+    test::WriteFileBytes(listed, "batch input");
+    settings.sOutListFileName = tmp / "list.txt";
+    test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines({listed}));
+
+    // The standby copy has taken its first snapshot; its cycle is due.
+    modes.ButtonAutoOutputClick();
+    modes.ButtonAutoOutputClick();
+
+    platform::FileLock heldByStandby;
+    int error = 0;
+    ASSERT_TRUE(heldByStandby.TryLock(JoinPath(dataDir, "KorvaneAuto.lock"), error));
+    Settings batchSettings = settings;
+    ProgramFlags batchFlags;
+    test::RecordingRunHost batchHost;
+    RunModes batch(batchSettings, batchFlags, sink, batchHost);
+    batchHost.onPump = [&] {
+        if (batchHost.status != "Waiting for another KorvaneAuto on this data folder !" ||
+            !heldByStandby.Held()) {
+            return;
+        }
+        // While the batch copy waits, the standby cycle runs to its end under the lock.
+        heldByStandby.Unlock();
+        modes.ButtonAutoOutputClick();
+    };
+    batch.ButtonBatchOutputClick();
+
+    EXPECT_FALSE(heldByStandby.Held());
+    EXPECT_FALSE(platform::FileExists(In("s.hgl")));
+    EXPECT_TRUE(platform::FileExists(JoinPath(outDir, "s.pdf")));
+    EXPECT_TRUE(platform::FileExists(JoinPath(outDir, "d.pdf")));
+    EXPECT_TRUE(platform::FileExists(listed));
+    const auto lines = test::ReadLfLines(tmp / "standin.log");
+    std::vector<std::string> jobLines;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(jobLines),
+                 [](const std::string& l) { return l.rfind("line ", 0) == 0; });
+    ASSERT_EQ(jobLines.size(), 2u);
+    EXPECT_NE(jobLines[0].find("s.hgl"), std::string::npos);  // standby's run: its own job
+    EXPECT_NE(jobLines[1].find("d.hgl"), std::string::npos);  // then the batch's
+    EXPECT_EQ(batch.ExitCode(), 0);
+    EXPECT_EQ(batchHost.summaries, (std::vector<std::string>{"1 written"}));
+}
+
+TEST(FailedFolder, NumbersANameAlreadyThereAndRotatesABigReport) {
+    test::TempDir tmp;
+    const std::string file = tmp / "a.hgl";
+    for (const char* bytes : {"first", "second", "third"}) {
+        test::WriteFileBytes(file, bytes);
+        ASSERT_EQ(MoveToFailedFolder(file), 0);
+    }
+    const std::string failed = tmp / kFailedFolderName;
+    EXPECT_EQ(test::ReadFileBytes(JoinPath(failed, "a.hgl")), "first");
+    EXPECT_EQ(test::ReadFileBytes(JoinPath(failed, "a (2).hgl")), "second");
+    EXPECT_EQ(test::ReadFileBytes(JoinPath(failed, "a (3).hgl")), "third");
+
+    const std::string report = RunReport::PathIn(tmp.Path());
+    test::WriteFileBytes(report, std::string(RunReport::kRotateSize + 1, 'x'));
+    ASSERT_TRUE(AppendReportLine(tmp.Path(), {"message", "after rotation"}));
+    EXPECT_EQ(test::ReadFileBytes(JoinPath(tmp.Path(), "RunReport.old.log")).size(),
+              RunReport::kRotateSize + 1);
+    const std::string fresh = test::ReadFileBytes(report);
+    EXPECT_NE(fresh.find("\tmessage\tafter rotation\r\n"), std::string::npos);
+    EXPECT_LT(fresh.size(), 100u);
+}
+
+}  // namespace
+}  // namespace ka
