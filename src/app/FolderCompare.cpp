@@ -32,17 +32,10 @@ struct FileFacts {
     std::uint64_t size = 0;
 };
 
-// Time and size of one file of a pair. A folder opens for reading on POSIX, so it is refused
-// first, as Windows refuses it.
+// Time and size of one file of a pair, by opening it for reading: folders are refused, as
+// Windows refuses them, and pipes or devices, which could block.
 bool ReadFileFacts(const std::string& path, FileFacts& facts) {
-    if (platform::DirectoryExists(path)) {
-        return false;
-    }
-    if (!platform::GetDosTimeAndSize(path, facts.dosTime, facts.size)) {
-        return false;
-    }
-    int errorCode = 0;
-    return platform::OpenFile(path, "rb", errorCode) != nullptr;
+    return platform::ReadDosTimeAndSize(path, facts.dosTime, facts.size);
 }
 
 // The path with the extension of its name part replaced (or, without one, appended).
@@ -70,7 +63,8 @@ bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     // The locale-aware key is costly; it is made once per name, not once per comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
     const bool listed = platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
-        if (entry.name != "." && entry.name != "..") {
+        // Pipes and devices are no drawings, and reading one could block.
+        if (entry.name != "." && entry.name != ".." && !entry.isSpecial) {
             keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
         }
         return true;
@@ -167,7 +161,9 @@ std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices)
     host_.Set_Button_Enable(false);
     host_.SetBusyCursor(0);
     LogFileClear();
+    standby_.unsafeReported.clear();  // each run of its own reports what it left alone
     std::vector<std::string> pairs = CompareFolders(nullptr);
+    ReportUnsafePaths();  // under standby the cycle reports
 
     if (settings_.iSavBatch != 0 && !pairs.empty()) {
         // A list that cannot be written is passed over silently; the old one stays whole.
@@ -224,8 +220,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
         // list 2 holds the name; a hash set keeps the pairing linear.
         const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
-        // Under standby only files that kept their size through the wait go; one that arrived
-        // or grew meanwhile is compared early and again once it is complete.
+        // Under standby output only the pairs whose folder-1 file kept its size through the
+        // wait: one that arrived or grew meanwhile waits for a later cycle, and is compared and
+        // logged once, when it is complete.
         const std::vector<std::string> none;
         const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
         const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
@@ -240,9 +237,17 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 continue;
             }
             const std::string path1 = folder1 + name;
+            if (inStandby && !stable.contains(path1)) {
+                continue;
+            }
             const std::string path2 = folder2 + name;
             // The folders standby output moves failed pairs into are no drawings.
             if (inStandby && name == kFailedFolderName && platform::DirectoryExists(path1)) {
+                continue;
+            }
+            // A pair that the job syntax cannot carry is neither compared nor deleted.
+            const bool unsafe1 = NoteUnsafePath(path1);
+            if (NoteUnsafePath(path2) || unsafe1) {
                 continue;
             }
             const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
@@ -265,7 +270,6 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     }
                 }
             }
-            const bool keep = inStandby && !stable.contains(path1);
             if (verdict == CompSkip::Process) {
                 const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
@@ -280,7 +284,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     ++displayStarts;
                     ++progress_.total;
                     const JobResult result = RunDisplayJob(arguments, converter);
-                    AddJob(spec, keep, &result);
+                    AddJob(spec, false, &result);
                     const bool shown = result == JobResult::Shown;
                     progress_.done += shown ? 1 : 0;
                     host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
@@ -289,9 +293,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
                         recordFailed = true;
                     }
-                    AddJob(spec, keep);
+                    AddJob(spec);
                 }
-            } else if (inStandby && !keep && verdict != CompSkip::CannotOpen) {
+            } else if (inStandby && verdict != CompSkip::CannotOpen) {
                 DroppedPair pair;
                 for (const std::string& file : files) {
                     platform::FileStamp stamp;

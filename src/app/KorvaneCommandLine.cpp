@@ -1,10 +1,12 @@
 // The converter's argument string for one job, and the two ways of starting the converter.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "app/RunModes.h"
+#include "app/RunResults.h"
 
 namespace ka {
 
@@ -109,6 +111,63 @@ std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInpu
         return {};
     }
     return OutputPath(job, in, ext);
+}
+
+bool IsJobSafePath(std::string_view path, const PathRules& rules) {
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == ',' || c == '"' || byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    // On Windows a name never holds a backslash; a final 0x5C there is a double-byte
+    // character's second byte, which the converter's runtime reads as part of the character.
+    return rules.style != PathStyle::Posix || path.empty() || path.back() != '\\';
+}
+
+std::string UnsafeNamesMessage(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " file was" : " files were") +
+           " left in place: a name holding a comma, a double quote or a control character "
+           "cannot be handed to the converter.";
+}
+
+bool RunModes::NoteUnsafePath(const std::string& path) {
+    if (IsJobSafePath(path, rules_)) {
+        return false;
+    }
+    if (standby_.unsafeReported.insert(path).second) {
+        standby_.unsafeNew.push_back(path);
+    }
+    return true;
+}
+
+void RunModes::ReportUnsafePaths() {
+    if (standby_.unsafeNew.empty()) {
+        return;
+    }
+    // One report line per file; control characters are shown as \xNN so a name cannot break
+    // the report's lines.
+    RunReport report;
+    if (!settings_.sDataDir.empty() && report.Open(RunReport::PathIn(settings_.sDataDir, rules_))) {
+        const char* mode = flags_.bInStandby ? "standby" : "comparison";
+        for (const std::string& path : standby_.unsafeNew) {
+            std::string shown;
+            for (const char c : path) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte < 0x20 || byte == 0x7F) {
+                    char hex[8];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+                    shown += hex;
+                } else {
+                    shown += c;
+                }
+            }
+            report.Line({mode, "left alone", "name not for the converter", shown});
+        }
+        report.Close();
+    }
+    sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+    standby_.unsafeNew.clear();
 }
 
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {

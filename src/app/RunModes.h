@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/OutputWatch.h"
@@ -31,6 +34,14 @@ struct KorvaneLineInputs {
 // Turns one job (input paths joined by ",") into the converter's argument string.
 std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in);
 
+// True when the converter's job syntax can carry the path: no ",", no double quote and no
+// control character (below 0x20, or 0x7F). With POSIX path rules it must not end with a
+// backslash either, which the converter's argument rules would read as escaping the quote
+// that closes it.
+bool IsJobSafePath(std::string_view path, const PathRules& rules = PathRules::Native());
+
+// The message for files left alone because of their names; count > 0.
+std::string UnsafeNamesMessage(std::size_t count);
 // The output file that the job's "/o" names; empty for a job without one (display, a
 // comparison with "No output").
 std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in);
@@ -60,6 +71,15 @@ struct StandbyState {
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
     std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
+    // Modification times, by name, of the files a listing could not check for other openers
+    // (the last listing's, and the first snapshot's): such a file is stable only when its time,
+    // too, is unchanged through the wait.
+    std::unordered_map<std::string, std::int64_t> listedTimes;
+    std::unordered_map<std::string, std::int64_t> firstTimes;
+    // Paths left alone because the job syntax cannot carry them, each reported once while it
+    // stays; and those noted since the last report.
+    std::unordered_set<std::string> unsafeReported;
+    std::vector<std::string> unsafeNew;
 };
 
 class RunModes {
@@ -175,6 +195,10 @@ class RunModes {
 
     // The comparison; under standby, stablePaths names the inputs that may be deleted.
     std::vector<std::string> CompareFolders(const std::vector<std::string>* stablePaths);
+    // True when the path cannot be handed to the converter; noted for the report once.
+    bool NoteUnsafePath(const std::string& path);
+    // One message for the paths noted since the last report, naming how many.
+    void ReportUnsafePaths();
 };
 
 }  // namespace ka

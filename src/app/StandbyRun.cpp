@@ -116,34 +116,44 @@ void RunModes::WriteFileList(const std::string& snapshotFile) {
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
     host_.ListClear();
+    standby_.listedTimes.clear();
 
     std::string line;
-    platform::FindEntries(
-        standby_.sStandbyDir + standby_.sPattern, [&](const platform::DirEntry& entry) {
-            // Folders and read-only files never open for writing; the attributes save the try.
-            if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly) {
-                return true;
-            }
-            const std::string path = standby_.sStandbyDir + entry.name;
-            std::uint64_t size = 0;
-            // A file another program still holds without write sharing is not ready yet.
-            if (!platform::CanOpenReadWrite(path, size)) {
-                return true;
-            }
-            const std::string field = SnapshotSizeField(size);
-            if (field.empty()) {
-                return true;
-            }
-            line = field;
-            line += entry.name;
-            errno = 0;
-            if (!WriteLineCrLf(file.get(), line)) {
-                settings_.iIoResult = LastIoError();
-            }
-            host_.ListAdd(path);
-            host_.PumpMessages();
-            return settings_.iIoResult == 0;
-        });
+    const auto listEntry = [&](const platform::DirEntry& entry) {
+        // Folders, read-only files and pipes or devices are never taken; the attributes save
+        // the try.
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly ||
+            entry.isSpecial) {
+            return true;
+        }
+        const std::string path = standby_.sStandbyDir + entry.name;
+        // Never listed, so never handed over, deleted or moved; reported once.
+        if (NoteUnsafePath(path)) {
+            return true;
+        }
+        platform::UnsharedFile probe;
+        // A file another program still holds is not ready yet.
+        if (!platform::CanOpenReadWrite(path, probe)) {
+            return true;
+        }
+        const std::string field = SnapshotSizeField(probe.size);
+        if (field.empty()) {
+            return true;
+        }
+        if (!probe.openersKnown) {
+            standby_.listedTimes.emplace(entry.name, probe.modified);
+        }
+        line = field;
+        line += entry.name;
+        errno = 0;
+        if (!WriteLineCrLf(file.get(), line)) {
+            settings_.iIoResult = LastIoError();
+        }
+        host_.ListAdd(path);
+        host_.PumpMessages();
+        return settings_.iIoResult == 0;
+    };
+    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern, listEntry);
 
     host_.SetListBoxExtent();
     errno = 0;
@@ -183,11 +193,28 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
         }
     }
 
+    // A file whose other openers could not be checked in either snapshot must also have kept
+    // its modification time: a stalled writer can keep the size unchanged, rarely the time.
+    const auto& firstTimes = standby_.firstTimes;
+    const auto& secondTimes = standby_.listedTimes;
+    const auto timeKept = [&](const std::string& name) {
+        const auto a = firstTimes.find(name);
+        const auto b = secondTimes.find(name);
+        if (a == firstTimes.end() && b == secondTimes.end()) {
+            return true;
+        }
+        return a != firstTimes.end() && b != secondTimes.end() && a->second == b->second;
+    };
+    const bool checkTimes = !firstTimes.empty() || !secondTimes.empty();
+
     int stableCount = 0;
     if (first) {
         TextLineReader reader(first.get());
         while (reader.ReadLine(line)) {
             if (line.size() <= kSizeFieldWidth || !secondLines.contains(line)) {
+                continue;
+            }
+            if (checkTimes && !timeKept(line.substr(kSizeFieldWidth))) {
                 continue;
             }
             std::string path = standby_.sStandbyDir + line.substr(kSizeFieldWidth);
@@ -385,8 +412,14 @@ void RunModes::RunStandbyCycle() {
 void RunModes::StartWaitingPeriod() {
     standby_.iWaitCountdown = settings_.iAutoWaitTime;
     ShowWaitTime();
+    // A file that went and comes back is reported again.
+    std::erase_if(standby_.unsafeReported,
+                  [](const std::string& path) { return !platform::PathExists(path); });
     WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
+    standby_.firstTimes = std::move(standby_.listedTimes);
+    standby_.listedTimes.clear();
     ShowSnapshotError();
+    ReportUnsafePaths();
     standby_.iStandbyCount = 0;
     SetStandbyPhase(StandbyPhase::Waiting);
 }

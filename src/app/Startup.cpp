@@ -143,6 +143,10 @@ bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
     const std::string vendorDir = VendorFolderPath(localAppData, rules);
     const std::string dataDir = DataFolderPath(localAppData, rules);
     bool isNew = false;
+    // A new account may lack the application-data folder itself (~/.local/share).
+    if (!localAppData.empty() && !platform::DirectoryExists(localAppData)) {
+        platform::CreateDirectoryPrivate(localAppData);
+    }
     if (!platform::DirectoryExists(vendorDir)) {
         platform::CreateDirectoryOne(vendorDir);
         platform::CreateDirectoryOne(dataDir);

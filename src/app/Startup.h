@@ -42,8 +42,9 @@ std::string DataFolderPath(const std::string& localAppData,
                            const PathRules& rules = PathRules::Native());
 
 // Creates localAppData + "Tavrolint" + "KorvaneAuto" one level at a time (failures are not
-// reported), copies the Init folder into it when it is new, and sets sDataDir, sParFile and
-// sComLineFile. Returns true when the data folder was new.
+// reported; localAppData and the folders above it first where missing, private to the user), copies
+// the Init folder into it when it is new, and sets sDataDir, sParFile and sComLineFile. Returns
+// true when the data folder was new.
 bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
                        const std::string& initFolder, const PathRules& rules = PathRules::Native());
 

@@ -34,6 +34,9 @@ struct DirEntry {
     std::string name;  // name only, no folder
     bool isDirectory = false;
     bool isReadOnly = false;
+    // A FIFO, socket or device (POSIX): never to be opened, since opening or reading one can
+    // block without end.
+    bool isSpecial = false;
     std::uint64_t size = 0;  // bytes; 0 for folders
 };
 
@@ -51,6 +54,11 @@ bool PathExists(const std::string& path);       // either
 // Creates one folder level. True on success.
 bool CreateDirectoryOne(const std::string& path);
 
+// Creates a folder and every missing folder above it, the new ones private to the user (mode
+// 0700 on POSIX, as the XDG rules ask of the folders they name). True when the folder exists
+// at the end.
+bool CreateDirectoryPrivate(const std::string& path);
+
 // Deletes a file. 0 on success, else the platform's error code.
 int DeleteFileAt(const std::string& path);
 
@@ -58,17 +66,35 @@ int DeleteFileAt(const std::string& path);
 // 0 on success, else the platform's error code.
 int ReplaceFileWith(const std::string& from, const std::string& to);
 
-// Opens a file for reading and writing while sharing both with others, as the standby snapshot
-// needs: a file that another program holds without write sharing, a read-only file or a folder
-// fails. On success gives its size in bytes.
-bool CanOpenReadWrite(const std::string& path, std::uint64_t& size);
+// What the standby snapshot learns of a file that is free to take.
+struct UnsharedFile {
+    std::uint64_t size = 0;
+    // False when the system could not tell whether another program has the file open (POSIX:
+    // no lease on this file system or for this owner). The caller must then see the
+    // modification time unchanged as well before it takes the file as complete.
+    bool openersKnown = true;
+    std::int64_t modified = 0;  // last-write time in the system's own units
+};
+
+// Opens a regular file for reading and writing while sharing both with others, as the standby
+// snapshot needs. Fails for a read-only file, a folder, any other non-file, and a file another
+// program holds: on Windows one held without write sharing; on POSIX one that anyone else has
+// open at all (a write lease is asked for and released at once; the system refuses it while
+// another opener exists).
+bool CanOpenReadWrite(const std::string& path, UnsharedFile& file);
 
 // Last-write time converted to local time in the two-second DOS form (date in the high word,
 // time in the low word), and the size in bytes. False when the entry cannot be found.
 bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size);
 
+// The same for the comparison's file facts, taken by opening the file for reading: false for
+// anything that cannot be opened so (a folder, a pipe or device, a missing or unreadable file).
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size);
+
 // Opens a file with C stdio in binary mode ("rb", "wb", "ab", "r+b"). On failure returns null
-// and sets errorCode to the platform's code (never 0).
+// and sets errorCode to the platform's code (never 0). Reading opens regular files only, and
+// writing never opens a FIFO or socket: a pipe, device or folder fails at once instead of
+// blocking or reading as an empty file.
 struct FileCloser {
     void operator()(std::FILE* f) const {
         if (f)

@@ -129,22 +129,26 @@ std::string SplitProgramName(const std::string& commandLine, std::string& rest) 
 
 namespace {
 
-char AsciiLowerChar(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+template <typename Char>
+Char AsciiLowerChar(Char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
 
-WildcardMatcher::WildcardMatcher(std::string_view pattern) {
-    if (pattern == "*" || pattern == "*.*") {
+template <typename Char>
+BasicWildcardMatcher<Char>::BasicWildcardMatcher(std::basic_string_view<Char> pattern) {
+    const Char star[] = {'*', 0};
+    const Char starDotStar[] = {'*', '.', '*', 0};
+    if (pattern == star || pattern == starDotStar) {
         matchAll_ = true;
         return;
     }
     // The directory search turns "?" into DOS_QM, "*" before a "." into DOS_STAR and a "."
     // before "?", "*" or the end into DOS_DOT.
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = pattern[i];
-        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const Char c = pattern[i];
+        const Char next = i + 1 < pattern.size() ? pattern[i + 1] : Char(0);
         if (c == '?') {
             elements_.push_back({Kind::DosQuestion, 0});
         } else if (c == '*') {
@@ -161,7 +165,8 @@ WildcardMatcher::WildcardMatcher(std::string_view pattern) {
 
 // A state-set walk over the pattern, as the file system's own name matcher does it: state i
 // means "the first i pattern elements have matched so far".
-bool WildcardMatcher::Matches(std::string_view name) const {
+template <typename Char>
+bool BasicWildcardMatcher<Char>::Matches(std::basic_string_view<Char> name) const {
     if (matchAll_) {
         return true;
     }
@@ -192,7 +197,7 @@ bool WildcardMatcher::Matches(std::string_view name) const {
         }
     };
 
-    const std::size_t lastDot = name.rfind('.');
+    const std::size_t lastDot = name.rfind(Char('.'));
     for (std::size_t pos = 0;; ++pos) {
         const bool atEnd = pos >= name.size();
         const bool atDot = !atEnd && name[pos] == '.';
@@ -206,7 +211,7 @@ bool WildcardMatcher::Matches(std::string_view name) const {
         std::fill(nxt.begin(), nxt.end(), 0);
         const bool nextAtEnd = pos + 1 >= name.size();
         const bool nextAtDot = !nextAtEnd && name[pos + 1] == '.';
-        const char lower = AsciiLowerChar(name[pos]);
+        const Char lower = AsciiLowerChar(name[pos]);
         bool any = false;
         for (std::size_t s = 0; s < count; ++s) {
             if (!cur[s]) {
@@ -251,6 +256,9 @@ bool WildcardMatcher::Matches(std::string_view name) const {
         std::swap(cur, nxt);
     }
 }
+
+template class BasicWildcardMatcher<char>;
+template class BasicWildcardMatcher<wchar_t>;
 
 std::uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second) {
     if (year < 1980 || year > 2107) {

@@ -15,17 +15,18 @@ inline constexpr int kDefaultTerminateGraceMs = 2000;
 // A file-name wildcard compiled once and matched against many names, with the rules the
 // Windows directory search applies: "*" and "?", ASCII case-insensitive, "*.*" matching every
 // name, and the DOS forms a pattern is turned into ("*." matches names without an extension,
-// "a?.txt" matches "a.txt", "a*.*" matches "abc").
-class WildcardMatcher {
+// "a?.txt" matches "a.txt", "a*.*" matches "abc"). Bytes or, on Windows, wide characters.
+template <typename Char>
+class BasicWildcardMatcher {
   public:
-    explicit WildcardMatcher(std::string_view pattern);
-    bool Matches(std::string_view name) const;
+    explicit BasicWildcardMatcher(std::basic_string_view<Char> pattern);
+    bool Matches(std::basic_string_view<Char> name) const;
 
   private:
     enum class Kind : std::uint8_t { Literal, Star, DosStar, DosQuestion, DosDot };
     struct Element {
         Kind kind;
-        char lower;  // Literal only
+        Char lower;  // Literal only
     };
     std::vector<Element> elements_;
     bool matchAll_ = false;
@@ -33,6 +34,8 @@ class WildcardMatcher {
     mutable std::vector<unsigned char> current_;
     mutable std::vector<unsigned char> next_;
 };
+
+using WildcardMatcher = BasicWildcardMatcher<char>;
 
 // SplitCommandLine with the code page given rather than the system's.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine, unsigned codePage);

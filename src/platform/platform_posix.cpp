@@ -243,6 +243,7 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         entry.name = name;
         entry.isDirectory = S_ISDIR(st.st_mode);
         entry.isReadOnly = !HasWriteBit(st);
+        entry.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
         entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
         if (!visit(entry)) {
             break;
@@ -271,6 +272,22 @@ bool CreateDirectoryOne(const std::string& path) {
     return !path.empty() && mkdir(path.c_str(), 0777) == 0;
 }
 
+bool CreateDirectoryPrivate(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string level = path.substr(0, slash);
+        if (mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) {
+            break;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    return DirectoryExists(path);
+}
+
 int DeleteFileAt(const std::string& path) {
     struct stat st;
     // unlink would remove a read-only file too; the program expects the Windows answer.
@@ -290,27 +307,52 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return errno != 0 ? errno : EIO;
 }
 
-// POSIX has no share modes: a file that another program holds open cannot be told apart here,
-// only read-only files (no write bit, as the Windows read-only attribute) and non-files fail.
-bool CanOpenReadWrite(const std::string& path, std::uint64_t& size) {
+// A lease break is signalled with SIGIO, whose default action ends the process: another
+// program opening the file between the probe's lease and its release must not end this one.
+void IgnoreLeaseBreakSignal() {
+    static const bool ignored = [] {
+        struct sigaction current {};
+        if (sigaction(SIGIO, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            std::signal(SIGIO, SIG_IGN);
+        }
+        return true;
+    }();
+    (void)ignored;
+}
+
+// POSIX has no share modes. A write lease stands in: the system grants one only while no
+// other descriptor has the file open, so a copy that stalls with its file open is seen. Where
+// leases cannot be had (file system, another owner), the caller falls back on the file's time.
+bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
+    // Non-blocking: neither a FIFO nor a lease held by someone else can stall the open.
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat st;
-    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HasWriteBit(st);
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HasWriteBit(st);
     if (ok) {
-        size = static_cast<std::uint64_t>(st.st_size);
+        file.size = static_cast<std::uint64_t>(st.st_size);
+        file.modified =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        file.openersKnown = false;
+#ifdef F_SETLEASE
+        IgnoreLeaseBreakSignal();
+        // Closing the descriptor below releases the lease.
+        if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+            file.openersKnown = true;
+        } else if (errno == EAGAIN) {
+            ok = false;  // someone else has it open
+        }
+#endif
     }
     close(fd);
     return ok;
 }
 
-bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
-    struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0) {
-        return false;
-    }
+namespace {
+
+void DosTimeAndSizeOf(const struct stat& st, std::uint32_t& dosDateTime, std::uint64_t& size) {
     const std::time_t t = st.st_mtime;
     struct tm local;
     dosDateTime = localtime_r(&t, &local)
@@ -318,29 +360,81 @@ bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std:
                                             local.tm_hour, local.tm_min, local.tm_sec)
                       : 0;
     size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+}  // namespace
+
+bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    DosTimeAndSizeOf(st, dosDateTime, size);
     return true;
+}
+
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    const bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    if (ok) {
+        DosTimeAndSizeOf(st, dosDateTime, size);
+    }
+    return ok;
 }
 
 FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     // A read-only file refuses writing on Windows even to an administrator; root here would
     // otherwise overwrite it.
     const std::string_view modeText(mode);
-    if (modeText.find_first_of("wa+") != std::string_view::npos) {
+    const bool reads = !modeText.empty() && modeText[0] == 'r';
+    const bool plus = modeText.find('+') != std::string_view::npos;
+    if (!reads || plus) {
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !HasWriteBit(st)) {
             errorCode = EACCES;
             return nullptr;
         }
     }
-    // "e": not inherited by the converter processes started meanwhile.
-    const std::string fullMode = std::string(mode) + "e";
-    errno = 0;
-    FilePtr file(std::fopen(path.c_str(), fullMode.c_str()));
-    if (file) {
-        errorCode = 0;
-    } else {
-        errorCode = errno != 0 ? errno : EIO;
+    int flags = plus ? O_RDWR : (reads ? O_RDONLY : O_WRONLY);
+    if (!reads) {
+        flags |= O_CREAT | (modeText[0] == 'a' ? O_APPEND : O_TRUNC);
     }
+    // Not inherited by the converter processes started meanwhile; non-blocking until the kind
+    // of file is known, so a FIFO or a device cannot stall the open.
+    const int fd = open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        errorCode = errno != 0 ? errno : EIO;
+        return nullptr;
+    }
+    struct stat st;
+    int refused = 0;
+    if (fstat(fd, &st) != 0) {
+        refused = errno != 0 ? errno : EIO;
+    } else if (S_ISDIR(st.st_mode)) {
+        refused = EISDIR;
+    } else if (reads ? !S_ISREG(st.st_mode) : (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+        refused = ENXIO;
+    }
+    // Blocking matters only for what is not a regular file (a device written to).
+    if (refused == 0 && !S_ISREG(st.st_mode)) {
+        const int fileFlags = fcntl(fd, F_GETFL);
+        if (fileFlags < 0 || fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) != 0) {
+            refused = errno != 0 ? errno : EIO;
+        }
+    }
+    errno = 0;
+    FilePtr file(refused == 0 ? fdopen(fd, mode) : nullptr);
+    if (!file) {
+        errorCode = refused != 0 ? refused : (errno != 0 ? errno : EIO);
+        close(fd);
+        return nullptr;
+    }
+    errorCode = 0;
     return file;
 }
 

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <io.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -112,8 +113,39 @@ std::string TextSortKey(const std::string& text) {
     return key;
 }
 
-// The system matches the wildcard itself (with its DOS rules). The basic information level and
-// large fetches keep folders of 100,000 files quick; every attribute kind is listed.
+namespace {
+
+// Uppercase wide form of a name for matching, as the file system folds names.
+std::wstring FoldedWide(const char* text) {
+    std::wstring wide = AnsiToWide(text);
+    if (!wide.empty()) {
+        CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+    }
+    return wide;
+}
+
+// The wildcard of a search pattern: the text after its last "\", "/" or ":", stepping over
+// double-byte characters, whose second byte can be 0x5C.
+std::string WildcardPart(const std::string& pattern) {
+    const unsigned codePage = ActiveCodePage();
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const auto c = static_cast<unsigned char>(pattern[i]);
+        if (IsLeadByte(codePage, c) && i + 1 < pattern.size()) {
+            ++i;
+        } else if (c == '\\' || c == '/' || c == ':') {
+            start = i + 1;
+        }
+    }
+    return pattern.substr(start);
+}
+
+}  // namespace
+
+// The system matches the wildcard itself, but also on 8.3 short names, and a three-letter
+// extension in the pattern matches longer ones ("*.hgl" finds "x.hglx"): each name found is
+// checked again, on its long form. The basic information level and large fetches keep folders
+// of 100,000 files quick; every attribute kind is listed.
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit) {
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
@@ -123,8 +155,13 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
     }
+    const std::wstring wildcard = FoldedWide(WildcardPart(pattern).c_str());
+    const detail::BasicWildcardMatcher<wchar_t> matcher(wildcard);
     DirEntry entry;
     do {
+        if (!matcher.Matches(FoldedWide(fd.cFileName))) {
+            continue;
+        }
         entry.name = fd.cFileName;
         entry.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.isReadOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -155,6 +192,22 @@ bool CreateDirectoryOne(const std::string& path) {
     return !path.empty() && CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
+// Folders under the user's profile are private to the user already; each missing level is
+// created with the default security.
+bool CreateDirectoryPrivate(const std::string& path) {
+    const unsigned codePage = ActiveCodePage();
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(codePage, c)) {
+            ++i;
+        } else if ((c == '\\' || c == '/') && i > 0 && path[i - 1] != ':') {
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+        }
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+    return DirectoryExists(path);
+}
+
 int DeleteFileAt(const std::string& path) {
     if (DeleteFileA(path.c_str())) {
         return 0;
@@ -171,7 +224,7 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
 }
 
-bool CanOpenReadWrite(const std::string& path, std::uint64_t& size) {
+bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
     HANDLE h =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -180,10 +233,14 @@ bool CanOpenReadWrite(const std::string& path, std::uint64_t& size) {
     }
     // Windows refuses the open itself for a read-only file; Wine running as root does not.
     BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(h, &info) &&
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
                     !(info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
     if (ok) {
-        size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+        // The share modes answered whether another program holds the file.
+        file.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+        file.openersKnown = true;
+        file.modified = static_cast<std::int64_t>(
+            Combine(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
     }
     CloseHandle(h);
     return ok;
@@ -210,6 +267,33 @@ bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std:
     return true;
 }
 
+bool ReadDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
+    // The sharing of a C runtime open for reading.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                    !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(h);
+    if (!ok) {
+        return false;
+    }
+    FILETIME local;
+    WORD date = 0;
+    WORD time = 0;
+    if (FileTimeToLocalFileTime(&info.ftLastWriteTime, &local) &&
+        FileTimeToDosDateTime(&local, &date, &time)) {
+        dosDateTime = (static_cast<std::uint32_t>(date) << 16) | time;
+    } else {
+        dosDateTime = 0;
+    }
+    size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+    return true;
+}
+
 FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     // A read-only file must refuse writing; Wine running as root would otherwise allow it.
     if (std::strpbrk(mode, "wa+")) {
@@ -224,6 +308,13 @@ FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     SetLastError(0);
     errno = 0;
     FilePtr file(std::fopen(path.c_str(), mode));
+    // A device name ("CON", "COM1") opens too; reading one would wait for input.
+    if (file && mode[0] == 'r' &&
+        GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())))) !=
+            FILE_TYPE_DISK) {
+        errorCode = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
     if (file) {
         errorCode = 0;
         return file;

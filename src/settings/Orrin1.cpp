@@ -21,13 +21,13 @@ constexpr const char* kDefaultKorvaneExeX86 =
 // Lines 2 to 23 of the parameter file.
 constexpr std::size_t kStoredLines = 22;
 
-// A CR would end the value early and push every later value one line down; a Ctrl-Z would end
-// the file for the next reader. Neither can come back from the file, so neither is written.
+// A CR or LF would end the value early and push every later value one line down; a Ctrl-Z
+// would end the file for the next reader. None can come back from the file, so none is written.
 std::string StorableText(const std::string& value) {
     std::string text;
     text.reserve(value.size());
     for (const char c : value) {
-        if (c != '\r' && c != '\x1A') {
+        if (c != '\r' && c != '\n' && c != '\x1A') {
             text += c;
         }
     }

@@ -57,13 +57,16 @@ bool TextLineReader::ReadLine(std::string& line) {
             return true;
         }
         std::size_t i = pos_;
-        while (i < len_ && buffer_[i] != '\r' && buffer_[i] != static_cast<char>(kCtrlZ)) {
+        while (i < len_ && buffer_[i] != '\r' && buffer_[i] != '\n' &&
+               buffer_[i] != static_cast<char>(kCtrlZ)) {
             ++i;
         }
         line.append(buffer_ + pos_, i - pos_);
         pos_ = i;
         if (i < len_) {
-            if (buffer_[i] == '\r') {
+            if (buffer_[i] == '\n') {
+                ++pos_;
+            } else if (buffer_[i] == '\r') {
                 ++pos_;
                 if (Peek() == '\n') {
                     ++pos_;

@@ -1,6 +1,7 @@
 // Line-oriented reading and writing of the program's 8-bit text files.
-// Reading: a CR ends a line and one LF right after it is skipped; a lone LF is data; a Ctrl-Z
-// byte (0x1A) ends the file; the last line needs no line end; lines have no length limit.
+// Reading: CR LF, a lone CR and a lone LF each end a line (files from Linux end lines with LF
+// alone); a Ctrl-Z byte (0x1A) ends the file; the last line needs no line end; lines have no
+// length limit.
 // Writing: every line is followed by CR LF.
 #pragma once
 

@@ -71,7 +71,7 @@ TEST_F(StandIn, EachRecordLineIsOneJob) {
     const std::string line1 = "/p " + Quoted(a) + " " + Quoted("/o" + out1);
     const std::string line2 = "/d " + Quoted(a) + " " + Quoted(b) + " " + Quoted("/o" + out2);
     const std::string display = "/c " + Quoted(a) + " " + Quoted(b);
-    // A lone LF is data, CR alone ends a line, Ctrl-Z ends the file.
+    // CR alone ends a line, Ctrl-Z ends the file.
     const auto lines = RunRecordFile(line1 + "\r\n" + line2 + "\r" + display + "\r\n" + "\x1A" +
                                      "/p \"never\" \"/onever\"\r\n");
     const std::string record = tmp / "Korvaneline.txt";

@@ -166,6 +166,9 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
     Pair("near.hgl", 100, 130);
     test::MakeDir(In1("sub.hgl"));  // a folder matching the wildcard is paired, then refused
     test::MakeDir(In2("sub.hgl"));
+    // Pipes are no drawings and are never opened: no pair, no message, no wait.
+    test::MakeFifo(In1("pipe.hgl"));
+    test::MakeFifo(In2("pipe.hgl"));
     Run();  // the log's folder does not exist yet: it is made
 
     EXPECT_EQ(test::ReadFileBytes(logFile),
@@ -184,6 +187,24 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
     EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), "kept\r\n");
     EXPECT_EQ(test::ReadFileBytes(logFile),
               CrLfLines({"*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
+
+    if (platform::PathExists(In1("pipe.hgl"))) {
+        test::RecordingMessageSink pipeSink;
+        EXPECT_EQ(CheckCompSkip(In1("pipe.hgl"), In2("pipe.hgl"), 2, 30, pipeSink),
+                  CompSkip::CannotOpen);
+    }
+}
+
+// A pair whose name the job syntax cannot carry is neither compared nor logged; both of its
+// files are reported once.
+TEST_F(FolderCompareRun, NamesTheJobSyntaxCannotCarryAreNotCompared) {
+    settings.iCompSkipFlags = 2;
+    Pair("Plan A,rev2.hgl", 10, 0);
+    Pair("ok.hgl", 10, 10);
+    Run();
+    EXPECT_EQ(host.list, std::vector<std::string>{PairLine("ok.hgl")});
+    EXPECT_FALSE(platform::PathExists(logFile));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(2)});
 }
 
 TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {

@@ -129,5 +129,27 @@ TEST(KorvaneCommandLine, RunChoicesGiveTheLineInputs) {
               "/f \"C:\\In\\\x95\x5C.pdf\" \"/oD:\\Out\\\x95\x5C.ps\"");
 }
 
+// What the converter's job syntax can carry: a comma would split the job, a quote or control
+// character break the line; a final backslash escapes the closing quote, except as the second
+// byte of a double-byte character on Windows.
+TEST(JobSafePath, RefusesWhatTheJobSyntaxCannotCarry) {
+    const PathRules win = PathRules::Windows(), posix = PathRules::Posix();
+    const struct {
+        std::string path;
+        PathRules rules;
+        bool safe;
+    } rows[] = {
+        {"/in/plan 2 (rev).hgl", posix, true}, {"/in/Plan A,rev2.hgl", posix, false},
+        {"/in/q\"uote.hgl", posix, false},     {"/in/victim.txt\r.hgl", posix, false},
+        {"/in/a\n.hgl", posix, false},         {"/in/a\x1A.hgl", posix, false},
+        {"/in/del\x7F.hgl", posix, false},     {"/in/caf\xE9.hgl", posix, true},
+        {"/in/trail\\", posix, false},         {"/in/mid\\dle.hgl", posix, true},
+        {"C:\\In\\\x95\x5C", win, true},       {"C:\\In\\a,b.hgl", win, false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsJobSafePath(row.path, row.rules), row.safe) << row.path;
+    }
+}
+
 }  // namespace
 }  // namespace ka

@@ -80,8 +80,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"TrailingComma", "A,B,\r\n", {{"A", "B", ""}}},
                       FileCase{"EmptyLineInTheMiddle", "A\r\n\r\n B \r\n", {{"A"}, {""}, {" B "}}},
                       FileCase{"EmptyLineAtTheEnd", "A\r\n\r\n", {{"A"}, {""}}},
-                      FileCase{"LfOnlyIsOneLine", "A\nB\n", {{"A\nB\n"}}},
-                      FileCase{"CrAloneAndOneLfSkipped", "A\rB\r\n\nC", {{"A"}, {"B"}, {"\nC"}}},
+                      FileCase{"LfEndsALine", "A\nB,C\n", {{"A"}, {"B", "C"}}},
+                      FileCase{"CrAloneCrLfAndLf", "A\rB\r\n\nC", {{"A"}, {"B"}, {""}, {"C"}}},
                       FileCase{"CtrlZEndsTheFile",
                                "A,B\x1A"
                                "C\r\nD\r\n",

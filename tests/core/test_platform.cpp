@@ -15,8 +15,8 @@
 #include "platform/platform.h"
 #include "platform/platform_detail.h"
 
-#ifdef _WIN32
-#include <share.h>
+#ifndef _WIN32
+#include <sys/stat.h>
 #endif
 
 namespace ka::platform {
@@ -209,6 +209,9 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
     test::MakeDir(tmp / "sub.hgl");
     WriteFileBytes(tmp / "ro.hgl", "abc");
     test::SetReadOnly(tmp / "ro.hgl", true);
+    // The Windows search finds these for "*.hgl" through their 8.3 aliases ("LONGER~1.HGL").
+    WriteFileBytes(tmp / "longername.hglx", "");
+    WriteFileBytes(tmp / "x.hglx", "");
 
     std::vector<DirEntry> all;
     ASSERT_TRUE(FindEntries(tmp / "*.*", [&](const DirEntry& e) {
@@ -220,7 +223,7 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
         names.insert(e.name);
     }
     EXPECT_EQ(names, (std::set<std::string>{".", "..", "a.hgl", "B.HGL", "c.txt", "noext",
-                                            "sub.hgl", "ro.hgl"}));
+                                            "sub.hgl", "ro.hgl", "longername.hglx", "x.hglx"}));
     for (const DirEntry& e : all) {
         SCOPED_TRACE(e.name);
         if (e.name == "a.hgl") {
@@ -242,6 +245,12 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
         return true;
     }));
     EXPECT_EQ(hgl, (std::set<std::string>{"a.hgl", "B.HGL", "sub.hgl", "ro.hgl"}));
+    std::set<std::string> alias;
+    ASSERT_TRUE(FindEntries(tmp / "*~*", [&](const DirEntry& e) {
+        alias.insert(e.name);
+        return true;
+    }));
+    EXPECT_TRUE(alias.empty());
 }
 
 TEST_F(PlatformFiles, FindEntriesStopsWhenTheVisitorSaysSoAndFailsOnAMissingFolder) {
@@ -279,12 +288,12 @@ TEST_F(PlatformFiles, ReadOnlyFilesRefuseWritingAndDeleting) {
     test::SetReadOnly(tmp / "ro.hgl", true);
     test::MakeDir(tmp / "dir");
 
-    std::uint64_t size = 99;
-    EXPECT_TRUE(CanOpenReadWrite(tmp / "rw.hgl", size));
-    EXPECT_EQ(size, 7u);
-    EXPECT_FALSE(CanOpenReadWrite(tmp / "ro.hgl", size));
-    EXPECT_FALSE(CanOpenReadWrite(tmp / "dir", size));
-    EXPECT_FALSE(CanOpenReadWrite(tmp / "missing", size));
+    UnsharedFile probe;
+    EXPECT_TRUE(CanOpenReadWrite(tmp / "rw.hgl", probe));
+    EXPECT_EQ(probe.size, 7u);
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "ro.hgl", probe));
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "dir", probe));
+    EXPECT_FALSE(CanOpenReadWrite(tmp / "missing", probe));
 
     int error = 0;
     EXPECT_FALSE(OpenFile(tmp / "ro.hgl", "wb", error));
@@ -297,19 +306,41 @@ TEST_F(PlatformFiles, ReadOnlyFilesRefuseWritingAndDeleting) {
     EXPECT_NE(DeleteFileAt(tmp / "rw.hgl"), 0);
 }
 
-#ifdef _WIN32
-TEST_F(PlatformFiles, CanOpenReadWriteFailsWhileAnotherHolderDeniesWriting) {
+TEST_F(PlatformFiles, CanOpenReadWriteFailsWhileAnotherProgramHoldsTheFile) {
     const std::string file = tmp / "held.hgl";
     WriteFileBytes(file, "being written");
-    std::uint64_t size = 0;
+    UnsharedFile probe;
     {
-        // Held as a writing program holds its output: others may read, not write.
-        FilePtr held(_fsopen(file.c_str(), "r+b", _SH_DENYWR));
-        ASSERT_TRUE(held);
-        EXPECT_FALSE(CanOpenReadWrite(file, size));
+        const test::HeldOpen held(file);
+        ASSERT_TRUE(held.IsOpen());
+        EXPECT_FALSE(CanOpenReadWrite(file, probe));
     }
-    EXPECT_TRUE(CanOpenReadWrite(file, size));
-    EXPECT_EQ(size, 13u);
+    EXPECT_TRUE(CanOpenReadWrite(file, probe));
+    EXPECT_EQ(probe.size, 13u);
+    EXPECT_TRUE(probe.openersKnown);  // the test's own files: a lease is always to be had
+}
+
+#ifndef _WIN32
+// Pipes are listed as what they are and never opened: every call returns at once.
+TEST_F(PlatformFiles, PipesAreNeverOpened) {
+    const std::string fifo = tmp / "pipe.hgl";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    std::vector<DirEntry> entries;
+    FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {
+        entries.push_back(e);
+        return true;
+    });
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].isSpecial);
+    UnsharedFile probe;
+    EXPECT_FALSE(CanOpenReadWrite(fifo, probe));
+    for (const char* mode : {"rb", "r+b", "wb", "ab"}) {
+        int error = 0;
+        EXPECT_FALSE(OpenFile(fifo, mode, error)) << mode;
+        EXPECT_NE(error, 0) << mode;
+    }
+    int error = 0;
+    EXPECT_FALSE(OpenFile(tmp.Path(), "rb", error));  // a folder reads as nothing on POSIX
 }
 #endif
 

@@ -11,6 +11,12 @@
 #include "app/StandbyRun.h"
 #include "platform/platform.h"
 
+#ifndef _WIN32
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace ka {
 namespace {
 
@@ -102,6 +108,7 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     Put("ro.hgl", "read-only");
     test::SetReadOnly(In("ro.hgl"), true);
     Put("note.txt", "other pattern");
+    Put("longername.hglx", "whose short name matches");
 
     Tick();  // start: first snapshot
     EXPECT_EQ(Phase(), StandbyPhase::Waiting);
@@ -129,7 +136,8 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_TRUE(platform::FileExists(settings.sOutDir + "same.pdf"));
     EXPECT_FALSE(Has("a.hgl"));
     EXPECT_FALSE(Has("same.hgl"));
-    EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt"));
+    EXPECT_TRUE(Has("grow.hgl") && Has("late.hgl") && Has("ro.hgl") && Has("note.txt") &&
+                Has("longername.hglx"));
     EXPECT_NE(std::find(host.statusHistory.begin(), host.statusHistory.end(), "Waiting !"),
               host.statusHistory.end());
     EXPECT_EQ(Phase(), StandbyPhase::Waiting);
@@ -144,6 +152,113 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_EQ(Starts(), 2);
     EXPECT_TRUE(sink.messages.empty());
 }
+
+// Names the job syntax cannot carry stay where they are and are reported once. Before, a CR or
+// Ctrl-Z split the snapshot line and the unrelated file it then named ("victim.txt", "a") was
+// deleted; a comma or quote split the job.
+TEST_F(Standby, NamesTheJobSyntaxCannotCarryAreLeftAlone) {
+    std::vector<std::string> odd = {"Plan A,rev2.hgl"};
+    if (PathRules::Native().style == PathStyle::Posix) {  // not valid in Windows names
+        odd.insert(odd.end(), {"q\"uote.hgl", "victim.txt\r.hgl", "a\x1A.hgl", "new\nline.hgl"});
+    }
+    for (const std::string& name : odd) {
+        Put(name, "odd");
+    }
+    for (const char* unrelated : {"victim.txt", "a", "Plan A", "q"}) {
+        Put(unrelated, "unrelated");
+    }
+    Put("ok.hgl", "fine");
+    Tick(3);
+
+    EXPECT_EQ(Lines(settings.sComLineFile),
+              std::vector<std::string>{"/p \"" + In("ok.hgl") + "\" \"/o" + settings.sOutDir +
+                                       "ok.pdf\""});
+    EXPECT_FALSE(Has("ok.hgl"));
+    for (const std::string& name : odd) {
+        EXPECT_EQ(test::ReadFileBytes(In(name)), "odd");
+    }
+    for (const char* unrelated : {"victim.txt", "a", "Plan A", "q"}) {
+        EXPECT_EQ(test::ReadFileBytes(In(unrelated)), "unrelated") << unrelated;
+    }
+    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(odd.size())});
+    Tick(4);  // later cycles find them again but say nothing new
+    EXPECT_EQ(sink.messages.size(), 1u);
+}
+
+// A copy that stalls with its file open keeps the size unchanged; the file is taken only once
+// the writer has closed it.
+TEST_F(Standby, AFileHeldOpenByAnotherProgramWaitsUntilItIsClosed) {
+    Put("a.hgl", "complete");
+    Put("copying.hgl", "half");
+    {
+        const test::HeldOpen writer(In("copying.hgl"));
+        ASSERT_TRUE(writer.IsOpen());
+        Tick(3);
+        EXPECT_FALSE(Has("a.hgl"));
+        EXPECT_TRUE(Has("copying.hgl"));
+        EXPECT_EQ(Lines(Data("FList1.txt")), std::vector<std::string>{});  // the next period's
+    }
+    Tick(2);  // closed during this wait: not in its first snapshot yet
+    EXPECT_TRUE(Has("copying.hgl"));
+    Tick(2);
+    EXPECT_FALSE(Has("copying.hgl"));
+    EXPECT_EQ(Starts(), 2);
+}
+
+#ifndef _WIN32
+// Drops the right to take leases on other users' files from this thread for the object's life.
+class WithoutLeaseRight {
+  public:
+    WithoutLeaseRight() {
+        header_.version = _LINUX_CAPABILITY_VERSION_3;
+        if (syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[CAP_LEASE / 32].effective &= ~(1u << (CAP_LEASE % 32));
+        dropped_ = syscall(SYS_capset, &header_, reduced) == 0;
+    }
+    ~WithoutLeaseRight() {
+        if (dropped_) {
+            syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    WithoutLeaseRight(const WithoutLeaseRight&) = delete;
+    WithoutLeaseRight& operator=(const WithoutLeaseRight&) = delete;
+    bool Dropped() const { return dropped_; }
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+};
+
+// Another user's file gets no lease: then a file whose time moved during the wait is not taken,
+// even with its size unchanged.
+TEST_F(Standby, WithoutALeaseTheModificationTimeMustStayToo) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs files of another owner";
+    }
+    for (const char* name : {"kept.hgl", "touched.hgl"}) {
+        Put(name, "1234");
+        test::SetModificationTime(In(name), 1'600'000'000);
+        ASSERT_EQ(chown(In(name).c_str(), 65534, 65534), 0);
+    }
+    const WithoutLeaseRight noLease;
+    ASSERT_TRUE(noLease.Dropped());
+    platform::UnsharedFile probe;
+    ASSERT_TRUE(platform::CanOpenReadWrite(In("kept.hgl"), probe));
+    ASSERT_FALSE(probe.openersKnown);
+
+    Tick();
+    test::SetModificationTime(In("touched.hgl"), 1'600'000'060);
+    Tick(2);
+    EXPECT_FALSE(Has("kept.hgl"));
+    EXPECT_TRUE(Has("touched.hgl"));
+    Tick(2);  // unchanged through the next wait: taken
+    EXPECT_FALSE(Has("touched.hgl"));
+}
+#endif
 
 // A converter that cannot be started has seen nothing: every input stays for a later cycle.
 class StandbyNoConverter : public Standby, public ::testing::WithParamInterface<int> {};
@@ -180,33 +295,51 @@ TEST_F(Standby, Output2TakesPdfFilesOnly) {
     EXPECT_EQ(Lines(Data("FList1.txt")), (std::vector<std::string>{"         1p.pdf"}));
 }
 
-TEST_F(Standby, ComparisonClearsItsLogOnlyOnTheFirstStart) {
+// Pairs that arrive during a wait are compared, and logged, only by the cycle that finds them
+// stable: each once. The log is cleared only on the first start.
+TEST_F(Standby, ComparisonTakesEachPairOnceItIsStable) {
     const std::string dir2 = tmp / "in2";
     const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
     test::MakeDir(dir2);
     test::MakeDir(JoinPath(tmp / "Tavrolint", "Korvane"));
     window.compareChecked = true;
     settings.iChgArea = 1;
+    settings.iCompSkipFlags = 2;
     settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
     settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
-    Put("a.hgl", "one");
-    test::WriteFileBytes(JoinPath(dir2, "a.hgl"), "two");
+    const auto pair = [&](const std::string& name, const std::string& one, const std::string& two) {
+        Put(name, one);
+        test::WriteFileBytes(JoinPath(dir2, name), two);
+    };
+    pair("a.hgl", "one", "two");
     test::WriteFileBytes(logFile, "before standby\r\n");
 
     Tick();
     EXPECT_FALSE(platform::PathExists(logFile));
     test::WriteFileBytes(logFile, "first cycle\r\n");
-    // Arrives during the wait: compared with the rest, but not yet stable, so not deleted.
-    Put("late.hgl", "still being written");
-    test::WriteFileBytes(JoinPath(dir2, "late.hgl"), "other");
-    Tick(2);  // the comparison runs under standby and deletes the stable pair
+    pair("late.hgl", "still being written", "other");  // dropped by the size rule
+    pair("late2.hgl", "abc", "abd");                   // compared
+    Tick(2);
 
     EXPECT_EQ(test::ReadFileBytes(logFile), "first cycle\r\n");
     EXPECT_FALSE(Has("a.hgl") || platform::PathExists(JoinPath(dir2, "a.hgl")));
-    EXPECT_TRUE(Has("late.hgl") && platform::PathExists(JoinPath(dir2, "late.hgl")));
+    EXPECT_TRUE(Has("late.hgl") && Has("late2.hgl"));
     EXPECT_EQ(Starts(), 1);
     EXPECT_EQ(Phase(), StandbyPhase::Waiting);
     EXPECT_FALSE(host.buttonsEnabled);  // the comparison left the controls to standby
+
+    Tick(4);  // the next cycle takes both; the one after finds nothing
+    EXPECT_EQ(test::ReadFileBytes(logFile),
+              test::CrLfLines(
+                  {"first cycle", "*3 File size differs by more than 30% ; " + In("late.hgl")}));
+    const auto log = test::ReadLfLines(standinLog);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& l) {
+                                return l.rfind("line ", 0) == 0 &&
+                                       l.find(In("late2.hgl")) != std::string::npos;
+                            }),
+              1);
+    EXPECT_FALSE(Has("late.hgl") || Has("late2.hgl"));
 }
 
 TEST_F(Standby, CountdownOfTenMinutesProcessesAfterItRunsOut) {

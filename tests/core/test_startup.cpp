@@ -1,6 +1,7 @@
 // Data folder preparation and loading of the parameter file at start-up.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,6 +57,21 @@ TEST_F(DataFolder, NewFolderIsCreatedLevelByLevelAndSeededFromInit) {
     EXPECT_EQ(settings.sComLineFile, JoinPath(dataDir, "Korvaneline.txt"));
     EXPECT_EQ(test::ReadFileBytes(settings.sParFile), "shipped");
     EXPECT_EQ(test::ReadFileBytes(JoinPath(JoinPath(dataDir, "sub"), "f.txt")), "sub file");
+}
+
+// A new account has no ~/.local/share yet.
+TEST_F(DataFolder, MissingApplicationDataFolderIsCreatedPrivately) {
+    const std::string home = root / "home";
+    appData = JoinPath(JoinPath(home, ".local"), "share");
+    EXPECT_TRUE(PrepareDataFolder(settings, appData, init));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), "shipped");
+    if (PathRules::Native().style == PathStyle::Posix) {
+        for (const std::string& dir : {JoinPath(home, ".local"), appData}) {
+            const auto perms = std::filesystem::status(dir).permissions();
+            EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all)
+                << dir;
+        }
+    }
 }
 
 TEST_F(DataFolder, VendorFolderWithoutProgramFolderCountsAsNew) {

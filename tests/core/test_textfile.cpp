@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TextLines,
     ::testing::Values(
         ReadCase{"Empty", "", {}}, ReadCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
-        ReadCase{"LoneCr", "a\rb", {"a", "b"}}, ReadCase{"LoneLfIsData", "a\nb\r\n", {"a\nb"}},
+        ReadCase{"LoneCr", "a\rb", {"a", "b"}}, ReadCase{"LfOnly", "a\nb\n", {"a", "b"}},
+        ReadCase{"LfThenCr", "a\n\rb\r\n", {"a", "", "b"}},
         ReadCase{"CrCrLf", "a\r\r\nb", {"a", "", "b"}}, ReadCase{"OneEmptyLine", "\r\n", {""}},
         ReadCase{"CtrlZInLine",
                  "a\x1A"

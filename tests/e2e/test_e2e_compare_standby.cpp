@@ -49,13 +49,16 @@ class E2eCompareStandby : public ::testing::Test {
             test::MakeDir(dir);
         }
     }
-    // Converter, output folder, waiting time; skip rule 2 at 30 %.
-    void WriteParFile(const std::string& waitSeconds) {
+    // Converter, output folder, waiting time; skip rule 2 at 30 %; with a list file, processed
+    // pairs are saved to it.
+    void WriteParFile(const std::string& waitSeconds, const std::string& savedList = "") {
         test::WriteFileBytes(
             JoinPath(dataDir, "KorvaneAuto.par"),
             "Version 10.11\r\nhgl\r\ntif\r\npdf\r\nemf\r\ndxf\r\ndwg\r\nigs\r\ngbr\r\n" +
-                test::ConverterExe() + "\r\n\r\n\r\n" + WithTrailingSeparator(outDir) + "\r\n" +
-                waitSeconds + "\r\n\r\n\r\n0\r\n0\r\n0\r\n0\r\n2\r\n30\r\n0\r\n");
+                test::ConverterExe() + "\r\n" + savedList + "\r\n\r\n" +
+                WithTrailingSeparator(outDir) + "\r\n" + waitSeconds +
+                "\r\n\r\n\r\n0\r\n0\r\n0\r\n" + (savedList.empty() ? "0" : "1") +
+                "\r\n2\r\n30\r\n0\r\n");
     }
     std::string In1(const std::string& name) const { return JoinPath(dir1, name); }
     std::string In2(const std::string& name) const { return JoinPath(dir2, name); }
@@ -89,6 +92,19 @@ TEST_F(E2eCompareStandby, CompareFromTheCommandLineEndsByItself) {
               CrLfLines({"*2 Size of file1 or file2 is zero ; " + In1("b.hgl")}));
     EXPECT_TRUE(platform::FileExists(Out("a.pdf")));
     EXPECT_TRUE(platform::FileExists(In1("a.hgl")));  // a comparison alone deletes nothing
+}
+
+// The saved list holds the names' bytes, whatever the window could display of them.
+TEST_F(E2eCompareStandby, SavedComparisonListKeepsNamesByteForByte) {
+    const std::string list = tmp / "pairs.txt";
+    WriteParFile("600", list);
+    const std::string name = "caf\xE9.hgl";  // Latin-1, not UTF-8
+    test::WriteFileBytes(In1(name), "drawing one");
+    test::WriteFileBytes(In2(name), "drawing two");
+
+    Program program({"/h", JoinPath(dir1, "*.hgl"), dir2});
+    ASSERT_TRUE(WaitUntil(60, [&] { return !program.Running(); })) << "did not end";
+    EXPECT_EQ(test::ReadFileBytes(list), CrLfLines({In1(name) + "," + In2(name)}));
 }
 
 TEST_F(E2eCompareStandby, StandbyFromTheCommandLineConvertsDeletesAndKeepsWatching) {

@@ -3,7 +3,9 @@
 // command line's settings in its parameter file.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -19,12 +21,27 @@ struct ProgramRun {
     int exitCode = -1;
 };
 
-// Starts the program with the given arguments and waits for it to end; kills it when it runs
-// longer than the limit, so a hanging program fails the test.
-ProgramRun RunKorvaneAuto(const std::vector<std::string>& args, int limitSeconds = 60) {
+// Starts the program with the given arguments and environment changes and waits for it to end;
+// kills it when it runs longer than the limit, so a hanging program fails the test. An empty
+// value removes the variable; a working folder other than "" is the child's current folder.
+ProgramRun RunKorvaneAuto(const std::vector<std::string>& args,
+                          const std::vector<std::pair<std::string, std::string>>& env = {},
+                          const std::string& workingFolder = "", int limitSeconds = 60) {
+    std::vector<std::unique_ptr<ka::test::ScopedEnv>> changed;
+    for (const auto& [name, value] : env) {
+        changed.push_back(value.empty() ? std::make_unique<ka::test::ScopedEnv>(name)
+                                        : std::make_unique<ka::test::ScopedEnv>(name, value));
+    }
+    const std::string before = ka::platform::CurrentDirectory();
+    if (!workingFolder.empty()) {
+        ka::platform::ChangeDirectory(workingFolder);
+    }
     std::vector<std::string> all{ka::test::BuiltPath(KA_KORVANEAUTO_EXE)};
     all.insert(all.end(), args.begin(), args.end());
     ka::test::ChildProcess program(all);
+    if (!workingFolder.empty()) {
+        ka::platform::ChangeDirectory(before);
+    }
     ProgramRun run;
     run.ended = program.Started() && program.WaitFor(limitSeconds);
     run.exitCode = program.ExitCode();
@@ -94,5 +111,41 @@ TEST_P(CompareStartTest, CompareSwitchRunsEndsAndKeepsTheCommandLineSettings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FreshOrOtherVersion, CompareStartTest, ::testing::Bool());
+
+// A new account: no ~/.local/share yet. The folder is created and seeded, and settings stay.
+TEST_F(StartupE2eTest, FreshHomeGetsItsDataFolder) {
+    const std::string home = work / "home";
+    ka::test::MakeDir(home);
+    ka::test::MakeDir(work / "in1");
+    ka::test::MakeDir(work / "in2");
+    const ProgramRun run =
+        RunKorvaneAuto({"/h", work / "in1/*.hgl", work / "in2"},
+                       {{"HOME", home}, {"XDG_DATA_HOME", ""}, {"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    const std::vector<std::string> par = ParLines(
+        ka::test::ReadFileBytes(home + "/.local/share/Tavrolint/KorvaneAuto/KorvaneAuto.par"));
+    ASSERT_EQ(par.size(), 23u);
+    EXPECT_EQ(par[14], work / "in1/*.hgl");  // the run's settings were kept at the end
+}
+
+// Arguments that the window toolkit would take for its own options are the program's: here
+// the names of batch list files in the working folder. The shipped settings name the stand-in
+// converter and PDF output.
+TEST_F(StartupE2eTest, ToolkitLookingArgumentsAreTheProgramsOwn) {
+    ka::test::WriteFileBytes(work / "drawing.hgl", "drawing");
+    for (const char* list : {"-style", "-reverse"}) {
+        SCOPED_TRACE(list);
+        const std::string out = work / (std::string("out") + list);
+        ka::test::MakeDir(out);
+        ka::test::WriteFileBytes(work / list, ka::test::CrLfLines({work / "drawing.hgl"}));
+        const ProgramRun run = RunKorvaneAuto(
+            {"/d", list, out},
+            {{"XDG_DATA_HOME", appData.Path()}, {"QT_QPA_PLATFORM", "offscreen"}}, work.Path());
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(ka::platform::FileExists(out + "/drawing.pdf"));
+    }
+}
 
 }  // namespace

@@ -12,12 +12,14 @@
 #include <stdexcept>
 
 #ifdef _WIN32
+#include <share.h>
 #include <sys/utime.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <utime.h>
 
@@ -89,6 +91,15 @@ void SetReadOnly(const std::string& path, bool readOnly) {
     fs::permissions(path, write, readOnly ? fs::perm_options::remove : fs::perm_options::add);
 }
 
+bool MakeFifo(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    return mkfifo(path.c_str(), 0666) == 0;
+#endif
+}
+
 void SetModificationTime(const std::string& path, long long secondsSinceEpoch) {
 #ifdef _WIN32
     struct _utimbuf times {};
@@ -105,6 +116,20 @@ void SetModificationTime(const std::string& path, long long secondsSinceEpoch) {
         throw std::runtime_error("cannot set the time of " + path);
     }
 #endif
+}
+
+HeldOpen::HeldOpen(const std::string& path) {
+#ifdef _WIN32
+    file_ = _fsopen(path.c_str(), "r+b", _SH_DENYWR);
+#else
+    file_ = std::fopen(path.c_str(), "r+b");
+#endif
+}
+
+HeldOpen::~HeldOpen() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
 }
 
 std::string CrLfLines(const std::vector<std::string>& lines) {
@@ -306,6 +331,14 @@ ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(
         oldValue_ = old;
     }
     SetEnvVar(name_, value);
+}
+
+ScopedEnv::ScopedEnv(const std::string& name) : name_(name) {
+    if (const char* old = std::getenv(name.c_str())) {
+        hadValue_ = true;
+        oldValue_ = old;
+    }
+    SetEnvVar(name_, "", true);
 }
 
 ScopedEnv::~ScopedEnv() {

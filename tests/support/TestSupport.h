@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -34,8 +35,24 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 void MakeDir(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+// Creates a named pipe (FIFO). False where the system has none in its folders (Windows).
+bool MakeFifo(const std::string& path);
 // Sets the last-write time, seconds since the epoch.
 void SetModificationTime(const std::string& path, long long secondsSinceEpoch);
+
+// Keeps a file open for writing as a copying program does while it stalls: on Windows
+// without write sharing, on POSIX simply open. Closed at the end.
+class HeldOpen {
+  public:
+    explicit HeldOpen(const std::string& path);
+    ~HeldOpen();
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
+    bool IsOpen() const { return file_ != nullptr; }
+
+  private:
+    std::FILE* file_ = nullptr;
+};
 
 // Joins lines with CR LF after each one.
 std::string CrLfLines(const std::vector<std::string>& lines);
@@ -139,6 +156,7 @@ class RecordingRunHost : public RunHost {
 class ScopedEnv {
   public:
     ScopedEnv(const std::string& name, const std::string& value);
+    explicit ScopedEnv(const std::string& name);  // removes the variable for the scope
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;

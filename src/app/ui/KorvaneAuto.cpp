@@ -17,14 +17,15 @@
 #include "shell/ui/Orrin3.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Every argument is the program's own, kept as the bytes the system passed (its code page).
+    // The toolkit sees the program name only, so "-style" or "-reverse" is never taken as its
+    // option: a list file may have such a name.
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    int toolkitArgc = argc > 0 ? 1 : 0;
+    QApplication app(toolkitArgc, argv);
     // The application title. No separate display name: some platforms would append it to every
     // window caption.
     QApplication::setApplicationName(QStringLiteral("KorvaneAuto"));
-
-    // QApplication has taken its own options out of argv; the rest are the program's arguments,
-    // kept as the bytes the system passed (its code page).
-    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
 
     ka::Settings settings;
     ka::ProgramFlags flags;
