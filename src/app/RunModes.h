@@ -71,11 +71,11 @@ struct StandbyState {
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
     std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
-    // Modification times, by name, of the files a listing could not check for other openers
-    // (the last listing's, and the first snapshot's): such a file is stable only when its time,
+    // Modification times by name: every file of the first snapshot, and those of the second
+    // that could not be checked for other openers. Such a file is stable only when its time,
     // too, is unchanged through the wait.
-    std::unordered_map<std::string, std::int64_t> listedTimes;
     std::unordered_map<std::string, std::int64_t> firstTimes;
+    std::unordered_map<std::string, std::int64_t> uncheckedTimes;
     // Paths left alone because the job syntax cannot carry them, each reported once while it
     // stays; and those noted since the last report.
     std::unordered_set<std::string> unsafeReported;
@@ -128,7 +128,9 @@ class RunModes {
     void StandbyTick();
     void StopStandby();
     void ShowWaitTime();
-    void WriteFileList(const std::string& snapshotFile);
+    // The first snapshot only notes sizes and times; the second also asks whether another
+    // program has the file open, which is what decides.
+    void WriteFileList(const std::string& snapshotFile, bool second);
     // Shows "I/O Error code=" + code when ioError is not 0, then clears it.
     void ShowIoError(int& ioError);
 

@@ -107,7 +107,7 @@ void RunModes::ShowSnapshotError() {
     ShowIoError(ioError);
 }
 
-void RunModes::WriteFileList(const std::string& snapshotFile) {
+void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     int errorCode = 0;
     platform::FilePtr file = platform::OpenFile(snapshotFile, "wb", errorCode);
     settings_.iIoResult = file ? 0 : errorCode;
@@ -116,7 +116,8 @@ void RunModes::WriteFileList(const std::string& snapshotFile) {
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
     host_.ListClear();
-    standby_.listedTimes.clear();
+    auto& times = second ? standby_.uncheckedTimes : standby_.firstTimes;
+    times.clear();
 
     std::string line;
     const auto listEntry = [&](const platform::DirEntry& entry) {
@@ -131,17 +132,22 @@ void RunModes::WriteFileList(const std::string& snapshotFile) {
         if (NoteUnsafePath(path)) {
             return true;
         }
+        // A file another program still holds is not ready yet. Asking costs an open and a
+        // lease; the second snapshot alone decides, so the first one only looks.
         platform::UnsharedFile probe;
-        // A file another program still holds is not ready yet.
-        if (!platform::CanOpenReadWrite(path, probe)) {
+        platform::FileStamp stamp;
+        if (second ? !platform::CanOpenReadWrite(path, probe)
+                   : !platform::GetFileStamp(path, stamp)) {
             return true;
         }
-        const std::string field = SnapshotSizeField(probe.size);
+        const std::string field = SnapshotSizeField(second ? probe.size : stamp.size);
         if (field.empty()) {
             return true;
         }
-        if (!probe.openersKnown) {
-            standby_.listedTimes.emplace(entry.name, probe.modified);
+        if (!second) {
+            times.emplace(entry.name, stamp.modified);
+        } else if (!probe.openersKnown) {
+            times.emplace(entry.name, probe.modified);
         }
         line = field;
         line += entry.name;
@@ -193,19 +199,17 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
         }
     }
 
-    // A file whose other openers could not be checked in either snapshot must also have kept
-    // its modification time: a stalled writer can keep the size unchanged, rarely the time.
-    const auto& firstTimes = standby_.firstTimes;
-    const auto& secondTimes = standby_.listedTimes;
-    const auto timeKept = [&](const std::string& name) {
-        const auto a = firstTimes.find(name);
-        const auto b = secondTimes.find(name);
-        if (a == firstTimes.end() && b == secondTimes.end()) {
+    // A file whose other openers could not be checked must also have kept its modification
+    // time: a stalled writer can keep the size unchanged, rarely the time.
+    const auto timeKept = [this](const std::string& name) {
+        const auto b = standby_.uncheckedTimes.find(name);
+        if (b == standby_.uncheckedTimes.end()) {
             return true;
         }
-        return a != firstTimes.end() && b != secondTimes.end() && a->second == b->second;
+        const auto a = standby_.firstTimes.find(name);
+        return a != standby_.firstTimes.end() && a->second == b->second;
     };
-    const bool checkTimes = !firstTimes.empty() || !secondTimes.empty();
+    const bool checkTimes = !standby_.uncheckedTimes.empty();
 
     int stableCount = 0;
     if (first) {
@@ -390,7 +394,7 @@ void RunModes::RunStandbyCycle() {
     StartClock();
     ShowProgressNow("Listing files");
     host_.SetBusyCursor(0);
-    WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_));
+    WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_), true);
     ShowSnapshotError();
 
     std::vector<std::string> stablePaths;
@@ -415,9 +419,7 @@ void RunModes::StartWaitingPeriod() {
     // A file that went and comes back is reported again.
     std::erase_if(standby_.unsafeReported,
                   [](const std::string& path) { return !platform::PathExists(path); });
-    WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_));
-    standby_.firstTimes = std::move(standby_.listedTimes);
-    standby_.listedTimes.clear();
+    WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_), false);
     ShowSnapshotError();
     ReportUnsafePaths();
     standby_.iStandbyCount = 0;

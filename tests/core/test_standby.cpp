@@ -186,20 +186,18 @@ TEST_F(Standby, NamesTheJobSyntaxCannotCarryAreLeftAlone) {
 }
 
 // A copy that stalls with its file open keeps the size unchanged; the file is taken only once
-// the writer has closed it.
+// the writer has closed it, however many cycles that takes.
 TEST_F(Standby, AFileHeldOpenByAnotherProgramWaitsUntilItIsClosed) {
     Put("a.hgl", "complete");
     Put("copying.hgl", "half");
     {
         const test::HeldOpen writer(In("copying.hgl"));
         ASSERT_TRUE(writer.IsOpen());
-        Tick(3);
+        Tick(5);
         EXPECT_FALSE(Has("a.hgl"));
         EXPECT_TRUE(Has("copying.hgl"));
-        EXPECT_EQ(Lines(Data("FList1.txt")), std::vector<std::string>{});  // the next period's
+        EXPECT_EQ(Starts(), 1);
     }
-    Tick(2);  // closed during this wait: not in its first snapshot yet
-    EXPECT_TRUE(Has("copying.hgl"));
     Tick(2);
     EXPECT_FALSE(Has("copying.hgl"));
     EXPECT_EQ(Starts(), 2);
