@@ -63,7 +63,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         }
         // The record file is written and run under the data folder's lock: another copy of the
         // program on the same folder waits rather than rewriting it under a running converter.
-        if (!OpenRun("batch")) {
+        if (!OpenRun("batch", false)) {
             return;
         }
         platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);

@@ -62,13 +62,15 @@ bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
     list.clear();
     // The locale-aware key is costly; it is made once per name, not once per comparison.
     std::vector<std::pair<std::string, std::string>> keyed;
-    const bool listed = platform::FindEntries(pattern, [&keyed](const platform::DirEntry& entry) {
+    const auto take = [&keyed](const platform::DirEntry& entry) {
         // Pipes and devices are no drawings, and reading one could block.
         if (entry.name != "." && entry.name != ".." && !entry.isSpecial) {
             keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
         }
         return true;
-    });
+    };
+    // Names and kinds are all it needs: no entry is looked up on its own.
+    const bool listed = platform::FindEntries(pattern, take, platform::EntryDetail::Kind);
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     list.reserve(keyed.size());
@@ -130,26 +132,30 @@ std::string CompLogLine(CompSkip reason, std::int32_t sizeOverPercent, const std
     return {};
 }
 
-bool CompLogWrite(const std::string& logPath, const std::string& line, const PathRules& rules) {
-    if (logPath.empty()) {
+CompLog::CompLog(std::string path, PathRules rules) : path_(std::move(path)), rules_(rules) {}
+
+bool CompLog::Write(const std::string& line) {
+    if (path_.empty()) {
         return false;
     }
-    int errorCode = 0;
-    platform::FilePtr log = platform::OpenFile(logPath, "ab", errorCode);
-    if (!log) {
-        // The log lies in the converter's folder, which a fresh machine may not have yet.
-        std::string folder = FolderPart(logPath, rules);
-        if (folder.size() > 1) {
-            folder.pop_back();
-            platform::CreateDirectoryOne(folder);
-            log = platform::OpenFile(logPath, "ab", errorCode);
+    if (!file_) {
+        int errorCode = 0;
+        file_ = platform::OpenFile(path_, "ab", errorCode);
+        if (!file_) {
+            // The log lies in the converter's folder, which a fresh machine may not have yet.
+            std::string folder = FolderPart(path_, rules_);
+            if (folder.size() > 1) {
+                folder.pop_back();
+                platform::CreateDirectoryOne(folder);
+                file_ = platform::OpenFile(path_, "ab", errorCode);
+            }
+        }
+        if (!file_) {
+            return false;
         }
     }
-    if (!log) {
-        return false;
-    }
-    const bool written = WriteLineCrLf(log.get(), line);
-    return std::fclose(log.release()) == 0 && written;
+    // Flushed per line: a run that ends abnormally keeps every line logged so far.
+    return WriteLineCrLf(file_.get(), line) && std::fflush(file_.get()) == 0;
 }
 
 std::string CompLogFailureMessage() {
@@ -190,7 +196,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             NoteExitCode(2);
             return;
         }
-        if (!OpenRun(inStandby ? "standby comparison" : "comparison")) {
+        if (!OpenRun(inStandby ? "standby comparison" : "comparison", inStandby)) {
             return;
         }
 
@@ -214,7 +220,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // Folder 2 is used as given everywhere (search, pair line, deletion), so the file that
         // is deleted is always the file that was compared.
         const std::string& folder2 = settings_.sChgAreaDir2;
-        const std::string logPath = LogFilePath();
+        CompLog log(LogFilePath(), rules_);
         const bool display = settings_.iOutTyp == kDisplayOutTyp;
 
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
@@ -255,7 +261,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
             // One message per run is enough: the log's folder is the same for every line, and
             // an unattended run must not stack up a modal box per dropped pair.
-            if (!logLine.empty() && !CompLogWrite(logPath, logLine, rules_) && !logFailureShown) {
+            if (!logLine.empty() && !log.Write(logLine) && !logFailureShown) {
                 sink_.ShowMsg(CompLogFailureMessage());
                 logFailureShown = true;
             }
@@ -312,6 +318,8 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             }
         }
         host_.SetListBoxExtent();
+        // Closed before the converter runs, which may write to the same folder.
+        log.Close();
 
         if (!CloseWritten(std::move(record))) {
             recordFailed = true;

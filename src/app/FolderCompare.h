@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "settings/Orrin1.h"
+#include "shell/Paths.h"
 
 namespace ka {
 
@@ -35,10 +37,21 @@ CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
 // The comparison log line for a dropped pair; empty for Process and CannotOpen.
 std::string CompLogLine(CompSkip reason, std::int32_t sizeOverPercent, const std::string& path1);
 
-// Appends line + CR LF to the log, creating the log (and its one missing folder level) first.
-// False when the log cannot be created or opened; the line is then lost.
-bool CompLogWrite(const std::string& logPath, const std::string& line,
-                  const PathRules& rules = PathRules::Native());
+// The comparison log of one run, appended to line by line (+ CR LF). It is opened at the first
+// line, creating its one missing folder level, and kept open for the run; each line is flushed
+// as it is written. A log that cannot be opened is tried again at the next line.
+class CompLog {
+  public:
+    explicit CompLog(std::string path, PathRules rules = PathRules::Native());
+    // False when the log cannot be opened or the line not written; the line is then lost.
+    bool Write(const std::string& line);
+    void Close() { file_.reset(); }
+
+  private:
+    std::string path_;
+    PathRules rules_;
+    platform::FilePtr file_;
+};
 
 // The message shown when the comparison log cannot be written.
 std::string CompLogFailureMessage();

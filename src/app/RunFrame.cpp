@@ -93,7 +93,7 @@ bool RunModes::ConverterUsable() {
     return false;
 }
 
-bool RunModes::OpenRun(const char* mode) {
+bool RunModes::OpenRun(const char* mode, bool standby) {
     runMode_ = mode;
     if (!LockDataFolder()) {
         return false;
@@ -102,7 +102,7 @@ bool RunModes::OpenRun(const char* mode) {
         runLock_.Unlock();
         return false;
     }
-    spoolOk_ = spool_.Create(DataFilePath(kJobSpoolFile));
+    spoolOk_ = spool_.Create(DataFilePath(kJobSpoolFile), standby);
     runStart_ = platform::NowForFileTimes();
     runClockStart_ = std::chrono::duration_cast<std::chrono::milliseconds>(
                          std::chrono::steady_clock::now().time_since_epoch())

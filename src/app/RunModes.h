@@ -165,7 +165,8 @@ class RunModes {
     // the job spool, and after the converter the results, the report and the summary.
     KorvaneLineInputs LineInputs() const;
     std::string DataFilePath(const char* name) const;
-    bool OpenRun(const char* mode);
+    // standby: the run settles its inputs at the end, so their stamps are spooled.
+    bool OpenRun(const char* mode, bool standby);
     bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
     // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
     void FinishRun(const platform::ProcessResult& converter, bool standby);

@@ -168,7 +168,8 @@ std::string RunSummaryText(const RunCounts& counts) {
 
 // ---- Spool ------------------------------------------------------------------------------------
 
-bool JobSpool::Create(const std::string& path) {
+bool JobSpool::Create(const std::string& path, bool stampInputs) {
+    stampInputs_ = stampInputs;
     int error = 0;
     file_ = platform::OpenFile(path, "wb", error);
     failed_ = !file_;
@@ -194,7 +195,7 @@ bool JobSpool::Add(const JobSpec& job, bool keepInputs, const JobResult* preset)
     line += job.output;
     for (const std::string& input : job.inputs) {
         platform::FileStamp stamp;
-        const bool known = platform::GetFileStamp(input, stamp);
+        const bool known = stampInputs_ && platform::GetFileStamp(input, stamp);
         line += kField;
         line += StampField(known, stamp);
         line += kField;
@@ -295,13 +296,21 @@ InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
 // ---- Report -----------------------------------------------------------------------------------
 
 std::string ReportTimeNow() {
+    // A run writes a line per job: the local time is worked out once a second, not per line.
+    // Only the user-interface thread writes reports.
+    static std::time_t shownAt = -1;
+    static std::string shown;
     const std::time_t t = std::time(nullptr);
-    const std::tm* local = std::localtime(&t);  // only the user-interface thread writes reports
-    char text[32] = "";
-    if (local) {
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+    if (t != shownAt) {
+        const std::tm* local = std::localtime(&t);
+        char text[32] = "";
+        if (local) {
+            std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+        }
+        shown = text;
+        shownAt = t;
     }
-    return text;
+    return shown;
 }
 
 std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules) {

@@ -84,7 +84,9 @@ std::string RunSummaryText(const RunCounts& counts);
 // hand-over), so a run of any length needs the same memory. Fields are separated by tabs.
 class JobSpool {
   public:
-    bool Create(const std::string& path);
+    // stampInputs: the inputs' stamps are taken, for a run that settles its inputs afterwards
+    // (standby); otherwise every input is spooled as unknown.
+    bool Create(const std::string& path, bool stampInputs = true);
     // keepInputs: the inputs stay whatever the result (a standby file that was not stable yet).
     // preset: a result already known (a display job judged by its own converter start).
     bool Add(const JobSpec& job, bool keepInputs, const JobResult* preset = nullptr);
@@ -106,6 +108,7 @@ class JobSpool {
   private:
     platform::FilePtr file_;
     bool failed_ = false;
+    bool stampInputs_ = true;
 };
 
 // What standby does with the files of a job after its result: "deleted", "moved to Failed",

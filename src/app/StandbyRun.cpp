@@ -121,15 +121,20 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
 
     std::string line;
     const auto listEntry = [&](const platform::DirEntry& entry) {
-        // Folders, read-only files and pipes or devices are never taken; the attributes save
-        // the try.
+        // Folders, read-only files and pipes or devices are never taken; the kinds save the
+        // try. The listing gives no attributes where it gives kinds; the probe below refuses a
+        // read-only file.
         if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly ||
             entry.isSpecial) {
             return true;
         }
         const std::string path = standby_.sStandbyDir + entry.name;
-        // Never listed, so never handed over, deleted or moved; reported once.
-        if (NoteUnsafePath(path)) {
+        // Never listed, so never handed over, deleted or moved; reported once, unless it is
+        // read-only, which is left alone silently.
+        if (!IsJobSafePath(path, rules_)) {
+            if (!platform::IsReadOnlyEntry(path)) {
+                NoteUnsafePath(path);
+            }
             return true;
         }
         // A file another program still holds is not ready yet. Asking costs an open and a
@@ -159,7 +164,8 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         host_.PumpMessages();
         return settings_.iIoResult == 0;
     };
-    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern, listEntry);
+    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern, listEntry,
+                          platform::EntryDetail::Kind);
 
     host_.SetListBoxExtent();
     errno = 0;
@@ -250,7 +256,7 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
     // No lock, no usable converter or no record file: no conversion and no deletion this
     // cycle; the files wait for the next one.
-    if (!OpenRun("standby")) {
+    if (!OpenRun("standby", true)) {
         return;
     }
     int errorCode = 0;

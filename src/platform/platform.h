@@ -45,9 +45,15 @@ struct DirEntry {
 // is included, "." and ".." too where the file system reports them. Wildcards follow the
 // Windows rules on both systems: "*" and "?", case-insensitive, "*.*" matches every name.
 // The visitor returns false to stop the search. Returns false when the folder cannot be listed.
-bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit);
+// With EntryDetail::Kind only the name, isDirectory and isSpecial are filled (isReadOnly false,
+// size 0): where the folder listing gives the kind, no entry is looked up on its own.
+enum class EntryDetail { Full, Kind };
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit,
+                 EntryDetail detail = EntryDetail::Full);
 
-bool FileExists(const std::string& path);       // an existing entry that is not a folder
+bool FileExists(const std::string& path);  // an existing entry that is not a folder
+// An existing entry marked read-only, as DirEntry::isReadOnly tells it.
+bool IsReadOnlyEntry(const std::string& path);
 bool DirectoryExists(const std::string& path);  // an existing folder
 bool PathExists(const std::string& path);       // either
 

@@ -220,7 +220,32 @@ std::string TextSortKey(const std::string& text) {
     return key;
 }
 
-bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit) {
+namespace {
+
+// The kind the directory entry itself gives; false for a link or an unknown type, which only a
+// lookup can tell.
+bool KindFromListing(const struct dirent& d, DirEntry& entry) {
+    switch (d.d_type) {
+        case DT_REG:
+        case DT_DIR:
+        case DT_FIFO:
+        case DT_SOCK:
+        case DT_CHR:
+        case DT_BLK:
+            entry.isDirectory = d.d_type == DT_DIR;
+            entry.isSpecial = d.d_type != DT_REG && d.d_type != DT_DIR;
+            entry.isReadOnly = false;
+            entry.size = 0;
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit,
+                 EntryDetail wanted) {
     std::string folder;
     std::string wildcard;
     SplitPattern(pattern, folder, wildcard);
@@ -236,21 +261,31 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         if (wildcard.empty() || !matcher.Matches(name)) {
             continue;
         }
-        struct stat st;
-        if (fstatat(fd, name, &st, 0) != 0 && fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            continue;  // gone since it was listed
+        if (wanted != EntryDetail::Kind || !KindFromListing(*d, entry)) {
+            struct stat st;
+            if (fstatat(fd, name, &st, 0) != 0 &&
+                fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;  // gone since it was listed
+            }
+            entry.isDirectory = S_ISDIR(st.st_mode);
+            entry.isReadOnly = wanted == EntryDetail::Full && !HasWriteBit(st);
+            entry.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+            entry.size = wanted == EntryDetail::Full && S_ISREG(st.st_mode)
+                             ? static_cast<std::uint64_t>(st.st_size)
+                             : 0;
         }
         entry.name = name;
-        entry.isDirectory = S_ISDIR(st.st_mode);
-        entry.isReadOnly = !HasWriteBit(st);
-        entry.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
-        entry.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
         if (!visit(entry)) {
             break;
         }
     }
     closedir(dir);
     return true;
+}
+
+bool IsReadOnlyEntry(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && !HasWriteBit(st);
 }
 
 bool FileExists(const std::string& path) {

@@ -146,7 +146,9 @@ std::string WildcardPart(const std::string& pattern) {
 // extension in the pattern matches longer ones ("*.hgl" finds "x.hglx"): each name found is
 // checked again, on its long form. The basic information level and large fetches keep folders
 // of 100,000 files quick; every attribute kind is listed.
-bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit) {
+// The listing gives every detail at once, so the detail asked for changes nothing.
+bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit,
+                 EntryDetail) {
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileExA(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -172,6 +174,11 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
     } while (FindNextFileA(h, &fd));
     FindClose(h);
     return true;
+}
+
+bool IsReadOnlyEntry(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return !path.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
 }
 
 bool FileExists(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -261,13 +262,13 @@ TEST_F(MainWindowTest, BusyCursorOnlyForFlagZero) {
 }
 
 TEST_F(MainWindowTest, RunListTakesLinesInBatchesAndScrollsToTheWidest) {
-    auto* list = Find<QListWidget>("ListBox1");
+    auto* list = Find<QListView>("ListBox1");
     for (int i = 0; i < 1000; ++i)
         form->ListAdd("line " + std::to_string(i));
     // Counted and readable at once, in the list after the next flush without another call.
     EXPECT_EQ(form->ListCount(), 1000);
     EXPECT_EQ(form->ListItem(999), "line 999");
-    QTRY_COMPARE(list->count(), 1000);
+    QTRY_COMPARE(list->model()->rowCount(), 1000);
 
     form->ListAdd("line 1000");  // still waiting while the front is deleted
     form->ListDeleteFirst(990);
@@ -288,7 +289,7 @@ TEST_F(MainWindowTest, RunListTakesLinesInBatchesAndScrollsToTheWidest) {
     form->ListSetTopIndex(150);
     QApplication::processEvents();
     EXPECT_EQ(list->indexAt(QPoint(2, 2)).row(), 150);
-    EXPECT_EQ(list->currentRow(), -1);  // scrolling does not select
+    EXPECT_FALSE(list->currentIndex().isValid());  // scrolling does not select
     form->ListClear();
     EXPECT_EQ(form->ListCount(), 0);
 }
@@ -301,6 +302,30 @@ TEST_F(MainWindowTest, MinimiseFocusesEndAndEndSetsTheFlagAndCloses) {
     QTest::mouseClick(Button("ButtonOK"), Qt::LeftButton);
     EXPECT_TRUE(flags.bEndRequested);
     EXPECT_FALSE(form->isVisible());
+}
+
+// The entry's dialogs cost nothing until asked for, and are built once.
+TEST_F(MainWindowTest, DialogsAreBuiltWhenFirstAskedForAndKept) {
+    QDialog settingsDialog;
+    QDialog aboutWindow;
+    int built = 0;
+    form->SetSettingsDialogFactory([&] {
+        ++built;
+        return &settingsDialog;
+    });
+    form->SetAboutWindowFactory([&] {
+        built += 10;
+        return &aboutWindow;
+    });
+    QApplication::processEvents();
+    EXPECT_EQ(built, 0);
+    for (int click = 0; click < 2; ++click) {
+        QTimer::singleShot(0, &settingsDialog, &QDialog::reject);
+        QTest::mouseClick(Button("ButtonSetAutoPar"), Qt::LeftButton);
+        QTimer::singleShot(0, &aboutWindow, &QDialog::reject);
+        QTest::mouseClick(Button("ButtonVersion"), Qt::LeftButton);
+    }
+    EXPECT_EQ(built, 11);
 }
 
 // A failure inside a handler comes back as a message and the window stays usable.

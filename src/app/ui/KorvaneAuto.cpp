@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,16 +38,28 @@ int main(int argc, char** argv) {
     sink.SetUnattended(unattended);
 
     TOrrinMForm mainForm(settings, flags, sink);
-    TOrrin3Form aboutForm;
-    mainForm.SetAboutWindow(&aboutForm);
-
+    // The dialogs, and the file-system models in them, are built the first time they are asked
+    // for: a run from the command line shows none of them. Declared after the main window, they
+    // go before it.
+    std::unique_ptr<TOrrin3Form> aboutForm;
+    mainForm.SetAboutWindowFactory([&aboutForm] {
+        aboutForm = std::make_unique<TOrrin3Form>();
+        return aboutForm.get();
+    });
     // The settings dialog opens the other three; the main window's "Set" opens it.
-    ka::ui::TFormOutFileList outFileListForm(settings, sink, &mainForm);
-    ka::ui::TSetAutoParForm setAutoParForm(settings, sink, &mainForm);
-    ka::ui::TFolderOpenForm folderOpenForm(settings, sink, &mainForm);
-    ka::ui::TSetinputFileDlg setInputFileDlg(settings, sink, &mainForm);
-    setAutoParForm.SetDialogs(&outFileListForm, &folderOpenForm, &setInputFileDlg);
-    mainForm.SetSettingsDialog(&setAutoParForm);
+    std::unique_ptr<ka::ui::TFormOutFileList> outFileListForm;
+    std::unique_ptr<ka::ui::TFolderOpenForm> folderOpenForm;
+    std::unique_ptr<ka::ui::TSetinputFileDlg> setInputFileDlg;
+    std::unique_ptr<ka::ui::TSetAutoParForm> setAutoParForm;
+    mainForm.SetSettingsDialogFactory([&] {
+        outFileListForm = std::make_unique<ka::ui::TFormOutFileList>(settings, sink, &mainForm);
+        setAutoParForm = std::make_unique<ka::ui::TSetAutoParForm>(settings, sink, &mainForm);
+        folderOpenForm = std::make_unique<ka::ui::TFolderOpenForm>(settings, sink, &mainForm);
+        setInputFileDlg = std::make_unique<ka::ui::TSetinputFileDlg>(settings, sink, &mainForm);
+        setAutoParForm->SetDialogs(outFileListForm.get(), folderOpenForm.get(),
+                                   setInputFileDlg.get());
+        return setAutoParForm.get();
+    });
 
     mainForm.SetCommandLineArguments(std::move(args));
     mainForm.show();

@@ -5,7 +5,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QColor>
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -14,7 +13,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,6 +31,7 @@
 #include <utility>
 
 #include "app/ui/Help.h"
+#include "app/ui/RunListModel.h"
 #include "platform/platform.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
@@ -60,8 +60,9 @@ constexpr int kClientWidth = 1010;
 constexpr int kClientHeight = 597;
 constexpr int kTimerInterval = 2000;
 constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column by column
-constexpr int kRunListFlushMs = 100;
-constexpr int kLineMarkRole = Qt::UserRole + 1;
+// A run's lines reach the list, and the window its events, at most this often: fast enough to
+// watch, rare enough that a million lines cost no more than their file work.
+constexpr int kRunListFlushMs = 30;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
                         const QRect& geometry) {
@@ -200,7 +201,7 @@ void TOrrinMForm::BuildControls() {
     ButtonAppMinimize->setFont(bold);
     ButtonAppMinimize->setToolTip(QStringLiteral("Minimize"));
 
-    ListBox1 = new QListWidget(this);
+    ListBox1 = new QListView(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -211,6 +212,8 @@ void TOrrinMForm::BuildControls() {
     ListBox1->setIconSize(QSize(14, 14));
     listDelegate_ = new RunListDelegate(ListBox1);
     ListBox1->setItemDelegate(listDelegate_);
+    listModel_ = new ka::ui::RunListModel(ListBox1->font(), ListBox1);
+    ListBox1->setModel(listModel_);
     listFlushTimer_ = new QTimer(this);
     listFlushTimer_->setSingleShot(true);
     listFlushTimer_->setInterval(kRunListFlushMs);
@@ -330,6 +333,14 @@ void TOrrinMForm::SetSettingsDialog(QDialog* dialog) {
 
 void TOrrinMForm::SetAboutWindow(QDialog* dialog) {
     aboutWindow_ = dialog;
+}
+
+void TOrrinMForm::SetSettingsDialogFactory(std::function<QDialog*()> make) {
+    makeSettingsDialog_ = std::move(make);
+}
+
+void TOrrinMForm::SetAboutWindowFactory(std::function<QDialog*()> make) {
+    makeAboutWindow_ = std::move(make);
 }
 
 // ---- Window life ------------------------------------------------------------------------------
@@ -486,6 +497,8 @@ void TOrrinMForm::PageControl1Change() {
 }
 
 void TOrrinMForm::ButtonSetAutoParClick() {
+    if (!settingsDialog_ && makeSettingsDialog_)
+        settingsDialog_ = makeSettingsDialog_();
     if (settingsDialog_)
         settingsDialog_->exec();
 }
@@ -495,6 +508,8 @@ void TOrrinMForm::ButtonHelpClickClick() {
 }
 
 void TOrrinMForm::ButtonVersionClick() {
+    if (!aboutWindow_ && makeAboutWindow_)
+        aboutWindow_ = makeAboutWindow_();
     if (aboutWindow_)
         aboutWindow_->exec();
 }
@@ -642,100 +657,74 @@ void TOrrinMForm::SetStatusText(const std::string& text) {
 }
 
 void TOrrinMForm::ListClear() {
-    listDropped_ = 0;
-    pendingLines_.clear();
     pendingTopIndex_ = -1;
     listFlushTimer_->stop();
-    ListBox1->clear();
-    listWidest_ = 0;
-    listWidestValid_ = true;
+    listModel_->Clear();
     listDelegate_->widest = 0;
 }
 
 void TOrrinMForm::ListAdd(const std::string& line) {
-    QString text = ToQt(line);
-    if (listWidestValid_) {
-        listWidest_ = std::max(listWidest_, QFontMetrics(ListBox1->font()).horizontalAdvance(text));
-    }
-    pendingLines_.append(std::move(text));
+    listModel_->List().Add(line);
+    ScheduleRunListFlush();
+}
+
+void TOrrinMForm::ScheduleRunListFlush() {
     if (!listFlushTimer_->isActive())
         listFlushTimer_->start();
 }
 
 void TOrrinMForm::FlushRunList() {
     listFlushTimer_->stop();
-    if (!listWidestValid_) {
-        // Lines were removed: measure what is left once, pending lines included.
-        const QFontMetrics metrics(ListBox1->font());
-        listWidest_ = 0;
-        for (int row = 0; row < ListBox1->count(); ++row) {
-            listWidest_ =
-                std::max(listWidest_, metrics.horizontalAdvance(ListBox1->item(row)->text()));
-        }
-        for (const QString& text : pendingLines_) {
-            listWidest_ = std::max(listWidest_, metrics.horizontalAdvance(text));
-        }
-        listWidestValid_ = true;
-    }
-    listDelegate_->widest = listWidest_;
-    if (!pendingLines_.isEmpty()) {
-        ListBox1->addItems(pendingLines_);
-        pendingLines_.clear();
-    }
+    listModel_->Sync();
+    // Every row takes the widest line's width; during a run the cheap width stands in for the
+    // exact one that SetListBoxExtent measures.
+    listDelegate_->widest = std::max(listDelegate_->widest, listModel_->List().WidestWidth());
     if (pendingTopIndex_ >= 0) {
-        if (QListWidgetItem* item = ListBox1->item(pendingTopIndex_)) {
-            ListBox1->scrollToItem(item, QAbstractItemView::PositionAtTop);
-        }
+        const QModelIndex top = listModel_->index(pendingTopIndex_);
+        if (top.isValid())
+            ListBox1->scrollTo(top, QAbstractItemView::PositionAtTop);
         pendingTopIndex_ = -1;
     }
 }
 
 int TOrrinMForm::ListCount() const {
-    return ListBox1->count() + static_cast<int>(pendingLines_.size());
+    return listModel_->List().Count();
 }
 
 std::string TOrrinMForm::ListItem(int index) const {
-    if (index < 0)
+    if (index < 0 || index >= ListCount())
         return {};
-    if (index < ListBox1->count())
-        return FromQt(ListBox1->item(index)->text());
-    const qsizetype pending = index - ListBox1->count();
-    return pending < pendingLines_.size() ? FromQt(pendingLines_.at(pending)) : std::string();
+    return listModel_->List().Line(index);
 }
 
 void TOrrinMForm::ListDeleteFirst(int count) {
-    const int n = std::min(count, ListCount());
-    if (n <= 0)
+    if (count <= 0)
         return;
-    if (n == ListCount()) {
+    if (count >= ListCount()) {
         ListClear();
         return;
     }
-    FlushRunList();
-    ListBox1->model()->removeRows(0, n);
-    listDropped_ += n;
-    listWidestValid_ = false;
-    if (!listFlushTimer_->isActive())
-        listFlushTimer_->start();
+    listModel_->List().DeleteFirst(count);
+    ScheduleRunListFlush();
 }
 
 void TOrrinMForm::ListSetTopIndex(int index) {
-    // Applied with the next flush, once the line it names is in the list.
+    // Applied with the next flush, once the line it names is in the view; at once when no
+    // change waits for one.
     pendingTopIndex_ = index;
-    if (pendingLines_.isEmpty() && listWidestValid_) {
-        FlushRunList();
-    } else if (!listFlushTimer_->isActive()) {
-        listFlushTimer_->start();
-    }
+    if (listFlushTimer_->isActive())
+        return;
+    FlushRunList();
 }
 
 void TOrrinMForm::SetListBoxExtent() {
     FlushRunList();
+    listDelegate_->widest = listModel_->MeasureWidest();
     // Rows take the widest line's width (RunListDelegate); the scroll range follows at the next
     // layout, and is set here already so the extent holds at once.
     ListBox1->doItemsLayout();
     QScrollBar* bar = ListBox1->horizontalScrollBar();
-    const int needed = std::max(0, listWidest_ - ListBox1->viewport()->width());
+    const int needed = std::max(0, listDelegate_->widest - ListBox1->viewport()->width());
     if (bar->maximum() < needed)
         bar->setRange(0, needed);
 }
@@ -759,7 +748,12 @@ void TOrrinMForm::SetBusyCursor(int flag) {
 }
 
 void TOrrinMForm::PumpMessages() {
+    // Runs call this after every line; the window takes its events on a time slice instead.
+    if (lastPump_.isValid() && !lastPump_.hasExpired(kRunListFlushMs))
+        return;
+    FlushRunList();
     ka::ui::PumpMessages();
+    lastPump_.start();
 }
 
 bool TOrrinMForm::IsOutput1Shown() const {
@@ -771,27 +765,7 @@ int TOrrinMForm::SelectedOutTyp2() const {
 }
 
 void TOrrinMForm::MarkLine(long long line, ka::JobMark mark) {
-    FlushRunList();
-    const long long row = line - listDropped_;
-    if (row < 0 || row >= ListBox1->count())
-        return;  // scrolled out of the kept lines
-    QListWidgetItem* item = ListBox1->item(static_cast<int>(row));
-    switch (mark) {
-        case ka::JobMark::Done:
-            item->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
-            item->setData(kLineMarkRole, QStringLiteral("done"));
-            break;
-        case ka::JobMark::NoOutput:
-        case ka::JobMark::NotRun:
-            // Jobs without output stand out: a warning sign and red text.
-            item->setIcon(style()->standardIcon(mark == ka::JobMark::NoOutput
-                                                    ? QStyle::SP_MessageBoxWarning
-                                                    : QStyle::SP_MessageBoxCritical));
-            item->setForeground(QColor(0xB0, 0x00, 0x00));
-            item->setData(kLineMarkRole, mark == ka::JobMark::NoOutput ? QStringLiteral("no output")
-                                                                       : QStringLiteral("not run"));
-            break;
-    }
+    listModel_->Mark(line, mark);
 }
 
 void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,17 @@ class QDialog;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStyledItemDelegate;
 class QTabWidget;
 class QTimer;
+
+namespace ka::ui {
+class RunListModel;
+}
 
 // Items of the "Output1" list that have rules of their own.
 inline constexpr int kOutTypPdf = 0;
@@ -48,9 +53,12 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void SetCommandLineArguments(std::vector<std::string> args);
     // The folder that seeds the data folder; by default "Init" beside the executable.
     void SetInitFolder(std::string folder);
-    // Dialogs created by the entry; shown modally by "Set" and "About Version".
+    // Dialogs shown modally by "Set" and "About Version": given, or built by the entry the first
+    // time they are asked for.
     void SetSettingsDialog(QDialog* dialog);
     void SetAboutWindow(QDialog* dialog);
+    void SetSettingsDialogFactory(std::function<QDialog*()> make);
+    void SetAboutWindowFactory(std::function<QDialog*()> make);
 
     // Window life.
     void FormCreate();
@@ -122,8 +130,9 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void StartBatch();
     void StartStandby();
     void StartCompare();
-    // Moves the lines added since the last flush into ListBox1 in one insertion.
+    // Shows the run list's changes since the last flush in ListBox1 in one step.
     void FlushRunList();
+    void ScheduleRunListFlush();
     // Runs a handler so that nothing it throws crosses the event loop: the message goes through
     // the sink and the window is left usable.
     template <typename Body>
@@ -145,23 +154,20 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     std::string initFolder_;
     QDialog* settingsDialog_ = nullptr;
     QDialog* aboutWindow_ = nullptr;
+    std::function<QDialog*()> makeSettingsDialog_;
+    std::function<QDialog*()> makeAboutWindow_;
 
     bool startupScheduled_ = false;
     bool runActive_ = false;
     bool stopAsked_ = false;
-    long long listDropped_ = 0;  // lines removed from the front since the last ListClear
     bool parFileLoaded_ = false;
     bool destroyed_ = false;
-    // Run-list lines not yet in ListBox1. A run may add 100,000 lines and pump messages after
-    // each; inserting them in batches (at most every kRunListFlushMs) keeps the list's layout
-    // work from growing with the square of the line count.
-    QStringList pendingLines_;
+    // The run list's lines, shown through a model and flushed to the view in batches (at most
+    // every kRunListFlushMs), with the scroll position asked for meanwhile.
+    ka::ui::RunListModel* listModel_ = nullptr;
     int pendingTopIndex_ = -1;
     QTimer* listFlushTimer_ = nullptr;
-    // Widest run-list line measured so far, kept up to date line by line; every row takes this
-    // width so that the list can use one row size for all rows.
-    int listWidest_ = 0;
-    bool listWidestValid_ = true;
+    QElapsedTimer lastPump_;
     class RunListDelegate;
     RunListDelegate* listDelegate_ = nullptr;
 
@@ -178,7 +184,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     QFrame* Bevel1 = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* ButtonAppMinimize = nullptr;
-    QListWidget* ListBox1 = nullptr;
+    QListView* ListBox1 = nullptr;
     QProgressBar* ProgressRun = nullptr;
     QPushButton* ButtonSetAutoPar = nullptr;
     QPushButton* ButtonAutoOutput = nullptr;

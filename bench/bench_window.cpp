@@ -1,0 +1,437 @@
+// The real main window, offscreen, through a standby cycle, a comparison, a long batch run and a
+// start-up, each against the least work the same files need, measured in the same process run.
+// "ratio" is the window's CPU time over the limit's; "wall_ratio" the same for elapsed time.
+//
+//   KA_BENCH_FILES=N   files per folder for standby and comparison (default 100000)
+//   KA_BENCH_LINES=N   lines of the batch list (default 1000000)
+//   KA_BENCH_PROGRAM   the program whose start-up is measured (default: the one built here)
+//   bench_window --benchmark_repetitions=3
+//   bench_window --ka-peak-lines=N   one batch run in the window over N lines, then peak memory
+//   bench_window --ka-first-paint    a bare Qt window that ends after its first paint
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "app/ui/OrrinM.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+long EnvCount(const char* name, long fallback) {
+    const char* value = std::getenv(name);
+    const long n = value ? std::atol(value) : 0;
+    return n > 0 ? n : fallback;
+}
+
+long FileCount() {
+    return EnvCount("KA_BENCH_FILES", 100000);
+}
+
+long LineCount() {
+    return EnvCount("KA_BENCH_LINES", 1000000);
+}
+
+double Seconds(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double ChildrenCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& tv) {
+        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// CPU and elapsed time of one piece of work; children's CPU is counted for programs started.
+struct Span {
+    double cpu = 0;
+    double wall = 0;
+};
+
+template <typename Work>
+Span Measure(Work&& work, bool children = false) {
+    const double cpu0 = children ? ChildrenCpuSeconds() : Seconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double wall0 = Seconds(CLOCK_MONOTONIC);
+    work();
+    Span span;
+    span.wall = Seconds(CLOCK_MONOTONIC) - wall0;
+    span.cpu = (children ? ChildrenCpuSeconds() : Seconds(CLOCK_PROCESS_CPUTIME_ID)) - cpu0;
+    return span;
+}
+
+void Report(benchmark::State& state, const Span& program, const Span& limit) {
+    state.SetIterationTime(program.wall);
+    state.counters["program_cpu_ms"] = program.cpu * 1000.0;
+    state.counters["limit_cpu_ms"] = limit.cpu * 1000.0;
+    state.counters["ratio"] = limit.cpu > 0 ? program.cpu / limit.cpu : 0.0;
+    state.counters["program_wall_ms"] = program.wall * 1000.0;
+    state.counters["limit_wall_ms"] = limit.wall * 1000.0;
+    state.counters["wall_ratio"] = limit.wall > 0 ? program.wall / limit.wall : 0.0;
+}
+
+// Folders of same-named files, made once and removed at exit.
+struct Folders {
+    ka::test::TempDir root;
+    std::string in1 = root / "in1";
+    std::string in2 = root / "in2";
+    std::string data = root / "data";
+    std::string out = root / "out";
+    long count = 0;
+};
+
+// Filled at first use.
+Folders& FilledFolders() {
+    static Folders f;
+    if (f.count > 0)
+        return f;
+    f.count = FileCount();
+    for (const std::string& dir : {f.in1, f.in2, f.data, f.out})
+        ka::test::MakeDir(dir);
+    const std::string content(1000, 'x');
+    for (long i = 0; i < f.count; ++i) {
+        const std::string name = "/drawing" + std::to_string(i) + ".hgl";
+        for (const std::string& dir : {f.in1, f.in2}) {
+            const int fd = open((dir + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                if (write(fd, content.data(), content.size()) < 0)
+                    std::perror("write");
+                close(fd);
+            }
+        }
+    }
+    return f;
+}
+
+// A window past its start-up, on screen, over the given settings.
+struct Window {
+    explicit Window(const ka::Settings& initial) : settings(initial) {
+        form = std::make_unique<TOrrinMForm>(settings, flags, sink);
+        flags.bStarted = true;
+        form->show();
+        QApplication::processEvents();
+    }
+    ka::Settings settings;
+    ka::ProgramFlags flags;
+    ka::test::RecordingMessageSink sink;
+    std::unique_ptr<TOrrinMForm> form;
+};
+
+ka::Settings FolderSettings(const Folders& f) {
+    ka::Settings settings;
+    settings.sDataDir = f.data;
+    settings.sComLineFile = f.data + "/Korvaneline.txt";
+    settings.sKorvaneExe = ka::test::ConverterExe();
+    settings.sOutDir = f.out + "/";
+    settings.sAutoOutDirFName = f.in1 + "/*.hgl";
+    settings.sChgAreaDir1 = f.in1 + "/*.hgl";
+    settings.sChgAreaDir2 = f.in2 + "/";
+    settings.iAutoWaitTime = 0;
+    return settings;
+}
+
+bool OnlyConverterMessages(const std::vector<std::string>& messages) {
+    return std::all_of(messages.begin(), messages.end(), [](const std::string& m) {
+        return m.find("Korvane program ended abnormally") != std::string::npos;
+    });
+}
+
+// Lists a folder and stats every entry; with openEach, opens and closes every file as well.
+long ListAndStat(const std::string& dir, bool openEach) {
+    long total = 0;
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return 0;
+    const int fd = dirfd(d);
+    while (const dirent* e = readdir(d)) {
+        struct stat st {};
+        if (e->d_name[0] == '.' || fstatat(fd, e->d_name, &st, 0) != 0)
+            continue;
+        total += st.st_size;
+        if (openEach) {
+            const int file = openat(fd, e->d_name, O_RDWR | O_CLOEXEC | O_NONBLOCK);
+            if (file >= 0)
+                close(file);
+        }
+    }
+    closedir(d);
+    return total;
+}
+
+// One cycle: the second snapshot, matching, hand-over to a converter that dies at once, the
+// judging, and the first snapshot of the next waiting period. Inputs are kept.
+void BM_WindowStandbyCycle(benchmark::State& state) {
+    const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+    Folders& f = FilledFolders();
+    Window window(FolderSettings(f));
+    window.form->ButtonAutoOutputClick();
+    for (auto _ : state) {
+        const Span limit = Measure([&] {
+            for (int pass = 0; pass < 2; ++pass)
+                benchmark::DoNotOptimize(ListAndStat(f.in1, true));
+        });
+        const Span program = Measure([&] { window.form->Timer1Timer(); });
+        Report(state, program, limit);
+    }
+    window.form->ButtonAutoOutputClick();  // stops standby
+    state.counters["files"] = static_cast<double>(f.count);
+    if (!OnlyConverterMessages(window.sink.messages) || !fs::exists(f.in1 + "/drawing0.hgl") ||
+        window.form->ListCount() != f.count) {
+        state.SkipWithError("the cycle reported an error, lost an input or listed too few");
+    }
+}
+
+// Every file of folder 1 has its pair in folder 2; no skip rule.
+void BM_WindowCompare(benchmark::State& state) {
+    const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+    Folders& f = FilledFolders();
+    Window window(FolderSettings(f));
+    window.form->SetCompareBox(true);
+    window.form->SelectOutTyp(kOutTypPdf);
+    for (auto _ : state) {
+        const Span limit = Measure([&] {
+            benchmark::DoNotOptimize(ListAndStat(f.in1, false));
+            benchmark::DoNotOptimize(ListAndStat(f.in2, false));
+        });
+        const Span program = Measure([&] { window.form->ButtonChgAreaClick(); });
+        Report(state, program, limit);
+    }
+    state.counters["pairs"] = static_cast<double>(f.count);
+    if (!OnlyConverterMessages(window.sink.messages) || window.form->ListCount() != f.count) {
+        state.SkipWithError("the comparison did not list every pair");
+    }
+}
+
+// A list of comparison pairs, CR LF lines.
+std::string BatchList(const std::string& folder, long lines) {
+    const std::string path = folder + "/list.txt";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    char line[160];
+    for (long i = 0; i < lines; ++i) {
+        const int n = std::snprintf(
+            line, sizeof line,
+            "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl\r\n", i, i);
+        std::fwrite(line, 1, static_cast<std::size_t>(n), file);
+    }
+    std::fclose(file);
+    return path;
+}
+
+ka::Settings BatchSettings(const std::string& folder, long lines) {
+    ka::Settings settings;
+    settings.sDataDir = folder;
+    settings.sOutListFileName = BatchList(folder, lines);
+    settings.sComLineFile = folder + "/Korvaneline.txt";
+    settings.sKorvaneExe = ka::test::ConverterExe();
+    settings.sOutDir = "/data/drawings/out/";
+    settings.iOutTyp = 0;
+    settings.iChgArea = 1;
+    settings.iNoOut = 1;
+    return settings;
+}
+
+// The record file's lines for the list, as the run writes them.
+std::vector<std::string> RecordLines(const ka::Settings& settings, long lines) {
+    ka::KorvaneLineInputs in;
+    in.iChgArea = settings.iChgArea;
+    in.iOutTyp = settings.iOutTyp;
+    in.iNoOut = settings.iNoOut;
+    in.sOutDir = settings.sOutDir;
+    std::vector<std::string> record;
+    record.reserve(static_cast<std::size_t>(lines));
+    char job[160];
+    for (long i = 0; i < lines; ++i) {
+        std::snprintf(job, sizeof job,
+                      "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl", i, i);
+        record.push_back(ka::BuildKorvaneCommandLine(job, in) + "\r\n");
+    }
+    return record;
+}
+
+// The whole list as a batch output, the window on screen and painted.
+void BM_WindowBatch(benchmark::State& state) {
+    const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+    ka::test::TempDir folder;
+    const long lines = LineCount();
+    Window window(BatchSettings(folder.Path(), lines));
+    // The limit writes the same bytes as the run.
+    const std::vector<std::string> record = RecordLines(window.settings, lines);
+    const std::string limitRecord = folder / "limit.txt";
+    for (auto _ : state) {
+        const Span limit = Measure([&] {
+            std::FILE* in = std::fopen(window.settings.sOutListFileName.c_str(), "rb");
+            std::FILE* out = std::fopen(limitRecord.c_str(), "wb");
+            char* line = nullptr;
+            std::size_t size = 0;
+            std::size_t i = 0;
+            while (getline(&line, &size, in) > 0 && i < record.size()) {
+                std::fwrite(record[i].data(), 1, record[i].size(), out);
+                ++i;
+            }
+            std::free(line);
+            std::fclose(in);
+            std::fclose(out);
+        });
+        const Span program = Measure([&] { window.form->ButtonBatchOutputClick(); });
+        Report(state, program, limit);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+    if (!OnlyConverterMessages(window.sink.messages) ||
+        ka::test::ReadFileBytes(limitRecord) !=
+            ka::test::ReadFileBytes(window.settings.sComLineFile)) {
+        state.SkipWithError("the run did not write a record line per list line");
+    }
+}
+
+std::string SelfPath() {
+    return fs::read_symlink("/proc/self/exe").string();
+}
+
+// Starts a program and waits for its end; its exit code.
+int RunChild(const std::vector<std::string>& args) {
+    ka::test::ChildProcess child(args, "/dev/null");
+    if (!child.Started() || !child.WaitFor(120))
+        return -1;
+    return child.ExitCode();
+}
+
+// The program started for "/d" over an empty list until it has ended, against a bare Qt window
+// that ends after its first paint.
+void BM_StartupEmptyBatch(benchmark::State& state) {
+    ka::test::TempDir tmp;
+    const std::string dataHome = tmp / "home";
+    const std::string dataDir = ka::JoinPath(ka::JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
+    ka::test::MakeDir(dataHome);
+    ka::test::MakeDir(ka::JoinPath(dataHome, "Tavrolint"));
+    ka::test::MakeDir(dataDir);
+    const char* par[] = {
+        "Version 10.11", "hgl;plt", "tif", "pdf", "emf", "dxf", "dwg", "igs", "gbr", "", "", "", "",
+        "600",           "",        "",    "0",   "2",   "0",   "0",   "0",   "30",  "0"};
+    std::vector<std::string> parLines(std::begin(par), std::end(par));
+    parLines[9] = ka::test::ConverterExe();
+    ka::test::WriteFileBytes(ka::JoinPath(dataDir, "KorvaneAuto.par"),
+                             ka::test::CrLfLines(parLines));
+    const std::string list = tmp / "empty.txt";
+    ka::test::WriteFileBytes(list, "");
+    const ka::test::ScopedEnv home(ka::test::DataHomeVariable(), dataHome);
+    const ka::test::ScopedEnv qpa("QT_QPA_PLATFORM", "offscreen");
+    const char* chosen = std::getenv("KA_BENCH_PROGRAM");
+    const std::string program = chosen ? chosen : ka::test::BuiltPath(KA_KORVANEAUTO_EXE);
+    int programCode = 0;
+    int limitCode = 0;
+    for (auto _ : state) {
+        const Span limit = Measure(
+            [&] {
+                limitCode = RunChild({SelfPath(), "--ka-first-paint"});
+            },
+            true);
+        const Span run = Measure(
+            [&] {
+                programCode = RunChild({program, "/d", "/op", list});
+            },
+            true);
+        Report(state, run, limit);
+    }
+    if (programCode != 0 || limitCode != 0)
+        state.SkipWithError("the program or the bare window did not end with code 0");
+}
+
+double Min(const std::vector<double>& v) {
+    return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
+}
+
+BENCHMARK(BM_WindowStandbyCycle)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->ComputeStatistics("min", Min)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowCompare)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->ComputeStatistics("min", Min)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowBatch)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->ComputeStatistics("min", Min)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartupEmptyBatch)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->ComputeStatistics("min", Min)
+    ->Unit(benchmark::kMillisecond);
+
+long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Ends the program once the window has painted for the first time.
+class FirstPaintQuit : public QWidget {
+  protected:
+    bool event(QEvent* e) override {
+        const bool handled = QWidget::event(e);
+        if (e->type() == QEvent::Paint)
+            QCoreApplication::quit();
+        return handled;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (argc == 2 && std::strcmp(argv[1], "--ka-first-paint") == 0) {
+        QApplication app(argc, argv);
+        FirstPaintQuit window;
+        window.resize(1010, 597);
+        window.show();
+        return app.exec();
+    }
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    const char* const peakFlag = "--ka-peak-lines=";
+    if (argc == 2 && std::strncmp(argv[1], peakFlag, std::strlen(peakFlag)) == 0) {
+        const long lines = std::atol(argv[1] + std::strlen(peakFlag));
+        const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+        ka::test::TempDir folder;
+        Window window(BatchSettings(folder.Path(), lines));
+        const long before = PeakRssKiB();
+        window.form->ButtonBatchOutputClick();
+        std::printf("lines=%ld peak_rss_before_run_kib=%ld peak_rss_after_run_kib=%ld\n", lines,
+                    before, PeakRssKiB());
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

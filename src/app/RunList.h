@@ -1,0 +1,81 @@
+// The main window's run list without the toolkit: lines appended in batches, the oldest trimmed,
+// job marks, and the widest line kept up to date from a cheap width so that neither an append
+// nor a trim measures text. The window shows it through a list model and syncs it on a time
+// slice; between syncs the view still shows the rows it was last told about.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/RunHost.h"
+
+namespace ka {
+
+class RunList {
+  public:
+    // A line's width in some unit that orders lines as their shown widths do (cached character
+    // advances, or the byte count).
+    using Width = std::function<int(std::string_view)>;
+
+    explicit RunList(Width width);
+
+    void Clear();
+    void Add(std::string line);
+    void DeleteFirst(int count);
+    // Line numbers count from the last Clear, dropped lines included. False for a line no
+    // longer (or not yet) in the list.
+    bool Mark(long long line, JobMark mark);
+
+    int Count() const { return static_cast<int>(rows_.size()); }
+    long long Dropped() const { return dropped_; }
+    const std::string& Line(int row) const { return rows_[static_cast<std::size_t>(row)].text; }
+    std::optional<JobMark> MarkOf(int row) const {
+        return rows_[static_cast<std::size_t>(row)].mark;
+    }
+
+    // The widest line now in the list by the cheap width; empty list: width 0 and no line.
+    int WidestWidth() const;
+    const std::string* WidestLine() const;
+
+    // What the view must do to show the list as it is now: remove `removed` rows from its
+    // front, then append `appended` rows. The view is then in step.
+    struct Changes {
+        int removed = 0;
+        int appended = 0;
+        bool Any() const { return removed > 0 || appended > 0; }
+    };
+    Changes Sync();
+    // Rows the view has been told about.
+    int ViewCount() const { return viewCount_; }
+    // The list row shown in the view's row; -1 when that line has gone since the last sync.
+    int RowOfViewRow(int viewRow) const;
+    // The view's row of a list row; -1 when the view does not show it yet.
+    int ViewRowOf(int row) const;
+
+  private:
+    struct Row {
+        std::string text;
+        int width = 0;
+        std::optional<JobMark> mark;
+    };
+    struct Candidate {
+        long long line = 0;
+        int width = 0;
+    };
+
+    Width width_;
+    std::deque<Row> rows_;
+    long long dropped_ = 0;
+    // Lines in falling width, each wider than every later line: the front is the widest line
+    // still listed. Appends pop the narrower tail, trims pop the front: no line is measured
+    // twice.
+    std::deque<Candidate> widest_;
+    long long viewDropped_ = 0;
+    int viewCount_ = 0;
+};
+
+}  // namespace ka

@@ -1,0 +1,61 @@
+// The run list as the main window's list view shows it: rows come from ka::RunList and reach the
+// view in batches (Sync), so a run of a million lines neither shapes nor lays out each line.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QIcon>
+#include <array>
+#include <string_view>
+
+#include "app/RunList.h"
+
+namespace ka::ui {
+
+inline constexpr int kLineMarkRole = Qt::UserRole + 1;
+
+// A line's width as the sum of its characters' advances, each measured once per font; close to
+// the shaped width and a hundred times cheaper.
+class CharAdvances {
+  public:
+    explicit CharAdvances(const QFont& font);
+    int Width(std::string_view line);
+
+  private:
+    int Advance(char32_t c);
+    QFontMetrics metrics_;
+    std::array<int, 128> ascii_;
+    QHash<char32_t, int> other_;
+};
+
+class RunListModel : public QAbstractListModel {
+    Q_OBJECT
+
+  public:
+    RunListModel(const QFont& font, QObject* parent);
+
+    ka::RunList& List() { return list_; }
+    const ka::RunList& List() const { return list_; }
+
+    void Clear();
+    // Tells the view what changed since the last sync.
+    void Sync();
+    void Mark(long long line, ka::JobMark mark);
+    // The widest line's exact width in the font; the one measurement of a whole run.
+    int MeasureWidest() const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+  private:
+    QFont font_;
+    CharAdvances advances_;
+    ka::RunList list_;
+    QIcon done_;
+    QIcon noOutput_;
+    QIcon notRun_;
+};
+
+}  // namespace ka::ui
