@@ -142,7 +142,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         platform::UnsharedFile probe;
         platform::FileStamp stamp;
         if (second ? !platform::CanOpenReadWrite(path, probe)
-                   : !platform::GetFileStamp(path, stamp)) {
+                   : !platform::GetFileStamp(path, stamp) || platform::IsReadOnlyEntry(path)) {
             return true;
         }
         const std::string field = SnapshotSizeField(second ? probe.size : stamp.size);
