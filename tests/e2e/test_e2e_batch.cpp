@@ -195,8 +195,8 @@ class E2eFailures : public ::testing::TestWithParam<E2eFailure> {
     test::TempDir tmp;
     const std::string dataHome = tmp / "data";
     const std::string dataDir = JoinPath(JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
-    test::ScopedEnv xdg{"XDG_DATA_HOME", dataHome};
-    test::ScopedEnv qpa{"QT_QPA_PLATFORM", "offscreen"};
+    test::ScopedEnv dataHomeEnv{test::DataHomeVariable(), dataHome};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", test::ProgramQtPlatform()};
     test::ScopedEnv standinLog{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
 };
 
@@ -245,7 +245,8 @@ TEST_P(E2eFailures, EndWithTheirExitCode) {
         }
     }
     EXPECT_NE(report.find(reported), std::string::npos) << report;
-    const std::string printed = test::ReadFileBytes(output);
+    std::string printed = test::ReadFileBytes(output);
+    std::erase(printed, '\r');  // a Windows console's line ends
     EXPECT_NE(printed.find(std::string(c.summary) + "\n"), std::string::npos) << printed;
     EXPECT_TRUE(platform::FileExists(JoinPath(in1, "a.hgl")));
     EXPECT_TRUE(platform::FileExists(JoinPath(in2, "a.hgl")));

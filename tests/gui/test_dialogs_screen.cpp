@@ -87,8 +87,8 @@ TEST(DialogsOnScreen, FitTheAvailableAreaWithTheirButtonsInSight) {
     }
     // Qt's offscreen screen (800 x 600) is smaller than some of the dialogs and larger than
     // others; both cases must have been seen.
-    EXPECT_GT(shrunk, 0);
-    EXPECT_GT(kept, 0);
+    EXPECT_GT(shrunk, 0) << area.width() << "x" << area.height();
+    EXPECT_GT(kept, 0) << area.width() << "x" << area.height();
 }
 
 }  // namespace

@@ -193,8 +193,10 @@ TEST_P(NotSetUpTest, RunButtonSaysWhatIsMissingAndRunsNothing) {
     ka::test::WriteFileBytes(settings.sOutListFileName, ka::test::CrLfLines({appData / "a.hgl"}));
     settings.sComLineFile = appData / "line.txt";
     settings.sDataDir = appData.Path();
-    settings.sOutDir = c.outDir;
-    settings.sAutoOutDirFName = c.standby;
+    // A folder of this system, so that the case means the same on each.
+    const auto here = [&](const char* name) { return *name ? appData / name : std::string(); };
+    settings.sOutDir = here(c.outDir);
+    settings.sAutoOutDirFName = here(c.standby);
     QTest::mouseClick(Button(c.button), Qt::LeftButton);
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].rfind(c.message, 0), 0u) << sink.messages[0];
@@ -206,8 +208,8 @@ TEST_P(NotSetUpTest, RunButtonSaysWhatIsMissingAndRunsNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Buttons, NotSetUpTest,
     ::testing::Values(NotSetUpCase{"ButtonBatchOutput", "", "", "No output folder"},
-                      NotSetUpCase{"ButtonAutoOutput", "/tmp/", "", "No input folder"},
-                      NotSetUpCase{"ButtonAutoOutput", "", "/tmp/*.hgl", "No output folder"}));
+                      NotSetUpCase{"ButtonAutoOutput", "out", "", "No input folder"},
+                      NotSetUpCase{"ButtonAutoOutput", "", "*.hgl", "No output folder"}));
 
 class PageSwitchTest : public MainWindowTest, public ::testing::WithParamInterface<bool> {};
 

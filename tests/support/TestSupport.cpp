@@ -83,7 +83,17 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void MakeDir(const std::string& path) {
+#ifdef _WIN32
+    // The narrow path is in the system's code page, which the library's own conversion to wide
+    // characters does not assume.
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    fs::create_directories(wide);
+#else
     fs::create_directories(path);
+#endif
 }
 
 void SetReadOnly(const std::string& path, bool readOnly) {
