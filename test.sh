@@ -38,6 +38,9 @@ if command -v clang-format >/dev/null; then
     fi
 fi
 
+step "Layers"
+scripts/check-layers.sh || failed=1
+
 step "Sanitizer build (address, undefined) of the core and its tests"
 if cmake --preset asan >/dev/null && cmake --build --preset asan -j "$(nproc)"; then
     run_ctest build-asan/ctest.log --preset asan -j 2

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/ui/Orrin3.h"
-#include "shell/ui/URLLink.h"
+#include "gui/shell/Orrin3.h"
+#include "gui/shell/URLLink.h"
 #include "test_keys.h"
 
 namespace {

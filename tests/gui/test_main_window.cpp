@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/ui/Help.h"
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 #include "test_keys.h"
 
 namespace {

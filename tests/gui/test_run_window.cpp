@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/ui/Orrin3.h"
+#include "gui/shell/Orrin3.h"
 
 #include <QApplication>
 #include <QFont>
@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "gui/shell/URLLink.h"
 #include "settings/Orrin1.h"
-#include "shell/ui/URLLink.h"
 
 namespace {
 

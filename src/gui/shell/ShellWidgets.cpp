@@ -1,4 +1,4 @@
-#include "shell/ui/ShellWidgets.h"
+#include "gui/shell/ShellWidgets.h"
 
 #include <QAbstractFileIconProvider>
 #include <QApplication>
@@ -22,8 +22,8 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 
 namespace ka::ui {
 

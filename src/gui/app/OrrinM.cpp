@@ -1,4 +1,4 @@
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -31,11 +31,11 @@
 #include <exception>
 #include <utility>
 
-#include "app/ui/Help.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
-#include "settings/ui/Orrin1Ui.h"
 #include "shell/UnitShell.h"
 
 namespace {

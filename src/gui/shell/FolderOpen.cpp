@@ -1,4 +1,4 @@
-#include "shell/ui/FolderOpen.h"
+#include "gui/shell/FolderOpen.h"
 
 #include <QFont>
 #include <QLabel>
@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "gui/common/Orrin1Ui.h"
+#include "gui/shell/FileDialogs.h"
+#include "gui/shell/ShellWidgets.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
-#include "shell/ui/FileDialogs.h"
-#include "shell/ui/ShellWidgets.h"
 
 namespace ka::ui {
 

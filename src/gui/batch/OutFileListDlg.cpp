@@ -1,4 +1,4 @@
-#include "batch/ui/OutFileListDlg.h"
+#include "gui/batch/OutFileListDlg.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -14,13 +14,13 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/ui/Help.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
+#include "gui/settings/SpinEdit.h"
+#include "gui/shell/ShellWidgets.h"
 #include "platform/platform.h"
 #include "settings/UserMessages.h"
-#include "settings/ui/Orrin1Ui.h"
-#include "settings/ui/SpinEdit.h"
 #include "shell/UnitShell.h"
-#include "shell/ui/ShellWidgets.h"
 
 namespace ka::ui {
 

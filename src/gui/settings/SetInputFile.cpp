@@ -1,4 +1,4 @@
-#include "settings/ui/SetInputFile.h"
+#include "gui/settings/SetInputFile.h"
 
 #include <QFont>
 #include <QGroupBox>
@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "settings/ui/Orrin1Ui.h"
-#include "shell/ui/FileDialogs.h"
+#include "gui/common/Orrin1Ui.h"
+#include "gui/shell/FileDialogs.h"
 
 namespace ka::ui {
 

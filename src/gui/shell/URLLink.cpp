@@ -1,4 +1,4 @@
-#include "shell/ui/URLLink.h"
+#include "gui/shell/URLLink.h"
 
 #include <QCursor>
 #include <QEnterEvent>
@@ -9,8 +9,8 @@
 #include <QToolTip>
 #include <utility>
 
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 
 // The hover hint: a borderless window that stays on top, never takes the focus and draws the
 // link text at (2, 2).

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "gui/shell/FileDialogs.h"
 #include "settings/Orrin1.h"
-#include "shell/ui/FileDialogs.h"
 
 class QCheckBox;
 class QGroupBox;

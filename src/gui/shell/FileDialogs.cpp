@@ -1,11 +1,11 @@
-#include "shell/ui/FileDialogs.h"
+#include "gui/shell/FileDialogs.h"
 
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "settings/ui/Orrin1Ui.h"
+#include "gui/common/Orrin1Ui.h"
 
 namespace ka::ui {
 

@@ -1,4 +1,4 @@
-#include "app/ui/Help.h"
+#include "gui/common/Help.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "settings/ui/SpinEdit.h"
+#include "gui/settings/SpinEdit.h"
 
 #include <QRegularExpression>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "settings/ui/SetAutoPar.h"
+#include "gui/settings/SetAutoPar.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -12,16 +12,16 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "app/ui/Help.h"
-#include "batch/ui/OutFileListDlg.h"
+#include "gui/batch/OutFileListDlg.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
+#include "gui/settings/SetInputFile.h"
+#include "gui/settings/SpinEdit.h"
+#include "gui/shell/FolderOpen.h"
 #include "platform/platform.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
-#include "settings/ui/Orrin1Ui.h"
-#include "settings/ui/SetInputFile.h"
-#include "settings/ui/SpinEdit.h"
 #include "shell/Paths.h"
-#include "shell/ui/FolderOpen.h"
 
 namespace ka::ui {
 

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "app/Startup.h"
-#include "app/ui/OrrinM.h"
-#include "batch/ui/OutFileListDlg.h"
+#include "gui/app/OrrinM.h"
+#include "gui/batch/OutFileListDlg.h"
+#include "gui/common/Orrin1Ui.h"
+#include "gui/settings/SetAutoPar.h"
+#include "gui/settings/SetInputFile.h"
+#include "gui/shell/FolderOpen.h"
+#include "gui/shell/Orrin3.h"
 #include "settings/Orrin1.h"
-#include "settings/ui/Orrin1Ui.h"
-#include "settings/ui/SetAutoPar.h"
-#include "settings/ui/SetInputFile.h"
-#include "shell/ui/FolderOpen.h"
-#include "shell/ui/Orrin3.h"
 
 int main(int argc, char** argv) {
     // Every argument is the program's own, kept as the bytes the system passed (its code page).

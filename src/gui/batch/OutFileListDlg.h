@@ -8,9 +8,9 @@
 #include <string>
 
 #include "batch/OutFileList.h"
+#include "gui/shell/FileDialogs.h"
 #include "settings/Orrin1.h"
 #include "settings/UserMessages.h"
-#include "shell/ui/FileDialogs.h"
 
 class QComboBox;
 class QFrame;

@@ -1,4 +1,4 @@
-#include "settings/ui/Orrin1Ui.h"
+#include "gui/common/Orrin1Ui.h"
 
 #include <QDialog>
 #include <QFont>
