@@ -213,7 +213,7 @@ class PageSwitchTest : public MainWindowTest, public ::testing::WithParamInterfa
 TEST_P(PageSwitchTest, Output2DisablesCompareFoldersAndOutput1RestoresIt) {
     const bool compare = GetParam();
     CompareBox()->setChecked(compare);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), compare ? "No output" : "Screen display");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), compare ? "No output" : "Screen display");
     Button("ButtonAutoOutput")->setEnabled(false);
 
     Pages()->setCurrentIndex(1);
@@ -223,7 +223,7 @@ TEST_P(PageSwitchTest, Output2DisablesCompareFoldersAndOutput1RestoresIt) {
 
     Pages()->setCurrentIndex(0);  // runs the box's handler, item 22 included
     EXPECT_EQ(Button("ButtonChgArea")->isEnabled(), compare);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), compare ? "No output" : "Display");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), compare ? "No output" : "Display");
 }
 
 INSTANTIATE_TEST_SUITE_P(CompareOnOff, PageSwitchTest, ::testing::Bool());
@@ -492,7 +492,7 @@ TEST_P(StoredSelectionTest, StartShowsTheStoredSelections) {
     EXPECT_EQ(settings.iOutTyp, row.shownOutTyp);
     EXPECT_EQ(form->SelectedOutTyp2(), row.shownOutTyp2);
     EXPECT_EQ(settings.iOutTyp2, row.shownOutTyp2);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), row.screenCaption);
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), row.screenCaption);
     const bool comparing = row.chgArea[0] == '1';
     EXPECT_EQ(CompareBox()->isChecked(), comparing);
     EXPECT_EQ(Button("ButtonChgArea")->isEnabled(), comparing);
@@ -560,7 +560,7 @@ TEST_F(StartupTest, OutputSwitchSelectsThroughTheControlsBeforeTheRun) {
     EXPECT_TRUE(CompareBox()->isChecked());
     EXPECT_EQ(CheckedOutItem(), kOutTypPdf);
     EXPECT_EQ(settings.iOutTyp, kOutTypPdf);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), "No output");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), "No output");
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0], (appData / "missing.txt") + "\nCannot open file!");
     EXPECT_TRUE(Button("ButtonBatchOutput")->isEnabled());

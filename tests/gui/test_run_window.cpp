@@ -179,7 +179,7 @@ TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
     }
     if (row.compare) {
         form->SetCompareBox(true);
-        form->SelectOutTyp(kOutTypScreen);
+        form->SelectOutTyp(kOutTypDisplay);
     }
     bool visibleAfterEnd = false;
     During([&] {

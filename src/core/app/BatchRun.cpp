@@ -6,6 +6,7 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
 
@@ -13,7 +14,6 @@ namespace ka {
 
 namespace {
 
-constexpr int kDisplayOutTyp = 22;
 constexpr int kListKeepLimit = 100;  // more lines than this and the oldest go
 constexpr int kListDropCount = 50;
 constexpr int kListVisibleLines = 15;
@@ -82,7 +82,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         long long listLine = -1;  // of the line in hand, counted from the list's clearing
         long long jobCount = 0;
         bool recordFailed = false;
-        const bool display = settings_.iOutTyp == kDisplayOutTyp;
+        const bool display = settings_.iOutTyp == kOutTypDisplay;
         // Display starts the converter per job; the run's line reports the first abnormal end.
         platform::ProcessResult converter;
 

@@ -3,11 +3,11 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 
 namespace ka {
 
 namespace {
-constexpr int kDisplayOutTyp = 22;
 // The window is given its events this often while the converter runs, and this many jobs are
 // checked for their output each time: at most 200 a second, however long the run.
 constexpr int kWaitSliceMs = 50;
@@ -25,7 +25,7 @@ platform::ProcessResult RunModes::RunKorvane(const std::string& commandLine, Out
     // Every output type but display hands the whole run over through the record file, so the
     // given text is not used then.
     const std::string line =
-        settings_.iOutTyp != kDisplayOutTyp
+        settings_.iOutTyp != kOutTypDisplay
             ? ConverterStartCommand(settings_.sKorvaneExe, settings_.sComLineFile)
             : commandLine;
     if (line.empty()) {

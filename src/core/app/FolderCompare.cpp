@@ -12,6 +12,7 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
 
@@ -19,7 +20,6 @@ namespace ka {
 
 namespace {
 
-constexpr int kDisplayOutTyp = 22;
 constexpr std::uint8_t kRuleSameSizeAndTime = 1;
 constexpr std::uint8_t kRuleSizeDiffers = 2;
 constexpr std::size_t kRecordBufferSize = 256 * 1024;
@@ -215,7 +215,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // is deleted is always the file that was compared.
         const std::string& folder2 = settings_.sChgAreaDir2;
         const std::string logPath = LogFilePath();
-        const bool display = settings_.iOutTyp == kDisplayOutTyp;
+        const bool display = settings_.iOutTyp == kOutTypDisplay;
 
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
         // list 2 holds the name; a hash set keeps the pairing linear.

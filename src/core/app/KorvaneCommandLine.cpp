@@ -1,36 +1,16 @@
 // The converter's argument string for one job, and the two ways of starting the converter.
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 #include "app/RunModes.h"
 #include "app/RunResults.h"
+#include "settings/OutputTypes.h"
 
 namespace ka {
 
 namespace {
-
-constexpr int kDisplayOutTyp = 22;
-
-struct OutType1 {
-    char letter;
-    const char* ext;
-};
-
-// Page "Output1", index = iOutTyp. Items 18 and 19 share "y"; only the extension differs.
-constexpr std::array<OutType1, kDisplayOutTyp> kOutTypes1{{
-    {'p', ".pdf"}, {'t', ".tif"}, {'d', ".dxf"}, {'u', ".dwg"}, {'j', ".jpg"}, {'b', ".bmp"},
-    {'i', ".igs"}, {'e', ".emf"}, {'x', ".xps"}, {'l', ".pcl"}, {'w', ".wmf"}, {'s', ".ps"},
-    {'k', ".eps"}, {'v', ".svg"}, {'g', ".gif"}, {'m', ".png"}, {'r', ".pcx"}, {'q', ".fpx"},
-    {'y', ".p21"}, {'y', ".sfc"}, {'a', ".cmt"}, {'h', ".hgl"},
-}};
-
-// Page "Output2": the switch is always "/f"; the type travels in the extension only.
-constexpr std::array<const char*, 8> kOutTypes2{
-    ".wmf", ".emf", ".ps", ".eps", ".svg", ".xps", ".hgl", ".pcl",
-};
 
 // Every entry in double quotes: each "," becomes `" "`. Nothing else is escaped.
 std::string QuotedInputList(std::string_view job) {
@@ -67,20 +47,21 @@ void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view
     if (in.output1Shown) {
         if (in.iChgArea == 1) {
             sw = "/c";
-        } else if (in.iOutTyp != kDisplayOutTyp) {
+        } else if (in.iOutTyp != kOutTypDisplay) {
             sw = "/";
         }
-        if (in.iOutTyp < kDisplayOutTyp) {
-            sw += kOutTypes1[in.iOutTyp].letter;
-            ext = kOutTypes1[in.iOutTyp].ext;
+        if (in.iOutTyp < kOutTypCount && kOutputTypes[in.iOutTyp].switchLetter != 0) {
+            sw += kOutputTypes[in.iOutTyp].switchLetter;
+            ext = kOutputTypes[in.iOutTyp].ext;
             if (in.iChgArea == 1 && in.iNoOut != 0) {
                 sw += 'n';
             }
         }
     } else {
-        sw = "/f";
-        if (in.selectedOutTyp2 >= 0 && in.selectedOutTyp2 < static_cast<int>(kOutTypes2.size())) {
-            ext = kOutTypes2[static_cast<std::size_t>(in.selectedOutTyp2)];
+        const auto page2 = OutputTypesOfPage(2);
+        sw = std::string("/") + page2.front().switchLetter;
+        if (in.selectedOutTyp2 >= 0 && in.selectedOutTyp2 < static_cast<int>(page2.size())) {
+            ext = page2[static_cast<std::size_t>(in.selectedOutTyp2)].ext;
         }
     }
 }

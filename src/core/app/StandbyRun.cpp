@@ -13,13 +13,13 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 #include "settings/TextFile.h"
 
 namespace ka {
 
 namespace {
 
-constexpr int kDisplayOutTyp = 22;
 constexpr std::size_t kSizeFieldWidth = 10;
 constexpr std::uint64_t kDecimalFieldMax = 9'999'999'999ULL;
 constexpr std::uint64_t kWideBase = 36;
@@ -261,7 +261,7 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
     // could otherwise name another file, which would then be deleted.
     const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
-    const bool display = settings_.iOutTyp == kDisplayOutTyp;
+    const bool display = settings_.iOutTyp == kOutTypDisplay;
     long long handedOver = 0;
     bool recordFailed = false;
     platform::ProcessResult converter;

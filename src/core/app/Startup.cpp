@@ -1,51 +1,26 @@
 #include "app/Startup.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "app/RunResults.h"
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 #include "shell/UnitShell.h"
 
 namespace ka {
 
 namespace {
 
-constexpr int kOutTypPdf = 0;
-constexpr int kOutTypCmt = 20;
-
-// Output-type letters of the command line; "0" is display on screen. Index 19 has no letter.
-std::optional<int> OutTypFromLetter(char letter) {
-    constexpr struct {
-        char letter;
-        int index;
-    } kLetters[] = {{'p', 0},  {'t', 1},  {'d', 2},  {'u', 3},  {'j', 4},  {'b', 5},
-                    {'i', 6},  {'e', 7},  {'x', 8},  {'l', 9},  {'w', 10}, {'s', 11},
-                    {'k', 12}, {'v', 13}, {'g', 14}, {'m', 15}, {'r', 16}, {'q', 17},
-                    {'y', 18}, {'a', 20}, {'h', 21}, {'0', 22}};
-    for (const auto& entry : kLetters) {
-        if (entry.letter == letter) {
-            return entry.index;
-        }
-    }
-    return std::nullopt;
-}
-
 // The main window's two rules, on the store: "CMT" is never the output type while comparison
 // is on. The core applies them itself too, so the store stays right even when the controls only
 // record what they are told.
 void StoreComparison(Settings& settings, bool on) {
     settings.iChgArea = on ? 1 : 0;
-    if (on && settings.iOutTyp == kOutTypCmt) {
-        settings.iOutTyp = kOutTypPdf;
-    }
+    settings.iOutTyp = static_cast<std::uint8_t>(AllowedOutTyp(settings.iOutTyp, on));
 }
 
 void StoreOutTyp(Settings& settings, int index) {
-    if (settings.iChgArea == 1 && index == kOutTypCmt) {
-        index = kOutTypPdf;
-    }
-    settings.iOutTyp = static_cast<std::uint8_t>(index);
+    settings.iOutTyp = static_cast<std::uint8_t>(AllowedOutTyp(index, settings.iChgArea == 1));
 }
 
 void SetComparison(bool on, Settings& settings, StartupControls& controls) {
@@ -107,7 +82,7 @@ bool ReadOutputTypeSwitch(const std::string& argument, Settings& settings,
     } else if (!flags.bCmdCompare) {
         SetComparison(false, settings, controls);
     }
-    if (const auto index = OutTypFromLetter(letter)) {
+    if (const auto index = OutTypFromLineLetter(letter)) {
         SelectOutputType(*index, settings, controls);
     }
     return true;

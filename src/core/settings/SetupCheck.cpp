@@ -1,13 +1,12 @@
 #include "settings/SetupCheck.h"
 
 #include "platform/platform.h"
+#include "settings/OutputTypes.h"
 #include "settings/UserMessages.h"
 
 namespace ka {
 
 namespace {
-
-constexpr int kDisplayOutTyp = 22;
 
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t") == std::string::npos;
@@ -69,7 +68,7 @@ std::string MissingRunSetup(RunKind kind, const Settings& settings, bool output1
         }
     }
     // Display on screen writes nothing, and neither does a comparison without output.
-    const bool writesFiles = !output1Shown || settings.iOutTyp != kDisplayOutTyp;
+    const bool writesFiles = !output1Shown || settings.iOutTyp != kOutTypDisplay;
     if (writesFiles && Blank(settings.sOutDir)) {
         return "No output folder is set: the outputs would go to the program's current "
                "folder.\nSet the output folder with \"Set\".";

@@ -49,13 +49,6 @@ constexpr const char* kDesignStatus = "Continuous drawing comparison, data conve
 constexpr const char* kInputTypes =
     "Input:                          HGL PDF DXF DWG GBR NC  IGS SXF TIF JPG BMP FPX PNG EMF CMT";
 
-constexpr const char* kOutTypCaptions[kOutTypCount] = {
-    "PDF", "TIFF", "DXF",       "DWG",       "JPEG", "BITMAP",      "IGES",          "EMF",
-    "XPS", "PCL",  "WMF",       "PS",        "EPS",  "SVG",         "GIF",           "PNG",
-    "PCX", "FPX",  "SXF(.p21)", "SXF(.sfc)", "CMT",  "HGL/Printer", "Screen display"};
-constexpr const char* kOutTyp2Captions[kOutTyp2Count] = {"WMF", "EMF", "PS",   "EPS",
-                                                         "SVG", "XPS", "HPGL", "PCL"};
-
 constexpr int kClientWidth = 1010;
 constexpr int kClientHeight = 597;
 constexpr int kTimerInterval = 2000;
@@ -151,11 +144,11 @@ void TOrrinMForm::BuildControls() {
     auto* grid = new QGridLayout(RadioGroupOutTyp);
     grid->setContentsMargins(12, 8, 8, 8);
     grid->setHorizontalSpacing(12);
-    for (int index = 0; index < kOutTypCount; ++index) {
-        auto* radio = new QRadioButton(QString::fromLatin1(kOutTypCaptions[index]));
-        radio->setObjectName(QStringLiteral("RadioGroupOutTyp_%1").arg(index));
-        outTypButtons_->addButton(radio, index);
-        grid->addWidget(radio, index % kOutTypRows, index / kOutTypRows);
+    for (const ka::OutputType& type : ka::OutputTypesOfPage(1)) {
+        auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
+        radio->setObjectName(QStringLiteral("RadioGroupOutTyp_%1").arg(type.index));
+        outTypButtons_->addButton(radio, type.index);
+        grid->addWidget(radio, type.index % kOutTypRows, type.index / kOutTypRows);
     }
 
     // Page "Output2": PDF input only.
@@ -175,10 +168,10 @@ void TOrrinMForm::BuildControls() {
     outTyp2Buttons_->setExclusive(true);
     auto* column = new QVBoxLayout(RadioGroupOutTyp2);
     column->setContentsMargins(12, 8, 8, 8);
-    for (int index = 0; index < kOutTyp2Count; ++index) {
-        auto* radio = new QRadioButton(QString::fromLatin1(kOutTyp2Captions[index]));
-        radio->setObjectName(QStringLiteral("RadioGroupOutTyp2_%1").arg(index));
-        outTyp2Buttons_->addButton(radio, index);
+    for (const ka::OutputType& type : ka::OutputTypesOfPage(2)) {
+        auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
+        radio->setObjectName(QStringLiteral("RadioGroupOutTyp2_%1").arg(type.index));
+        outTyp2Buttons_->addButton(radio, type.index);
         column->addWidget(radio);
     }
 
@@ -439,15 +432,15 @@ void TOrrinMForm::RadioGroupOutTypClick() {
     const int index = outTypButtons_->checkedId();
     if (index < 0)
         return;
-    if (CheckBoxChgArea->isChecked() && index == kOutTypCmt) {
-        // Checking "PDF" runs this handler again, which stores 0.
-        outTypButtons_->button(kOutTypPdf)->setChecked(true);
-        // Left on the unchecked "CMT", the arrow keys would move the focus without selecting;
+    const int allowed = ka::AllowedOutTyp(index, CheckBoxChgArea->isChecked());
+    if (allowed != index) {
+        // Checking the allowed item runs this handler again, which stores it.
+        outTypButtons_->button(allowed)->setChecked(true);
+        // Left on the unchecked item, the arrow keys would move the focus without selecting;
         // an arrow key gives the focus to the button it clicked only after this handler.
-        QTimer::singleShot(0, this, [this] {
-            QAbstractButton* cmt = outTypButtons_->button(kOutTypCmt);
-            if (cmt->hasFocus())
-                outTypButtons_->button(kOutTypPdf)->setFocus(Qt::OtherFocusReason);
+        QTimer::singleShot(0, this, [this, index, allowed] {
+            if (outTypButtons_->button(index)->hasFocus())
+                outTypButtons_->button(allowed)->setFocus(Qt::OtherFocusReason);
         });
         return;
     }
@@ -462,12 +455,13 @@ void TOrrinMForm::RadioGroupOutTyp2Click() {
 }
 
 void TOrrinMForm::CheckBoxChgAreaClick() {
-    QAbstractButton* screenItem = outTypButtons_->button(kOutTypScreen);
+    QAbstractButton* screenItem = outTypButtons_->button(kOutTypDisplay);
     if (CheckBoxChgArea->isChecked()) {
         settings_.iChgArea = 1;
         screenItem->setText(QStringLiteral("No output"));
-        if (outTypButtons_->checkedId() == kOutTypCmt) {
-            outTypButtons_->button(kOutTypPdf)->setChecked(true);
+        const int checked = outTypButtons_->checkedId();
+        if (checked >= 0 && ka::AllowedOutTyp(checked, true) != checked) {
+            outTypButtons_->button(ka::AllowedOutTyp(checked, true))->setChecked(true);
         }
     } else {
         settings_.iChgArea = 0;

@@ -13,6 +13,7 @@
 #include "app/RunModes.h"
 #include "app/Startup.h"
 #include "settings/Orrin1.h"
+#include "settings/OutputTypes.h"
 #include "settings/SetupCheck.h"
 
 class QButtonGroup;
@@ -29,12 +30,11 @@ class QStyledItemDelegate;
 class QTabWidget;
 class QTimer;
 
-// Items of the "Output1" list that have rules of their own.
-inline constexpr int kOutTypPdf = 0;
-inline constexpr int kOutTypCmt = 20;
-inline constexpr int kOutTypScreen = 22;
-inline constexpr int kOutTypCount = 23;
-inline constexpr int kOutTyp2Count = 8;
+using ka::kOutTyp2Count;
+using ka::kOutTypCmt;
+using ka::kOutTypCount;
+using ka::kOutTypDisplay;
+using ka::kOutTypPdf;
 
 class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupControls {
     Q_OBJECT
