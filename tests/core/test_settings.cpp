@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
+#include "settings/ParFields.h"
 
 namespace ka {
 namespace {
@@ -63,17 +64,14 @@ Edits MissingFrom(std::size_t from) {
     return edits;
 }
 
-// The stored fields in the order of the file's lines 2 to 23.
-// clang-format off
+// The stored fields as the file holds them, in file order.
 std::vector<std::string> Fields(const Settings& s) {
-    const auto n = [](auto v) { return std::to_string(static_cast<long long>(v)); };
-    return {s.sHpglFileExt, s.sImageFileExt, s.sPdfFileExt, s.sEmfFileExt, s.sDxfFileExt,
-            s.sDwgFileExt, s.sIgesFileExt, s.sGerberFileExt, s.sKorvaneExe, s.sOutListFileName,
-            s.sAutoOutDirFName, s.sOutDir, n(s.iAutoWaitTime), s.sChgAreaDir1, s.sChgAreaDir2,
-            n(s.iChgArea), n(s.iOutTyp), n(s.iOutTyp2), n(s.iSavBatch), n(s.iCompSkipFlags),
-            n(s.iCompFileSizeOver), n(s.iNoOut)};
+    std::vector<std::string> fields;
+    for (const ParField& field : kParFields) {
+        fields.push_back(ParFieldText(s, field));
+    }
+    return fields;
 }
-// clang-format on
 
 TEST(ParFile, RoundTripKeepsEveryStoredFieldByteForByte) {
     test::TempDir dir;

@@ -34,31 +34,9 @@ Finished RunProgram(const std::vector<std::string>& args, const std::string& out
     return result;
 }
 
-// A parameter file as the program keeps it, naming the stand-in converter; no list, no folder.
-std::string ParFile(const std::string& converter) {
-    return CrLfLines({"Version 10.11",
-                      "hgl;plt",
-                      "tif",
-                      "pdf",
-                      "emf",
-                      "dxf",
-                      "dwg",
-                      "igs",
-                      "gbr",
-                      converter,
-                      "",
-                      "",
-                      "",
-                      "600",
-                      "",
-                      "",
-                      "0",
-                      "2",
-                      "0",
-                      "0",
-                      "0",
-                      "30",
-                      "0"});
+// A parameter file naming the converter, output type DXF and the output folder; no list.
+std::string ParFile(const std::string& converter, const std::string& outDir = "") {
+    return test::ParFileBytes({{"sKorvaneExe", converter}, {"iOutTyp", "2"}, {"sOutDir", outDir}});
 }
 
 struct E2eCase {
@@ -211,11 +189,8 @@ TEST_P(E2eFailures, EndWithTheirExitCode) {
     }
     const std::string in1 = tmp / "in1", in2 = tmp / "in2", outDir = tmp / "out";
     // The comparison's outputs go to the stored output folder.
-    std::string par = ParFile(converter);
-    const std::string noOutDir = converter + "\r\n\r\n\r\n\r\n";
-    par.replace(par.find(noOutDir), noOutDir.size(),
-                converter + "\r\n\r\n\r\n" + WithTrailingSeparator(outDir) + "\r\n");
-    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), par);
+    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"),
+                         ParFile(converter, WithTrailingSeparator(outDir)));
     for (const std::string& dir : {in1, in2, outDir}) {
         test::MakeDir(dir);
     }

@@ -34,16 +34,8 @@ namespace {
 
 using ka::test::TempDir;
 
-// A parameter file of this version; overrides are keyed by line number (1 is the version tag).
-std::string ParFileText(const std::map<int, std::string>& overrides = {}) {
-    // clang-format off
-    std::vector<std::string> lines = {"Version 10.11", "hgl", "tif", "pdf", "emf", "dxf", "dwg",
-                                      "igs", "gbr", ka::test::ConverterExe(), "", "", "", "600",
-                                      "", "", "0", "0", "0", "0", "0", "30", "0"};
-    // clang-format on
-    for (const auto& [line, text] : overrides)
-        lines.at(static_cast<size_t>(line - 1)) = text;
-    return ka::test::CrLfLines(lines);
+std::string ParFileText(const std::map<std::string, std::string>& changes = {}) {
+    return ka::test::ParFileBytes(changes);
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -485,7 +477,8 @@ class StoredSelectionTest : public StartupTest,
 
 TEST_P(StoredSelectionTest, StartShowsTheStoredSelections) {
     const StoredSelection& row = GetParam();
-    WriteStoredPar(ParFileText({{17, row.chgArea}, {18, row.outTyp}, {19, row.outTyp2}}));
+    WriteStoredPar(ParFileText(
+        {{"iChgArea", row.chgArea}, {"iOutTyp", row.outTyp}, {"iOutTyp2", row.outTyp2}}));
     form->FormPaint();
     ASSERT_TRUE(form->ParameterFileLoaded());
     EXPECT_EQ(CheckedOutItem(), row.shownOutTyp);
@@ -509,7 +502,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A warning of the loading (the stored converter is gone) comes over the stored selections, not
 // over a window that shows none.
 TEST_F(StartupTest, LoadWarningsComeAfterTheStoredSelectionsAreShown) {
-    WriteStoredPar(ParFileText({{10, appData / "gone.exe"}, {17, "0"}, {18, "5"}}));
+    WriteStoredPar(
+        ParFileText({{"sKorvaneExe", appData / "gone.exe"}, {"iChgArea", "0"}, {"iOutTyp", "5"}}));
     struct SeeingSink : ka::MessageSink {
         TOrrinMForm* form = nullptr;
         std::vector<std::pair<bool, bool>> seen;  // item 5 checked, "Compare folders" enabled
@@ -531,7 +525,7 @@ TEST_F(StartupTest, EndWritesTheCurrentSelectionsOnce) {
     form->SetCompareBox(true);
     form->FormDestroy();
     const std::string written = ka::test::ReadFileBytes(ParPath());
-    EXPECT_EQ(written, ParFileText({{17, "1"}, {18, "21"}}));
+    EXPECT_EQ(written, ParFileText({{"iChgArea", "1"}, {"iOutTyp", "21"}}));
 
     std::filesystem::remove(ParPath());
     form->FormDestroy();

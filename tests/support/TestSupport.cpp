@@ -28,7 +28,10 @@
 extern char** environ;
 #endif
 
+#include <gtest/gtest.h>
+
 #include "platform/platform.h"
+#include "settings/ParFields.h"
 
 namespace fs = std::filesystem;
 
@@ -139,6 +142,22 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
         text += "\r\n";
     }
     return text;
+}
+
+std::string ParFileBytes(const std::map<std::string, std::string>& changes) {
+    std::vector<std::string> lines{kVersionText};
+    std::size_t used = 0;
+    for (const ParField& field : kParFields) {
+        const auto change = changes.find(std::string(field.name));
+        if (change != changes.end()) {
+            lines.push_back(change->second);
+            ++used;
+        } else {
+            lines.emplace_back(field.name == "sKorvaneExe" ? ConverterExe() : field.shipped);
+        }
+    }
+    EXPECT_EQ(used, changes.size()) << "a change names no field of the parameter file";
+    return CrLfLines(lines);
 }
 
 std::string BuiltPath(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +57,10 @@ class HeldOpen {
 
 // Joins lines with CR LF after each one.
 std::string CrLfLines(const std::vector<std::string>& lines);
+
+// A parameter file's bytes: the version line and the shipped value of each field, with the fields
+// named in changes ("sOutDir") set to the given text. The converter is the stand-in unless changed.
+std::string ParFileBytes(const std::map<std::string, std::string>& changes = {});
 
 // A path of the build tree as the programs under test see it: under Wine the Linux path is
 // seen through drive Z:.

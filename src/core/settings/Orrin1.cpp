@@ -1,11 +1,13 @@
 #include "settings/Orrin1.h"
 
-#include <array>
 #include <cstdio>
 #include <functional>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
+#include "settings/ParFields.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
 #include "shell/Paths.h"
@@ -17,9 +19,6 @@ namespace {
 constexpr const char* kDefaultKorvaneExe = "C:\\Program Files\\Tavrolint\\Korvane\\Korvane.exe";
 constexpr const char* kDefaultKorvaneExeX86 =
     "C:\\Program Files (x86)\\Tavrolint\\Korvane\\Korvane.exe";
-
-// Lines 2 to 23 of the parameter file.
-constexpr std::size_t kStoredLines = 22;
 
 // A CR or LF would end the value early and push every later value one line down; a Ctrl-Z
 // would end the file for the next reader. None can come back from the file, so none is written.
@@ -34,35 +33,33 @@ std::string StorableText(const std::string& value) {
     return text;
 }
 
-std::array<std::string, 23> ParFileLines(const Settings& s) {
-    const auto u8 = [](std::uint8_t v) { return std::to_string(static_cast<unsigned>(v)); };
-    return {kVersionText,
-            StorableText(s.sHpglFileExt),
-            StorableText(s.sImageFileExt),
-            StorableText(s.sPdfFileExt),
-            StorableText(s.sEmfFileExt),
-            StorableText(s.sDxfFileExt),
-            StorableText(s.sDwgFileExt),
-            StorableText(s.sIgesFileExt),
-            StorableText(s.sGerberFileExt),
-            StorableText(s.sKorvaneExe),
-            StorableText(s.sOutListFileName),
-            StorableText(s.sAutoOutDirFName),
-            StorableText(s.sOutDir),
-            std::to_string(s.iAutoWaitTime),
-            StorableText(s.sChgAreaDir1),
-            StorableText(s.sChgAreaDir2),
-            u8(s.iChgArea),
-            u8(s.iOutTyp),
-            u8(s.iOutTyp2),
-            u8(s.iSavBatch),
-            u8(s.iCompSkipFlags),
-            std::to_string(s.iCompFileSizeOver),
-            u8(s.iNoOut)};
+}  // namespace
+
+std::string ParFieldText(const Settings& settings, const ParField& field) {
+    return std::visit(
+        [&settings]<typename T>(T Settings::*member) {
+            if constexpr (std::is_same_v<T, std::string>) {
+                return StorableText(settings.*member);
+            } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+                return std::to_string(static_cast<unsigned>(settings.*member));
+            } else {
+                return std::to_string(settings.*member);
+            }
+        },
+        field.member);
 }
 
-// Writes every line to an open file and closes it; false when anything failed on the way.
-}  // namespace
+void SetParField(Settings& settings, const ParField& field, const std::string& line) {
+    std::visit(
+        [&settings, &line]<typename T>(T Settings::*member) {
+            if constexpr (std::is_same_v<T, std::string>) {
+                settings.*member = line;
+            } else {
+                settings.*member = static_cast<T>(ParseLeadingInt(line));
+            }
+        },
+        field.member);
+}
 
 void CheckKorvaneExe(std::string& korvaneExe, MessageSink& sink,
                      const std::function<bool(const std::string&)>& fileExists) {
@@ -109,45 +106,22 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
 
     // Every field is taken from its own line: a damaged number line reads 0 and never moves a
     // later value onto the wrong field. Missing lines read as empty text.
-    std::array<std::string, kStoredLines> v;
-    for (auto& value : v) {
-        if (!reader.ReadLine(value)) {
-            break;
-        }
+    bool more = true;
+    for (const ParField& field : kParFields) {
+        std::string value;
+        more = more && reader.ReadLine(value);
+        SetParField(settings, field, more ? value : std::string());
     }
     file.reset();
 
-    const auto u8 = [](const std::string& text) {
-        return static_cast<std::uint8_t>(ParseLeadingInt(text));
-    };
-    settings.sHpglFileExt = v[0];
-    settings.sImageFileExt = v[1];
-    settings.sPdfFileExt = v[2];
-    settings.sEmfFileExt = v[3];
-    settings.sDxfFileExt = v[4];
-    settings.sDwgFileExt = v[5];
-    settings.sIgesFileExt = v[6];
-    settings.sGerberFileExt = v[7];
-    settings.sKorvaneExe = ConverterBesideProgram(v[8], FolderPart(platform::ExecutablePath()));
+    settings.sKorvaneExe =
+        ConverterBesideProgram(settings.sKorvaneExe, FolderPart(platform::ExecutablePath()));
     CheckKorvaneExe(settings.sKorvaneExe, sink,
                     [](const std::string& path) { return platform::FileExists(path); });
     if (platform::FileExists(settings.sKorvaneExe) &&
         !platform::IsExecutableFile(settings.sKorvaneExe)) {
         sink.ShowMsg(PathMessage(settings.sKorvaneExe, "Korvane program cannot be started!"));
     }
-    settings.sOutListFileName = v[9];
-    settings.sAutoOutDirFName = v[10];
-    settings.sOutDir = v[11];
-    settings.iAutoWaitTime = ParseLeadingInt(v[12]);
-    settings.sChgAreaDir1 = v[13];
-    settings.sChgAreaDir2 = v[14];
-    settings.iChgArea = u8(v[15]);
-    settings.iOutTyp = u8(v[16]);
-    settings.iOutTyp2 = u8(v[17]);
-    settings.iSavBatch = u8(v[18]);
-    settings.iCompSkipFlags = u8(v[19]);
-    settings.iCompFileSizeOver = ParseLeadingInt(v[20]);
-    settings.iNoOut = u8(v[21]);
     MakeInputFilter(settings);
     return 0;
 }
@@ -161,8 +135,11 @@ bool WriteParFile(const Settings& settings, MessageSink& sink) {
         return fail();
     }
     // The old file stays in place until the new one is complete on disk.
-    const auto lines = ParFileLines(settings);
-    if (WriteLinesReplacing(settings.sParFile, {lines.begin(), lines.end()}, ".tmp") != 0) {
+    std::vector<std::string> lines{kVersionText};
+    for (const ParField& field : kParFields) {
+        lines.push_back(ParFieldText(settings, field));
+    }
+    if (WriteLinesReplacing(settings.sParFile, lines, ".tmp") != 0) {
         return fail();
     }
     return true;
