@@ -280,6 +280,25 @@ TEST(ParFile, BareConverterNameMeansTheOneBesideTheProgram) {
     EXPECT_EQ(ConverterBesideProgram("Korvane.exe", ""), "Korvane.exe");
 }
 
+// The tests run beside the stand-in converter, as the program does.
+TEST(ParFile, BareConverterNameIsWrittenBackBareWhileItIsTheOneBesideTheProgram) {
+    test::TempDir dir;
+    const std::string bare = NamePart(test::ConverterExe());
+    Settings settings;
+    settings.sParFile = dir / "KorvaneAuto.par";
+    test::WriteFileBytes(settings.sParFile, test::ParFileBytes({{"sKorvaneExe", bare}}));
+    test::RecordingMessageSink sink;
+    ASSERT_EQ(ReadParFile(settings, sink), 0);
+    EXPECT_EQ(settings.sKorvaneExe, test::ConverterExe());
+    ASSERT_TRUE(WriteParFile(settings, sink));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), test::ParFileBytes({{"sKorvaneExe", bare}}));
+
+    settings.sKorvaneExe = dir / bare;  // another converter, chosen in "Set"
+    ASSERT_TRUE(WriteParFile(settings, sink));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile),
+              test::ParFileBytes({{"sKorvaneExe", dir / bare}}));
+}
+
 TEST(ExtensionLists, ExtListToMasksAddsDotsAndChangesNothingElse) {
     const std::array<const char*, 3> rows[] = {{"p21;sfc", "*.p21;*.sfc", ".p21;.sfc"},
                                                {"", "*.", "."},

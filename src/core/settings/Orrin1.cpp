@@ -114,6 +114,7 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
     }
     file.reset();
 
+    settings.sKorvaneExeStored = settings.sKorvaneExe;
     settings.sKorvaneExe =
         ConverterBesideProgram(settings.sKorvaneExe, FolderPart(platform::ExecutablePath()));
     CheckKorvaneExe(settings.sKorvaneExe, sink,
@@ -135,9 +136,17 @@ bool WriteParFile(const Settings& settings, MessageSink& sink) {
         return fail();
     }
     // The old file stays in place until the new one is complete on disk.
+    // A converter named by its bare name stays so while it is still the one beside the program:
+    // the program can then be moved or installed elsewhere with its converter.
+    Settings stored = settings;
+    if (stored.sKorvaneExeStored != stored.sKorvaneExe &&
+        ConverterBesideProgram(stored.sKorvaneExeStored, FolderPart(platform::ExecutablePath())) ==
+            stored.sKorvaneExe) {
+        stored.sKorvaneExe = stored.sKorvaneExeStored;
+    }
     std::vector<std::string> lines{kVersionText};
     for (const ParField& field : kParFields) {
-        lines.push_back(ParFieldText(settings, field));
+        lines.push_back(ParFieldText(stored, field));
     }
     if (WriteLinesReplacing(settings.sParFile, lines, ".tmp") != 0) {
         return fail();

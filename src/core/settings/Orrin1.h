@@ -19,6 +19,7 @@ struct Settings {
     std::string sParFile;      // sDataDir + "KorvaneAuto.par"
     std::string sComLineFile;  // sDataDir + "Korvaneline.txt"
     std::string sKorvaneExe;
+    std::string sKorvaneExeStored;  // as the file named it: a bare name is written back bare
     std::string sOutListFileName;
     std::string sAutoOutDirFName;
     std::string sOutDir;
