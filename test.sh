@@ -6,7 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
-ka_install_packages
+ka_install_test_packages
 
 failed=0
 step() {
