@@ -8,6 +8,8 @@ namespace ka {
 
 namespace {
 
+constexpr const char* kFileDoesNotExist = " file does not exist!";
+
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t") == std::string::npos;
 }
@@ -47,6 +49,80 @@ FolderBoxCheck CheckFolderBox(const std::string& caption, const std::string& tex
                         ? caption + ":\n" + PathMessage(text, "names no folder!")
                         : caption + ":\n" + PathMessage(toTest, "folder does not exist!");
     return check;
+}
+
+SettingsEntries EntriesOf(const Settings& settings) {
+    SettingsEntries entries;
+    entries.korvaneExe = settings.sKorvaneExe;
+    entries.outListFileName = settings.sOutListFileName;
+    entries.autoOutDirFName = settings.sAutoOutDirFName;
+    entries.outDir = settings.sOutDir;
+    entries.chgAreaDir1 = settings.sChgAreaDir1;
+    entries.chgAreaDir2 = settings.sChgAreaDir2;
+    entries.waitMinutes = settings.iAutoWaitTime / 60;
+    entries.savBatch = settings.iSavBatch != 0;
+    entries.skipSameSizeAndTime = (settings.iCompSkipFlags & 1) != 0;
+    entries.skipSizeDiffers = (settings.iCompSkipFlags & 2) != 0;
+    entries.compFileSizeOver = settings.iCompFileSizeOver;
+    entries.noOut = settings.iNoOut != 0;
+    return entries;
+}
+
+SettingsVerdict CheckSettingsEntries(SettingsEntries& entries, const PathRules& rules) {
+    if (!platform::FileExists(entries.korvaneExe)) {
+        return {SettingsBox::KorvaneExe, PathMessage(entries.korvaneExe, kFileDoesNotExist)};
+    }
+    if (!platform::FileExists(entries.outListFileName)) {
+        return {SettingsBox::OutListFileName,
+                PathMessage(entries.outListFileName, kFileDoesNotExist)};
+    }
+    struct Box {
+        SettingsBox box;
+        const char* caption;
+        std::string* text;
+        bool takesFolder;
+    };
+    const Box boxes[] = {
+        {SettingsBox::StandbyInput, kStandbyBoxCaption, &entries.autoOutDirFName, false},
+        {SettingsBox::OutDir, kOutDirBoxCaption, &entries.outDir, true},
+        {SettingsBox::Compare1, kCompare1BoxCaption, &entries.chgAreaDir1, false},
+        {SettingsBox::Compare2, kCompare2BoxCaption, &entries.chgAreaDir2, true},
+    };
+    for (const Box& box : boxes) {
+        const FolderBoxCheck check = CheckFolderBox(box.caption, *box.text, rules);
+        if (!check.ok) {
+            return {box.box, check.message};
+        }
+        if (box.takesFolder) {
+            *box.text = check.folder;
+        }
+    }
+    return {};
+}
+
+void StoreSettingsEntries(const SettingsEntries& entries, Settings& settings) {
+    settings.sKorvaneExe = entries.korvaneExe;
+    settings.sOutListFileName = entries.outListFileName;
+    settings.sChgAreaDir1 = entries.chgAreaDir1;
+    settings.sChgAreaDir2 = entries.chgAreaDir2;
+    settings.sAutoOutDirFName = entries.autoOutDirFName;
+    settings.sOutDir = entries.outDir;
+    settings.iAutoWaitTime = entries.waitMinutes == 0 ? 2 : entries.waitMinutes * 60;
+    settings.iSavBatch = entries.savBatch ? 1 : 0;
+    settings.iCompSkipFlags = static_cast<std::uint8_t>((entries.skipSameSizeAndTime ? 1 : 0) +
+                                                        (entries.skipSizeDiffers ? 2 : 0));
+    settings.iCompFileSizeOver = entries.compFileSizeOver;
+    settings.iNoOut = entries.noOut ? 1 : 0;
+}
+
+int CreateEmptyFile(const std::string& fileName, MessageSink& sink) {
+    int errorCode = 0;
+    // Append mode creates a missing file and can never empty one that appeared meanwhile.
+    if (platform::FilePtr file = platform::OpenFile(fileName, "ab", errorCode)) {
+        return 0;
+    }
+    sink.ShowMsg(PathMessage(fileName, "cannot be created. Please specify the right file name."));
+    return errorCode != 0 ? errorCode : 1;
 }
 
 std::string MissingRunSetup(RunKind kind, const Settings& settings, bool output1Shown,

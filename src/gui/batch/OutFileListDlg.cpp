@@ -32,7 +32,7 @@ const char* const kDesignFileKinds =
 
 const char* const kViewStyles[] = {"Report", "List", "Small Icon", "Large Icon"};
 
-// The pick that ListBox1 rejects once a slot holds kMaxPickedRows rows.
+// The pick that ListBox1 rejects once a slot holds OutListEditor::kMaxPickedRows rows.
 QString FullMessage() {
     return QString::fromUtf8(
         "\xE3\x81\x93\xE3\x82\x8C\xE4\xBB\xA5\xE4\xB8\x8A\xE5\x85\xA5\xE3"
@@ -264,71 +264,57 @@ void TFormOutFileList::FormPaint() {
     SetFileKinds(settings_.sInputFilter);
     ComboBox1Change();
 
-    DiscardSlots();
     FileDialogChooser chooser(saveDialog1_, this);
-    if (ReadOutListFile(OutList, moreLines_, settings_, sink_, chooser) != 0) {
+    if (editor_.Load(settings_, sink_, chooser) != 0) {
         reject();
         return;
     }
-    slotsLoaded_ = true;
-    iOutNo = 0;
     {
         const QSignalBlocker blocker(SpinEdit1);
         SpinEdit1->setValue(1);
     }
     SpinEdit1Change();
-    DisplayMaxOutNo();
     LabelMoreLines->setText(
-        moreLines_.empty() ? QString()
-                           : QStringLiteral("+ %1 more lines past output 100, kept as they are")
-                                 .arg(moreLines_.size()));
+        editor_.MoreLines() == 0
+            ? QString()
+            : QStringLiteral("+ %1 more lines past output 100, kept as they are")
+                  .arg(editor_.MoreLines()));
 }
 
 void TFormOutFileList::SpinEdit1Change() {
-    if (!slotsLoaded_) {
+    if (!editor_.Loaded()) {
         return;
     }
-    if (iOutNo != 0) {
-        StoreRows();
-    }
-    // The spin box keeps its value in range; the table is never left whatever it shows.
-    iOutNo = static_cast<std::uint16_t>(std::clamp(SpinEdit1->value(), 1, kOutSlotCount));
+    editor_.Select(SpinEdit1->value());
     ShowRows();
     DisplayMaxOutNo();
 }
 
 void TFormOutFileList::DisplayMaxOutNo() {
-    int highest = 0;
-    for (int n = kOutSlotCount; n >= 1; --n) {
-        if (!OutList[static_cast<std::size_t>(n - 1)].empty()) {
-            highest = n;
-            break;
-        }
-    }
-    LabelMaxOutNo->setText(QStringLiteral("/%1").arg(highest));
+    LabelMaxOutNo->setText(QStringLiteral("/%1").arg(editor_.HighestUsed()));
 }
 
-void TFormOutFileList::StoreRows() {
-    if (iOutNo < 1 || iOutNo > kOutSlotCount) {
+void TFormOutFileList::ShowRows(int selectedRow) {
+    if (!editor_.Loaded()) {
         return;
     }
-    OutSlot& slot = OutList[static_cast<std::size_t>(iOutNo - 1)];
-    slot.clear();
-    slot.reserve(static_cast<std::size_t>(ListBox1->count()));
-    for (int row = 0; row < ListBox1->count(); ++row) {
-        slot.push_back(FromQt(ListBox1->item(row)->text()));
-    }
-}
-
-void TFormOutFileList::ShowRows() {
     const QSignalBlocker blocker(ListBox1);
     fillingRows_ = true;
     ListBox1->clear();
-    for (const std::string& entry : OutList[static_cast<std::size_t>(iOutNo - 1)]) {
+    for (const std::string& entry : editor_.Rows()) {
         ListBox1->addItem(ToQt(entry));
+    }
+    if (selectedRow >= 0 && selectedRow < ListBox1->count()) {
+        ListBox1->setCurrentRow(selectedRow);
     }
     fillingRows_ = false;
     SetListBoxExtent(ListBox1);
+}
+
+int TFormOutFileList::SelectedRow() const {
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    // Single selection: the first selected row from the top is the only one.
+    return selected.isEmpty() ? -1 : ListBox1->row(selected.front());
 }
 
 void TFormOutFileList::ListBox1Click() {
@@ -336,9 +322,12 @@ void TFormOutFileList::ListBox1Click() {
 }
 
 void TFormOutFileList::SetRowsBlank() {
-    for (QListWidgetItem* item : ListBox1->selectedItems()) {
-        item->setText(QString());
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
     }
+    editor_.BlankRow(row);
+    ShowRows(row);
 }
 
 void TFormOutFileList::ListBox1DblClick() {
@@ -384,31 +373,27 @@ TFormOutFileList::TakeResult TFormOutFileList::TakeFile(const std::string& path,
         return TakeResult::Unregistered;
     }
     SelectFilename->setText(ToQt(resolved));
-    std::string entry = resolved;
-    if (const int page = SpinEditPageNo->value(); page != 0) {
-        entry += "_" + std::to_string(page);
-    }
-    if (bRowPicked) {
-        const QList<QListWidgetItem*> picked = ListBox1->selectedItems();
-        if (!picked.isEmpty()) {
-            // Single selection: the first selected row from the top is the only one.
-            picked.front()->setText(ToQt(entry));
+    const std::string entry = OutListEditor::WithPage(resolved, SpinEditPageNo->value());
+    const int picked = bRowPicked ? SelectedRow() : -1;
+    switch (editor_.PickFile(entry, picked)) {
+        case OutListEditor::Pick::Replaced:
             bRowPicked = false;
-            SetListBoxExtent(ListBox1);
+            ShowRows(picked);
             return TakeResult::Replaced;
-        }
+        case OutListEditor::Pick::Full:
+            if (refusals) {
+                refusals->full.Add(resolved);
+            } else {
+                sink_.ShowMsg(FromQt(FullMessage()));
+            }
+            return TakeResult::Full;
+        case OutListEditor::Pick::Added:
+            ShowRows(SelectedRow());
+            return TakeResult::Added;
+        case OutListEditor::Pick::NotLoaded:
+            break;
     }
-    if (ListBox1->count() >= kMaxPickedRows) {
-        if (refusals) {
-            refusals->full.Add(resolved);
-        } else {
-            sink_.ShowMsg(FromQt(FullMessage()));
-        }
-        return TakeResult::Full;
-    }
-    ListBox1->addItem(ToQt(entry));
-    SetListBoxExtent(ListBox1);
-    return TakeResult::Added;
+    return TakeResult::Ignored;
 }
 
 void TFormOutFileList::FileView1DblClick() {
@@ -440,7 +425,7 @@ void TFormOutFileList::ButtonFileSelectClick() {
     const char* const many = "files were not taken";
     std::string message =
         refusals.full.Message(one, many,
-                              "an output takes " + std::to_string(kMaxPickedRows) +
+                              "an output takes " + std::to_string(OutListEditor::kMaxPickedRows) +
                                   " files from the list. " + FromQt(FullMessage()));
     const std::string unregistered = refusals.unregistered.Message(
         one, many,
@@ -467,8 +452,8 @@ void TFormOutFileList::SelectFilenameKeyPress(int key) {
         sink_.ShowMsg(NonRegisteredMessage(NamePart(text)));
         return;
     }
-    ListBox1->addItem(ToQt(text));
-    SetListBoxExtent(ListBox1);
+    editor_.AddTyped(text);
+    ShowRows(SelectedRow());
 }
 
 void TFormOutFileList::SetFileKinds(const std::string& filter) {
@@ -532,30 +517,26 @@ void TFormOutFileList::RenavigateDocuments() {
 }
 
 void TFormOutFileList::Button1ClearClick() {
-    const QSignalBlocker blocker(ListBox1);
-    ListBox1->clear();
-    SetListBoxExtent(ListBox1);
+    editor_.ClearRows();
+    ShowRows();
 }
 
 void TFormOutFileList::ButtonAllClearClick() {
-    for (OutSlot& slot : OutList) {
-        slot.clear();
-    }
-    Button1ClearClick();
+    editor_.ClearAll();
+    ShowRows();
     DisplayMaxOutNo();
 }
 
 void TFormOutFileList::ButtonOutListOKClick() {
-    if (!slotsLoaded_) {
+    if (!editor_.Loaded()) {
         // Nothing was read, so there is nothing to save: writing would empty the file.
         reject();
         return;
     }
-    StoreRows();
     FileDialogChooser chooser(saveDialog1_, this);
     // Closed as confirmed even when the user gave up on saving.
-    WriteOutListFile(OutList, moreLines_, settings_, sink_, chooser);
-    DiscardSlots();
+    editor_.Save(settings_, sink_, chooser);
+    editor_.Discard();
     accept();
 }
 
@@ -564,21 +545,12 @@ void TFormOutFileList::ButtonCancelClick() {
 }
 
 void TFormOutFileList::reject() {
-    DiscardSlots();
+    editor_.Discard();
     QDialog::reject();
 }
 
 void TFormOutFileList::ButtonHelpClick() {
     ShowHelp(this, kHelpBatchFileDialog);
-}
-
-void TFormOutFileList::DiscardSlots() {
-    for (OutSlot& slot : OutList) {
-        slot.clear();
-    }
-    moreLines_.clear();
-    slotsLoaded_ = false;
-    iOutNo = 0;
 }
 
 }  // namespace ka::ui

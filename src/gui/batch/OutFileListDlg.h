@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/OutFileList.h"
+#include "batch/OutListEditor.h"
 #include "gui/shell/FileDialogs.h"
 #include "settings/Orrin1.h"
 #include "settings/UserMessages.h"
@@ -30,9 +31,6 @@ class TFolderView;
 class TFormOutFileList : public QDialog {
     Q_OBJECT
   public:
-    // A slot takes at most this many files picked from the file list (typed names have no limit).
-    static constexpr int kMaxPickedRows = 15;
-
     TFormOutFileList(Settings& settings, MessageSink& sink, QWidget* parent = nullptr);
 
     void FormShow();
@@ -64,8 +62,8 @@ class TFormOutFileList : public QDialog {
     FileDialog& SaveDialog1() { return saveDialog1_; }
     TContextMenuEx& ContextMenu() { return *ContextMenuEx1; }
 
-    const OutSlots& Slots() const { return OutList; }
-    std::uint16_t OutNo() const { return iOutNo; }
+    const OutSlots& Slots() const { return editor_.Slots(); }
+    std::uint16_t OutNo() const { return static_cast<std::uint16_t>(editor_.Current()); }
     bool FirstPaintPending() const { return bFirstPaint; }
     bool RowPicked() const { return bRowPicked; }
 
@@ -90,22 +88,19 @@ class TFormOutFileList : public QDialog {
     // Steps shared by a double-click and "==>": resolve, classify and put the file in the rows.
     // A refusal is told at once, or collected when refusals is given.
     TakeResult TakeFile(const std::string& path, Refusals* refusals = nullptr);
-    void StoreRows();
-    void ShowRows();
+    // Shows the rows of the current slot, one of them selected.
+    void ShowRows(int selectedRow = -1);
+    int SelectedRow() const;
     void SetRowsBlank();
-    void DiscardSlots();
     void RenavigateDocuments();
 
     Settings& settings_;
     MessageSink& sink_;
 
-    OutSlots OutList;
-    OutListRest moreLines_;  // the file's lines past the slots
-    std::uint16_t iOutNo = 0;
+    OutListEditor editor_;
     bool bFirstPaint = false;
     bool bRowPicked = false;
     std::string sRenavigateDir;
-    bool slotsLoaded_ = false;  // OK writes only slots that were read from the file
     bool fillingRows_ = false;  // rows changed by the dialog, not picked by the user
     std::string fileKinds_;     // the filter the kinds of file were built from
 

@@ -28,14 +28,7 @@ namespace ka::ui {
 namespace {
 
 const char* const kFileDoesNotExist = " file does not exist!";
-const char* const kCannotBeCreated = "cannot be created. Please specify the right file name.";
 const char* const kFilePattern = "*.hgl";
-
-// The captions of the folder boxes, as their labels show them and their messages name them.
-const char* const kStandbyCaption = "Drawing comparison OFF input file name";
-const char* const kCompare1Caption = "Comparison file 1";
-const char* const kCompare2Caption = "Comparison folder 2";
-const char* const kOutDirCaption = "Output foldr";
 
 std::string BoxLabel(const char* caption, const char* example) {
     return std::string(caption) + " (Ex. " + example + "):";
@@ -166,7 +159,7 @@ void TSetAutoParForm::BuildControls() {
         "is deleted.",
         GroupBox2, 12, 22, kTextWidth);
     int y = standbyText->geometry().bottom() + 6;
-    AddLabel("* " + BoxLabel(kStandbyCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox2, 12, y);
+    AddLabel("* " + BoxLabel(kStandbyBoxCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox2, 12, y);
     sAutoOutDirFNameEdit =
         AddEdit("sAutoOutDirFNameEdit", GroupBox2, QRect(12, y + 18, kEditWidth, 24));
     Button6 =
@@ -222,10 +215,10 @@ void TSetAutoParForm::BuildControls() {
         const int x = CheckBoxFileSizeOver->geometry().right() + 8;
         AddLabel("... Possibility of completely different drawings", GroupBox4, x, 52, 746 - x - 8);
     }
-    AddLabel(BoxLabel(kCompare1Caption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox3, 12, 134);
+    AddLabel(BoxLabel(kCompare1BoxCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox3, 12, 134);
     sChgAreaDir1Edit = AddEdit("sChgAreaDir1Edit", GroupBox3, QRect(12, 152, kEditWidth, 24));
     Button4 = AddButton("Reference", "Button4", GroupBox3, QRect(kButtonX, 151, kButtonWidth, 26));
-    AddLabel(BoxLabel(kCompare2Caption, "C:\\HpglData\\InData2\\"), GroupBox3, 12, 182);
+    AddLabel(BoxLabel(kCompare2BoxCaption, "C:\\HpglData\\InData2\\"), GroupBox3, 12, 182);
     sChgAreaDir2Edit = AddEdit("sChgAreaDir2Edit", GroupBox3, QRect(12, 200, kEditWidth, 24));
     Button5 = AddButton("Reference", "Button5", GroupBox3, QRect(kButtonX, 199, kButtonWidth, 26));
     CheckBoxSavBatch = AddCheckBox(
@@ -234,7 +227,7 @@ void TSetAutoParForm::BuildControls() {
         "CheckBoxSavBatch", GroupBox3, 12, 232);
 
     y = GroupBox3->geometry().bottom() + 10;
-    AddLabel(BoxLabel(kOutDirCaption, "C:\\HpglData\\OutData\\"), this, 12, y);
+    AddLabel(BoxLabel(kOutDirBoxCaption, "C:\\HpglData\\OutData\\"), this, 12, y);
     sOutDirEdit = AddEdit("sOutDirEdit", this, QRect(12, y + 18, kEditWidth + 8, 24));
     Button3 =
         AddButton("Reference", "Button3", this, QRect(kButtonX + 8, y + 17, kButtonWidth, 26));
@@ -289,90 +282,61 @@ std::string TSetAutoParForm::EditText(const QLineEdit* edit) const {
 }
 
 void TSetAutoParForm::FormShow() {
-    KorvaneExeEdit->setText(ToQt(settings_.sKorvaneExe));
-    EditOutListFileName->setText(ToQt(settings_.sOutListFileName));
-    sAutoOutDirFNameEdit->setText(ToQt(settings_.sAutoOutDirFName));
-    sChgAreaDir1Edit->setText(ToQt(settings_.sChgAreaDir1));
-    sChgAreaDir2Edit->setText(ToQt(settings_.sChgAreaDir2));
-    sOutDirEdit->setText(ToQt(settings_.sOutDir));
-    WaitTimeEdit->setValue(settings_.iAutoWaitTime / 60);
-    CheckBoxSavBatch->setChecked(settings_.iSavBatch != 0);
-    CheckBoxSameFileSize->setChecked((settings_.iCompSkipFlags & 1) != 0);
-    CheckBoxFileSizeOver->setChecked((settings_.iCompSkipFlags & 2) != 0);
-    SpinEditCompFleSizeOver->setValue(settings_.iCompFileSizeOver);
-    CheckBoxNoOut->setChecked(settings_.iNoOut != 0);
+    const SettingsEntries entries = EntriesOf(settings_);
+    KorvaneExeEdit->setText(ToQt(entries.korvaneExe));
+    EditOutListFileName->setText(ToQt(entries.outListFileName));
+    sAutoOutDirFNameEdit->setText(ToQt(entries.autoOutDirFName));
+    sChgAreaDir1Edit->setText(ToQt(entries.chgAreaDir1));
+    sChgAreaDir2Edit->setText(ToQt(entries.chgAreaDir2));
+    sOutDirEdit->setText(ToQt(entries.outDir));
+    WaitTimeEdit->setValue(entries.waitMinutes);
+    CheckBoxSavBatch->setChecked(entries.savBatch);
+    CheckBoxSameFileSize->setChecked(entries.skipSameSizeAndTime);
+    CheckBoxFileSizeOver->setChecked(entries.skipSizeDiffers);
+    SpinEditCompFleSizeOver->setValue(entries.compFileSizeOver);
+    CheckBoxNoOut->setChecked(entries.noOut);
 }
 
 int TSetAutoParForm::CreateNewFile(const std::string& fileName) {
-    int errorCode = 0;
-    // Append mode creates a missing file and can never empty one that appeared meanwhile.
-    if (platform::FilePtr file = platform::OpenFile(fileName, "ab", errorCode)) {
-        return 0;
-    }
-    sink_.ShowMsg(PathMessage(fileName, kCannotBeCreated));
-    return errorCode != 0 ? errorCode : 1;
-}
-
-bool TSetAutoParForm::CheckFolderBox(QLineEdit* edit, const char* caption, std::string& folder) {
-    const FolderBoxCheck check = ka::CheckFolderBox(caption, EditText(edit));
-    folder = check.folder;
-    if (check.ok) {
-        return true;
-    }
-    sink_.ShowMsg(check.message);
-    edit->setFocus(Qt::OtherFocusReason);
-    edit->selectAll();
-    return false;
+    return CreateEmptyFile(fileName, sink_);
 }
 
 void TSetAutoParForm::ButtonOKClick() {
     // A number still being typed counts as if the box had been left.
     WaitTimeEdit->interpretText();
     SpinEditCompFleSizeOver->interpretText();
-
-    const std::string korvaneExe = EditText(KorvaneExeEdit);
-    if (!platform::FileExists(korvaneExe)) {
-        sink_.ShowMsg(PathMessage(korvaneExe, kFileDoesNotExist));
-        KorvaneExeEdit->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    const std::string outListFileName = EditText(EditOutListFileName);
-    if (!platform::FileExists(outListFileName)) {
-        sink_.ShowMsg(PathMessage(outListFileName, kFileDoesNotExist));
-        EditOutListFileName->setFocus(Qt::OtherFocusReason);
-        Button1Click();
-        return;
-    }
+    SettingsEntries entries;
+    entries.korvaneExe = EditText(KorvaneExeEdit);
+    entries.outListFileName = EditText(EditOutListFileName);
+    entries.autoOutDirFName = EditText(sAutoOutDirFNameEdit);
+    entries.outDir = EditText(sOutDirEdit);
+    entries.chgAreaDir1 = EditText(sChgAreaDir1Edit);
+    entries.chgAreaDir2 = EditText(sChgAreaDir2Edit);
+    entries.waitMinutes = WaitTimeEdit->value();
+    entries.savBatch = CheckBoxSavBatch->isChecked();
+    entries.skipSameSizeAndTime = CheckBoxSameFileSize->isChecked();
+    entries.skipSizeDiffers = CheckBoxFileSizeOver->isChecked();
+    entries.compFileSizeOver = SpinEditCompFleSizeOver->value();
+    entries.noOut = CheckBoxNoOut->isChecked();
     // A box left empty leaves its mode unset; the runs that need it say so when started.
-    std::string folder;
-    if (!CheckFolderBox(sAutoOutDirFNameEdit, kStandbyCaption, folder)) {
+    const SettingsVerdict verdict = CheckSettingsEntries(entries);
+    // The folder boxes checked so far show their folder part, even when a later box is refused.
+    sOutDirEdit->setText(ToQt(entries.outDir));
+    sChgAreaDir2Edit->setText(ToQt(entries.chgAreaDir2));
+    if (verdict.box != SettingsBox::None) {
+        sink_.ShowMsg(verdict.message);
+        QLineEdit* const boxes[] = {KorvaneExeEdit, EditOutListFileName, sAutoOutDirFNameEdit,
+                                    sOutDirEdit,    sChgAreaDir1Edit,    sChgAreaDir2Edit};
+        QLineEdit* edit = boxes[static_cast<int>(verdict.box) - 1];
+        edit->setFocus(Qt::OtherFocusReason);
+        if (verdict.box == SettingsBox::OutListFileName) {
+            Button1Click();
+        } else if (verdict.box != SettingsBox::KorvaneExe) {
+            edit->selectAll();
+        }
         return;
     }
-    if (!CheckFolderBox(sOutDirEdit, kOutDirCaption, folder)) {
-        return;
-    }
-    sOutDirEdit->setText(ToQt(folder));
-    if (!CheckFolderBox(sChgAreaDir1Edit, kCompare1Caption, folder)) {
-        return;
-    }
-    if (!CheckFolderBox(sChgAreaDir2Edit, kCompare2Caption, folder)) {
-        return;
-    }
-    sChgAreaDir2Edit->setText(ToQt(folder));
-
-    settings_.sKorvaneExe = EditText(KorvaneExeEdit);
-    settings_.sOutListFileName = EditText(EditOutListFileName);
-    settings_.sChgAreaDir1 = EditText(sChgAreaDir1Edit);
-    settings_.sChgAreaDir2 = EditText(sChgAreaDir2Edit);
-    settings_.sAutoOutDirFName = EditText(sAutoOutDirFNameEdit);
-    settings_.sOutDir = EditText(sOutDirEdit);
-    const int minutes = WaitTimeEdit->value();
-    settings_.iAutoWaitTime = minutes == 0 ? 2 : minutes * 60;
-    settings_.iSavBatch = CheckBoxSavBatch->isChecked() ? 1 : 0;
-    settings_.iCompSkipFlags = static_cast<std::uint8_t>(
-        (CheckBoxSameFileSize->isChecked() ? 1 : 0) + (CheckBoxFileSizeOver->isChecked() ? 2 : 0));
-    settings_.iCompFileSizeOver = SpinEditCompFleSizeOver->value();
-    settings_.iNoOut = CheckBoxNoOut->isChecked() ? 1 : 0;
+    StoreSettingsEntries(entries, settings_);
     accept();
 }
 

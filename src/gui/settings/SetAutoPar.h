@@ -64,9 +64,6 @@ class TSetAutoParForm : public QDialog {
     // Runs the folder selection dialog from a start folder; the chosen folder on "Open".
     std::optional<std::string> ChooseFolder(const std::string& start);
     std::string EditText(const QLineEdit* edit) const;
-    // The box empty or naming an existing folder (its folder part in folder); otherwise the
-    // user is told which box and folder, and the focus goes to the box.
-    bool CheckFolderBox(QLineEdit* edit, const char* caption, std::string& folder);
     void BuildControls();
 
     Settings& settings_;
