@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "KorvaneAutoRun.h"
 #include "TestSupport.h"
 #include "platform/platform.h"
 
@@ -19,15 +20,12 @@ using test::CrLfLines;
 // The program as a child process, killed at the end of the test whatever happened.
 class Program {
   public:
-    explicit Program(std::vector<std::string> args) : process_(WithProgram(std::move(args))) {}
+    explicit Program(std::vector<std::string> args)
+        : process_(test::KorvaneAutoCommand(std::move(args))) {}
     bool Running() { return process_.Running(); }
     int ExitCode() const { return process_.ExitCode(); }
 
   private:
-    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
-        args.insert(args.begin(), test::BuiltPath(KA_KORVANEAUTO_EXE));
-        return args;
-    }
     test::ChildProcess process_;
 };
 

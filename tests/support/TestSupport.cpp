@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -342,6 +343,28 @@ void SetEnvVar(const std::string& name, const std::string& value, bool unset) {
         setenv(name.c_str(), value.c_str(), 1);
     }
 #endif
+}
+
+ProgramRun RunToEnd(const std::vector<std::string>& programAndArgs, const RunOptions& options) {
+    std::vector<std::unique_ptr<ScopedEnv>> changed;
+    for (const auto& [name, value] : options.env) {
+        changed.push_back(value.empty() ? std::make_unique<ScopedEnv>(name)
+                                        : std::make_unique<ScopedEnv>(name, value));
+    }
+    // The child takes its working folder from this process at its start.
+    const std::string before = platform::CurrentDirectory();
+    if (!options.workingFolder.empty()) {
+        platform::ChangeDirectory(options.workingFolder);
+    }
+    ChildProcess program(programAndArgs, options.outputFile);
+    if (!options.workingFolder.empty()) {
+        platform::ChangeDirectory(before);
+    }
+    ProgramRun run;
+    run.started = program.Started();
+    run.ended = run.started && program.WaitFor(options.limitSeconds);
+    run.exitCode = program.ExitCode();
+    return run;
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

@@ -60,7 +60,6 @@ TURLLink::TURLLink(QWidget* parent)
 TURLLink::~TURLLink() = default;
 
 void TURLLink::Repaint() {
-    ++repaintRequests_;
     update();
 }
 

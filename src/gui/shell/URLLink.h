@@ -56,8 +56,6 @@ class TURLLink : public QLabel {
     bool IsHintShown() const { return hintShown_; }
     QWidget* HintWindow() const;
     QColor FontColor() const;
-    // Repaints requested by the property setters (tests check that equal values do not repaint).
-    int RepaintRequests() const { return repaintRequests_; }
 
   protected:
     void enterEvent(QEnterEvent* event) override;
@@ -88,5 +86,4 @@ class TURLLink : public QLabel {
     bool hintShown_ = false;
     QColor savedColor_;
     UrlOpener opener_;
-    int repaintRequests_ = 0;
 };
