@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
 ka_install_packages
-ka_build_native
+ka_build_program
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec ./build/bin/KorvaneAuto "$@"
+    exec ./build-release/bin/KorvaneAuto "$@"
 fi
-exec bash scripts/demo.sh
+exec bash scripts/demo.sh build-release/bin

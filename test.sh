@@ -6,7 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
-ka_install_packages
+ka_install_test_packages
 
 failed=0
 step() {
@@ -37,6 +37,9 @@ if command -v clang-format >/dev/null; then
         echo "all sources formatted"
     fi
 fi
+
+step "Layers"
+scripts/check-layers.sh || failed=1
 
 step "Sanitizer build (address, undefined) of the core and its tests"
 if cmake --preset asan >/dev/null && cmake --build --preset asan -j "$(nproc)"; then
@@ -136,5 +139,26 @@ if ka_build_native; then
 else
     failed=1
 fi
+
+# The .deb, installed into a scratch root with its own package database, and the demo run by the
+# program installed there.
+step "Package: .deb installed into a scratch root, demo from there"
+package_check() {
+    local deb root
+    (cd build && cpack -G DEB >cpack.log 2>&1) || { tail -n 20 build/cpack.log; return 1; }
+    deb=$(ls build/package/korvaneauto_*.deb)
+    echo "$deb:"
+    dpkg-deb -c "$deb" | awk '{print "   " $6, $7, $8}'
+    root=$(mktemp -d /tmp/korvaneauto-root.XXXXXX)
+    mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+    touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
+    # Its libraries are the host's: the scratch root has no Qt of its own to depend on.
+    dpkg --root="$root" --force-not-root --force-depends --force-script-chrootless \
+        --log=/dev/null -i "$deb" >/dev/null 2>&1 || return 1
+    dpkg --root="$root" -l korvaneauto | tail -n 1
+    bash scripts/demo.sh "$root/usr/lib/korvaneauto" || return 1
+    rm -rf "$root"
+}
+package_check || failed=1
 
 exit $failed

@@ -31,7 +31,7 @@
 
 #include "TestSupport.h"
 #include "app/RunModes.h"
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # An unattended demonstration with the stand-in converter: a batch run and a folder comparison,
 # each started from the command line, minimised, ending by itself.
+# Usage: scripts/demo.sh [program folder]   (default: the build tree's build/bin)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin="$PWD/build/bin"
+bin="$(cd "${1:-build/bin}" && pwd)"
 demo="$(mktemp -d /tmp/korvaneauto-demo.XXXXXX)"
 export XDG_DATA_HOME="$demo/data"
 export QT_QPA_PLATFORM=offscreen

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "RunFixture.h"
 #include "TestSupport.h"
 #include "app/FolderCompare.h"
 #include "app/RunModes.h"
@@ -56,16 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
         SkipRow{"rule 2: larger file first", 2, 50, 200, 100, 0, CompSkip::SizeDiffers},
         SkipRow{"both rules: equal size, other time", 3, 1, 100, 100, 10, CompSkip::Process}));
 
-class FolderCompareRun : public ::testing::Test {
+class FolderCompareRun : public test::RunFixture {
   protected:
     void SetUp() override {
-        for (const std::string& dir : {dir1, dir2, dataDir, tmp / "out"}) {
+        for (const std::string& dir : {dir1, dir2}) {
             test::MakeDir(dir);
         }
-        settings.sDataDir = dataDir;
-        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
-        settings.sKorvaneExe = test::ConverterExe();
-        settings.sOutDir = WithTrailingSeparator(tmp / "out");
         settings.sOutListFileName = tmp / "list.txt";
         settings.sChgAreaDir1 = JoinPath(dir1, "*.hgl");
         settings.sChgAreaDir2 = WithTrailingSeparator(dir2);
@@ -93,23 +90,9 @@ class FolderCompareRun : public ::testing::Test {
         beforeCycle();
         modes.StandbyTick();
     }
-    long Starts() const {
-        const auto lines = test::ReadLfLines(standinLog);
-        return std::count(lines.begin(), lines.end(), "start");
-    }
 
-    test::TempDir tmp;
     const std::string dir1 = tmp / "in1", dir2 = tmp / "in2";
-    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
     const std::string logFile = JoinPath(JoinPath(tmp / "Tavrolint", "Korvane"), "Compar2.log");
-    const std::string standinLog = tmp / "standin.log";
-    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", standinLog};
-    Settings settings;
-    ProgramFlags flags;
-    test::RecordingMessageSink sink;
-    test::RecordingRunHost host;
-    RunChoices window;
-    RunModes modes{flags, sink, host};
     std::vector<std::string> pairs;  // what the comparison returned
     std::function<void()> beforeCycle = [] {};
 };

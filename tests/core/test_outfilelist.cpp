@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "batch/OutFileList.h"
+#include "batch/OutListEditor.h"
 #include "platform/platform.h"
 
 namespace ka {
@@ -129,6 +130,53 @@ TEST_F(OutListFile, LinesPastTheSlotsSurviveAnEditAndSave) {
     ASSERT_EQ(WriteOutListFile(slots, rest, settings, sink, chooser), 0);
     lines.erase(lines.begin() + 1);
     EXPECT_EQ(test::ReadFileBytes(listFile), test::CrLfLines(lines));
+}
+
+// The editor of "Batch file creation": slots, picked rows and their limit, page suffixes.
+TEST_F(OutListFile, EditorPicksIntoTheShownSlotAndSavesOnlyWhatWasLoaded) {
+    using Pick = OutListEditor::Pick;
+    settings.sOutListFileName = listFile;
+    test::WriteFileBytes(listFile, "a,b\r\nc\r\n");
+    OutListEditor editor;
+    EXPECT_EQ(editor.PickFile("x"), Pick::NotLoaded);
+    ASSERT_EQ(editor.Save(settings, sink, chooser), 0);  // nothing loaded: the file stays
+    EXPECT_EQ(test::ReadFileBytes(listFile), "a,b\r\nc\r\n");
+
+    ASSERT_EQ(editor.Load(settings, sink, chooser), 0);
+    EXPECT_EQ(editor.Current(), 1);
+    EXPECT_EQ(editor.Rows(), (OutSlot{"a", "b"}));
+    EXPECT_EQ(editor.HighestUsed(), 2);
+    editor.Select(0);
+    EXPECT_EQ(editor.Current(), 1);
+    editor.Select(kOutSlotCount + 1);
+    EXPECT_EQ(editor.Current(), kOutSlotCount);
+
+    editor.Select(3);
+    for (int i = 0; i < OutListEditor::kMaxPickedRows; ++i) {
+        EXPECT_EQ(editor.PickFile(OutListEditor::WithPage("p", i)), Pick::Added);
+    }
+    EXPECT_EQ(editor.PickFile("over"), Pick::Full);
+    EXPECT_EQ(editor.PickFile("q.pdf_3", 1), Pick::Replaced);
+    editor.AddTyped("typed");  // typed names have no limit
+    editor.BlankRow(2);
+    EXPECT_EQ(editor.Rows().size(), 16u);
+    EXPECT_EQ(editor.Rows()[0], "p");
+    EXPECT_EQ(editor.Rows()[1], "q.pdf_3");
+    EXPECT_EQ(editor.Rows()[2], "");
+    EXPECT_EQ(editor.Rows()[15], "typed");
+    editor.Select(2);
+    editor.ClearRows();
+    EXPECT_EQ(editor.HighestUsed(), 3);
+
+    ASSERT_EQ(editor.Save(settings, sink, chooser), 0);
+    const std::string saved = test::ReadFileBytes(listFile);
+    EXPECT_TRUE(saved.starts_with("a,b\r\n")) << saved;
+    EXPECT_NE(saved.find("\r\np,q.pdf_3, ,p_3,"), std::string::npos) << saved;
+    editor.ClearAll();
+    EXPECT_EQ(editor.HighestUsed(), 0);
+    editor.Discard();
+    EXPECT_FALSE(editor.Loaded());
+    EXPECT_TRUE(editor.Rows().empty());
 }
 
 // A name that cannot be created asks again, naming the unchanged setting; an existing choice is

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RunFixture.h"
 #include "TestSupport.h"
 #include "app/RunModes.h"
 #include "app/RunResults.h"
@@ -103,16 +104,12 @@ TEST(JudgeJob, ResultFromTheOutputAndTheConvertersEnd) {
     EXPECT_EQ(RunSummaryText(RunCounts{}), "No jobs");
 }
 
-class RunOutcome : public ::testing::Test {
+class RunOutcome : public test::RunFixture {
   protected:
     void SetUp() override {
-        for (const std::string& dir : {inDir, in2Dir, dataDir, outDir}) {
+        for (const std::string& dir : {inDir, in2Dir}) {
             test::MakeDir(dir);
         }
-        settings.sDataDir = dataDir;
-        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
-        settings.sKorvaneExe = test::ConverterExe();
-        settings.sOutDir = WithTrailingSeparator(outDir);
         settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
         settings.iAutoWaitTime = 2;
     }
@@ -150,18 +147,8 @@ class RunOutcome : public ::testing::Test {
         }
     }
 
-    test::TempDir tmp;
     const std::string inDir = tmp / "in";
     const std::string in2Dir = tmp / "in2";
-    const std::string outDir = tmp / "out";
-    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
-    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", tmp / "standin.log"};
-    Settings settings;
-    ProgramFlags flags;
-    test::RecordingMessageSink sink;
-    test::RecordingRunHost host;
-    RunChoices window;
-    RunModes modes{flags, sink, host};
 };
 
 struct FaultRow {

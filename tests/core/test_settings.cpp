@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
+#include "settings/ParFields.h"
 
 namespace ka {
 namespace {
@@ -63,17 +64,14 @@ Edits MissingFrom(std::size_t from) {
     return edits;
 }
 
-// The stored fields in the order of the file's lines 2 to 23.
-// clang-format off
+// The stored fields as the file holds them, in file order.
 std::vector<std::string> Fields(const Settings& s) {
-    const auto n = [](auto v) { return std::to_string(static_cast<long long>(v)); };
-    return {s.sHpglFileExt, s.sImageFileExt, s.sPdfFileExt, s.sEmfFileExt, s.sDxfFileExt,
-            s.sDwgFileExt, s.sIgesFileExt, s.sGerberFileExt, s.sKorvaneExe, s.sOutListFileName,
-            s.sAutoOutDirFName, s.sOutDir, n(s.iAutoWaitTime), s.sChgAreaDir1, s.sChgAreaDir2,
-            n(s.iChgArea), n(s.iOutTyp), n(s.iOutTyp2), n(s.iSavBatch), n(s.iCompSkipFlags),
-            n(s.iCompFileSizeOver), n(s.iNoOut)};
+    std::vector<std::string> fields;
+    for (const ParField& field : kParFields) {
+        fields.push_back(ParFieldText(s, field));
+    }
+    return fields;
 }
-// clang-format on
 
 TEST(ParFile, RoundTripKeepsEveryStoredFieldByteForByte) {
     test::TempDir dir;
@@ -280,6 +278,25 @@ TEST(ParFile, BareConverterNameMeansTheOneBesideTheProgram) {
         EXPECT_EQ(ConverterBesideProgram(stored, folder), used) << stored;
     }
     EXPECT_EQ(ConverterBesideProgram("Korvane.exe", ""), "Korvane.exe");
+}
+
+// The tests run beside the stand-in converter, as the program does.
+TEST(ParFile, BareConverterNameIsWrittenBackBareWhileItIsTheOneBesideTheProgram) {
+    test::TempDir dir;
+    const std::string bare = NamePart(test::ConverterExe());
+    Settings settings;
+    settings.sParFile = dir / "KorvaneAuto.par";
+    test::WriteFileBytes(settings.sParFile, test::ParFileBytes({{"sKorvaneExe", bare}}));
+    test::RecordingMessageSink sink;
+    ASSERT_EQ(ReadParFile(settings, sink), 0);
+    EXPECT_EQ(settings.sKorvaneExe, test::ConverterExe());
+    ASSERT_TRUE(WriteParFile(settings, sink));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), test::ParFileBytes({{"sKorvaneExe", bare}}));
+
+    settings.sKorvaneExe = dir / bare;  // another converter, chosen in "Set"
+    ASSERT_TRUE(WriteParFile(settings, sink));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile),
+              test::ParFileBytes({{"sKorvaneExe", dir / bare}}));
 }
 
 TEST(ExtensionLists, ExtListToMasksAddsDotsAndChangesNothingElse) {

@@ -49,6 +49,73 @@ TEST(SetupCheck, FolderBoxAcceptsEmptyOrAnExistingFolderAndNamesTheBoxOtherwise)
     }
 }
 
+// "Set" refuses the first box in the dialog's order and names it; accepted, the output folder and
+// comparison folder 2 become their folder part.
+TEST(SetupCheck, SettingsEntriesAreCheckedInBoxOrder) {
+    test::TempDir tmp;
+    test::WriteFileBytes(tmp / "list.txt", "");
+    const std::string gone = JoinPath(tmp / "gone", "x");
+    SettingsEntries good;
+    good.korvaneExe = test::ConverterExe();
+    good.outListFileName = tmp / "list.txt";
+    good.outDir = JoinPath(tmp.Path(), "out.pdf");
+    good.chgAreaDir2 = JoinPath(tmp.Path(), "b");
+    const struct {
+        std::string SettingsEntries::*field;
+        std::string text;
+        SettingsBox box;
+    } rows[] = {
+        {&SettingsEntries::korvaneExe, tmp / "none.exe", SettingsBox::KorvaneExe},
+        {&SettingsEntries::outListFileName, tmp / "none.txt", SettingsBox::OutListFileName},
+        {&SettingsEntries::autoOutDirFName, gone, SettingsBox::StandbyInput},
+        {&SettingsEntries::outDir, gone, SettingsBox::OutDir},
+        {&SettingsEntries::chgAreaDir1, gone, SettingsBox::Compare1},
+        {&SettingsEntries::chgAreaDir2, gone, SettingsBox::Compare2},
+    };
+    for (const auto& row : rows) {
+        SettingsEntries entries = good;
+        entries.*row.field = row.text;
+        const SettingsVerdict verdict = CheckSettingsEntries(entries);
+        EXPECT_EQ(verdict.box, row.box) << row.text;
+        const std::string named = row.text == gone ? tmp / "gone" : row.text;
+        EXPECT_NE(verdict.message.find(named), std::string::npos) << verdict.message;
+    }
+    SettingsEntries entries = good;
+    EXPECT_EQ(CheckSettingsEntries(entries).box, SettingsBox::None);
+    EXPECT_EQ(entries.outDir, WithTrailingSeparator(tmp.Path()));
+    EXPECT_EQ(entries.chgAreaDir2, WithTrailingSeparator(tmp.Path()));
+}
+
+TEST(SetupCheck, SettingsEntriesStoreInTheStoresUnitsAndTheBatchListIsNeverEmptied) {
+    Settings settings;
+    SettingsEntries entries;
+    entries.skipSizeDiffers = true;
+    entries.noOut = true;
+    StoreSettingsEntries(entries, settings);
+    EXPECT_EQ(settings.iAutoWaitTime, 2);  // 0 minutes
+    EXPECT_EQ(settings.iCompSkipFlags, 2);
+    EXPECT_EQ(settings.iNoOut, 1);
+    entries.waitMinutes = 7;
+    entries.skipSameSizeAndTime = true;
+    StoreSettingsEntries(entries, settings);
+    EXPECT_EQ(settings.iAutoWaitTime, 420);
+    EXPECT_EQ(settings.iCompSkipFlags, 3);
+    const SettingsEntries shown = EntriesOf(settings);
+    EXPECT_EQ(shown.waitMinutes, 7);
+    EXPECT_TRUE(shown.skipSameSizeAndTime && shown.skipSizeDiffers && shown.noOut);
+
+    test::TempDir tmp;
+    test::RecordingMessageSink sink;
+    test::WriteFileBytes(tmp / "list.txt", "kept\r\n");
+    EXPECT_EQ(CreateEmptyFile(tmp / "list.txt", sink), 0);
+    EXPECT_EQ(test::ReadFileBytes(tmp / "list.txt"), "kept\r\n");
+    EXPECT_EQ(CreateEmptyFile(tmp / "new.txt", sink), 0);
+    EXPECT_EQ(test::ReadFileBytes(tmp / "new.txt"), "");
+    EXPECT_NE(CreateEmptyFile(JoinPath(tmp / "gone", "new.txt"), sink), 0);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("cannot be created"), std::string::npos);
+}
+
 TEST(SetupCheck, RunsFromTheButtonsNeedWhatTheyUse) {
     struct Case {
         const char* name;

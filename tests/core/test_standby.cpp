@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "RunFixture.h"
 #include "TestSupport.h"
 #include "app/RunModes.h"
 #include "app/StandbyRun.h"
@@ -39,16 +40,10 @@ TEST(StandbyText, SizeFieldPatternAndCountdown) {
     EXPECT_EQ(WaitTimeText(3725), "Waiting!  Waiting time=1 Hour  2 Minute  5 Second");
 }
 
-class Standby : public ::testing::Test {
+class Standby : public test::RunFixture {
   protected:
     void SetUp() override {
-        for (const std::string& dir : {inDir, dataDir, tmp / "out"}) {
-            test::MakeDir(dir);
-        }
-        settings.sDataDir = dataDir;
-        settings.sComLineFile = JoinPath(dataDir, "Korvaneline.txt");
-        settings.sKorvaneExe = test::ConverterExe();
-        settings.sOutDir = WithTrailingSeparator(tmp / "out");
+        test::MakeDir(inDir);
         settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
         settings.iAutoWaitTime = 2;
     }
@@ -83,22 +78,8 @@ class Standby : public ::testing::Test {
         std::sort(lines.begin(), lines.end());
         return lines;
     }
-    long Starts() const {
-        const auto lines = test::ReadLfLines(standinLog);
-        return std::count(lines.begin(), lines.end(), "start");
-    }
 
-    test::TempDir tmp;
     const std::string inDir = tmp / "in";
-    const std::string dataDir = JoinPath(tmp / "Tavrolint", "KorvaneAuto");
-    const std::string standinLog = tmp / "standin.log";
-    test::ScopedEnv logEnv{"KORVANE_STANDIN_LOG", standinLog};
-    Settings settings;
-    ProgramFlags flags;
-    test::RecordingMessageSink sink;
-    test::RecordingRunHost host;
-    RunChoices window;
-    RunModes modes{flags, sink, host};
 };
 
 TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {

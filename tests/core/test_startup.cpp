@@ -100,11 +100,8 @@ TEST_F(DataFolder, UncreatableFolderIsNotReportedAndLoadFailsLater) {
 }
 
 TEST_F(DataFolder, OtherVersionIsReplacedByTheShippedFile) {
-    std::vector<std::string> lines(23, "0");
-    lines[0] = "Version 10.11";
-    lines[9] = test::ConverterExe();
-    lines[21] = "55";
-    test::WriteFileBytes(JoinPath(init, "KorvaneAuto.par"), test::CrLfLines(lines));
+    const std::string shipped = test::ParFileBytes({{"iCompFileSizeOver", "55"}});
+    test::WriteFileBytes(JoinPath(init, "KorvaneAuto.par"), shipped);
     test::MakeDir(dataDir);
     test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), "Version 9.0\r\n");
     PrepareDataFolder(settings, appData, init);
@@ -112,7 +109,7 @@ TEST_F(DataFolder, OtherVersionIsReplacedByTheShippedFile) {
     EXPECT_EQ(LoadParameterFile(settings, sink, init), 0);
     EXPECT_EQ(settings.iIoResult, 0);
     EXPECT_EQ(settings.iCompFileSizeOver, 55);
-    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), test::CrLfLines(lines));
+    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), shipped);
 }
 
 TEST_F(DataFolder, ShippedFileOfAnotherVersionFails) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "KorvaneAutoRun.h"
 #include "TestSupport.h"
 #include "platform/platform.h"
 
@@ -15,50 +16,19 @@ using test::CrLfLines;
 
 constexpr int kTimeoutSeconds = 60;
 
-struct Finished {
-    bool started = false;
-    bool timedOut = false;
-    int exitCode = -1;
-};
-
-// Runs the program with the given arguments; kills it when it has not ended in time. With an
-// output file, standard output and error go there.
-Finished RunProgram(const std::vector<std::string>& args, const std::string& outputFile = "") {
-    std::vector<std::string> all{test::BuiltPath(KA_KORVANEAUTO_EXE)};
-    all.insert(all.end(), args.begin(), args.end());
-    test::ChildProcess program(all, outputFile);
-    Finished result;
-    result.started = program.Started();
-    result.timedOut = result.started && !program.WaitFor(kTimeoutSeconds);
-    result.exitCode = program.ExitCode();
-    return result;
+// Runs the program; kills it when it has not ended in time. With an output file, standard output
+// and error go there.
+test::ProgramRun RunProgram(const std::vector<std::string>& args,
+                            const std::string& outputFile = "") {
+    test::RunOptions options;
+    options.outputFile = outputFile;
+    options.limitSeconds = kTimeoutSeconds;
+    return test::RunKorvaneAuto(args, options);
 }
 
-// A parameter file as the program keeps it, naming the stand-in converter; no list, no folder.
-std::string ParFile(const std::string& converter) {
-    return CrLfLines({"Version 10.11",
-                      "hgl;plt",
-                      "tif",
-                      "pdf",
-                      "emf",
-                      "dxf",
-                      "dwg",
-                      "igs",
-                      "gbr",
-                      converter,
-                      "",
-                      "",
-                      "",
-                      "600",
-                      "",
-                      "",
-                      "0",
-                      "2",
-                      "0",
-                      "0",
-                      "0",
-                      "30",
-                      "0"});
+// A parameter file naming the converter, output type DXF and the output folder; no list.
+std::string ParFile(const std::string& converter, const std::string& outDir = "") {
+    return test::ParFileBytes({{"sKorvaneExe", converter}, {"iOutTyp", "2"}, {"sOutDir", outDir}});
 }
 
 struct E2eCase {
@@ -126,9 +96,9 @@ TEST_P(E2eBatch, ConvertsTheListAndEndsByItself) {
     const std::string list = tmp / "batch list.txt";
     test::WriteFileBytes(list, CrLfLines(jobs));
 
-    const Finished run = RunProgram({"/d", c.typeSwitch, list, outDir});
+    const test::ProgramRun run = RunProgram({"/d", c.typeSwitch, list, outDir});
     ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << "the program did not end within " << kTimeoutSeconds << " s";
+    ASSERT_TRUE(run.ended) << "the program did not end within " << kTimeoutSeconds << " s";
     EXPECT_EQ(run.exitCode, 0);
 
     const std::string recordFile = JoinPath(dataDir, "Korvaneline.txt");
@@ -211,11 +181,8 @@ TEST_P(E2eFailures, EndWithTheirExitCode) {
     }
     const std::string in1 = tmp / "in1", in2 = tmp / "in2", outDir = tmp / "out";
     // The comparison's outputs go to the stored output folder.
-    std::string par = ParFile(converter);
-    const std::string noOutDir = converter + "\r\n\r\n\r\n\r\n";
-    par.replace(par.find(noOutDir), noOutDir.size(),
-                converter + "\r\n\r\n\r\n" + WithTrailingSeparator(outDir) + "\r\n");
-    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), par);
+    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"),
+                         ParFile(converter, WithTrailingSeparator(outDir)));
     for (const std::string& dir : {in1, in2, outDir}) {
         test::MakeDir(dir);
     }
@@ -232,9 +199,9 @@ TEST_P(E2eFailures, EndWithTheirExitCode) {
                                     : std::vector<std::string>{"/d", "/op", list, outDir};
 
     const std::string output = tmp / "output.txt";
-    const Finished run = RunProgram(args, output);
+    const test::ProgramRun run = RunProgram(args, output);
     ASSERT_TRUE(run.started);
-    ASSERT_FALSE(run.timedOut) << "the program did not end by itself";
+    ASSERT_TRUE(run.ended) << "the program did not end by itself";
     EXPECT_EQ(run.exitCode, c.exitCode);
     const std::string report = test::ReadFileBytes(JoinPath(dataDir, "RunReport.log"));
     std::string reported = c.reported;

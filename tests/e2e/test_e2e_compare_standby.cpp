@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "KorvaneAutoRun.h"
 #include "TestSupport.h"
 #include "platform/platform.h"
 
@@ -19,15 +20,12 @@ using test::CrLfLines;
 // The program as a child process, killed at the end of the test whatever happened.
 class Program {
   public:
-    explicit Program(std::vector<std::string> args) : process_(WithProgram(std::move(args))) {}
+    explicit Program(std::vector<std::string> args)
+        : process_(test::KorvaneAutoCommand(std::move(args))) {}
     bool Running() { return process_.Running(); }
     int ExitCode() const { return process_.ExitCode(); }
 
   private:
-    static std::vector<std::string> WithProgram(std::vector<std::string> args) {
-        args.insert(args.begin(), test::BuiltPath(KA_KORVANEAUTO_EXE));
-        return args;
-    }
     test::ChildProcess process_;
 };
 
@@ -52,13 +50,12 @@ class E2eCompareStandby : public ::testing::Test {
     // Converter, output folder, waiting time; skip rule 2 at 30 %; with a list file, processed
     // pairs are saved to it.
     void WriteParFile(const std::string& waitSeconds, const std::string& savedList = "") {
-        test::WriteFileBytes(
-            JoinPath(dataDir, "KorvaneAuto.par"),
-            "Version 10.11\r\nhgl\r\ntif\r\npdf\r\nemf\r\ndxf\r\ndwg\r\nigs\r\ngbr\r\n" +
-                test::ConverterExe() + "\r\n" + savedList + "\r\n\r\n" +
-                WithTrailingSeparator(outDir) + "\r\n" + waitSeconds +
-                "\r\n\r\n\r\n0\r\n0\r\n0\r\n" + (savedList.empty() ? "0" : "1") +
-                "\r\n2\r\n30\r\n0\r\n");
+        test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"),
+                             test::ParFileBytes({{"sOutListFileName", savedList},
+                                                 {"sOutDir", WithTrailingSeparator(outDir)},
+                                                 {"iAutoWaitTime", waitSeconds},
+                                                 {"iSavBatch", savedList.empty() ? "0" : "1"},
+                                                 {"iCompSkipFlags", "2"}}));
     }
     std::string In1(const std::string& name) const { return JoinPath(dir1, name); }
     std::string In2(const std::string& name) const { return JoinPath(dir2, name); }

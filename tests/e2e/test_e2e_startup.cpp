@@ -3,11 +3,11 @@
 // command line's settings in its parameter file.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "KorvaneAutoRun.h"
 #include "TestSupport.h"
 #include "platform/platform.h"
 #include "shell/Paths.h"
@@ -16,37 +16,8 @@ namespace {
 
 using ka::test::TempDir;
 
-struct ProgramRun {
-    bool ended = false;  // false: still running at the time limit, then killed
-    int exitCode = -1;
-};
-
-// Starts the program with the given arguments and environment changes and waits for it to end;
-// kills it when it runs longer than the limit, so a hanging program fails the test. An empty
-// value removes the variable; a working folder other than "" is the child's current folder.
-ProgramRun RunKorvaneAuto(const std::vector<std::string>& args,
-                          const std::vector<std::pair<std::string, std::string>>& env = {},
-                          const std::string& workingFolder = "", int limitSeconds = 60) {
-    std::vector<std::unique_ptr<ka::test::ScopedEnv>> changed;
-    for (const auto& [name, value] : env) {
-        changed.push_back(value.empty() ? std::make_unique<ka::test::ScopedEnv>(name)
-                                        : std::make_unique<ka::test::ScopedEnv>(name, value));
-    }
-    const std::string before = ka::platform::CurrentDirectory();
-    if (!workingFolder.empty()) {
-        ka::platform::ChangeDirectory(workingFolder);
-    }
-    std::vector<std::string> all{ka::test::BuiltPath(KA_KORVANEAUTO_EXE)};
-    all.insert(all.end(), args.begin(), args.end());
-    ka::test::ChildProcess program(all);
-    if (!workingFolder.empty()) {
-        ka::platform::ChangeDirectory(before);
-    }
-    ProgramRun run;
-    run.ended = program.Started() && program.WaitFor(limitSeconds);
-    run.exitCode = program.ExitCode();
-    return run;
-}
+using ka::test::ProgramRun;
+using ka::test::RunKorvaneAuto;
 
 std::vector<std::string> ParLines(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -121,8 +92,9 @@ TEST_F(StartupE2eTest, FreshHomeGetsItsDataFolder) {
     ka::test::MakeDir(home);
     ka::test::MakeDir(work / "in1");
     ka::test::MakeDir(work / "in2");
-    const ProgramRun run = RunKorvaneAuto({"/h", work / "in1/*.hgl", work / "in2"},
-                                          {{"HOME", home}, {"XDG_DATA_HOME", ""}});
+    ka::test::RunOptions options;
+    options.env = {{"HOME", home}, {"XDG_DATA_HOME", ""}};
+    const ProgramRun run = RunKorvaneAuto({"/h", work / "in1/*.hgl", work / "in2"}, options);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0);
     const std::vector<std::string> par = ParLines(
@@ -142,7 +114,9 @@ TEST_F(StartupE2eTest, ToolkitLookingArgumentsAreTheProgramsOwn) {
         const std::string out = work / (std::string("out") + list);
         ka::test::MakeDir(out);
         ka::test::WriteFileBytes(work / list, ka::test::CrLfLines({work / "drawing.hgl"}));
-        const ProgramRun run = RunKorvaneAuto({"/d", list, out}, {}, work.Path());
+        ka::test::RunOptions options;
+        options.workingFolder = work.Path();
+        const ProgramRun run = RunKorvaneAuto({"/d", list, out}, options);
         ASSERT_TRUE(run.ended);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(ka::platform::FileExists(ka::JoinPath(out, "drawing.pdf")));

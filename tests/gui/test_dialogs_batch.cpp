@@ -9,9 +9,9 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "app/ui/Help.h"
-#include "batch/ui/OutFileListDlg.h"
-#include "shell/ui/ShellWidgets.h"
+#include "gui/batch/OutFileListDlg.h"
+#include "gui/common/Help.h"
+#include "gui/shell/ShellWidgets.h"
 #include "test_dialogs_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "settings/ui/SetInputFile.h"
+#include "gui/settings/SetInputFile.h"
 #include "test_dialogs_support.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "shell/ui/FolderOpen.h"
-#include "shell/ui/ShellWidgets.h"
+#include "gui/shell/FolderOpen.h"
+#include "gui/shell/ShellWidgets.h"
 #include "test_dialogs_support.h"
 
 namespace {

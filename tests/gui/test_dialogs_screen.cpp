@@ -4,10 +4,10 @@
 #include <QScreen>
 #include <QScrollArea>
 
-#include "batch/ui/OutFileListDlg.h"
-#include "settings/ui/SetAutoPar.h"
-#include "settings/ui/SetInputFile.h"
-#include "shell/ui/FolderOpen.h"
+#include "gui/batch/OutFileListDlg.h"
+#include "gui/settings/SetAutoPar.h"
+#include "gui/settings/SetInputFile.h"
+#include "gui/shell/FolderOpen.h"
 #include "test_dialogs_support.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/ui/Help.h"
-#include "batch/ui/OutFileListDlg.h"
-#include "settings/ui/SetAutoPar.h"
-#include "settings/ui/SetInputFile.h"
-#include "shell/ui/FolderOpen.h"
+#include "gui/batch/OutFileListDlg.h"
+#include "gui/common/Help.h"
+#include "gui/settings/SetAutoPar.h"
+#include "gui/settings/SetInputFile.h"
+#include "gui/shell/FolderOpen.h"
 #include "test_dialogs_support.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "TestSupport.h"
+#include "gui/common/Orrin1Ui.h"
+#include "gui/shell/FileDialogs.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 #include "shell/Paths.h"
-#include "shell/ui/FileDialogs.h"
 #include "test_keys.h"
 
 namespace ka::test {

@@ -3,9 +3,9 @@
 #include <QListView>
 #include <QTreeView>
 
-#include "settings/ui/SpinEdit.h"
-#include "shell/ui/FileDialogs.h"
-#include "shell/ui/ShellWidgets.h"
+#include "gui/settings/SpinEdit.h"
+#include "gui/shell/FileDialogs.h"
+#include "gui/shell/ShellWidgets.h"
 #include "test_dialogs_support.h"
 
 namespace {

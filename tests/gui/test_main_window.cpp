@@ -25,26 +25,18 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/ui/Help.h"
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 #include "test_keys.h"
 
 namespace {
 
 using ka::test::TempDir;
 
-// A parameter file of this version; overrides are keyed by line number (1 is the version tag).
-std::string ParFileText(const std::map<int, std::string>& overrides = {}) {
-    // clang-format off
-    std::vector<std::string> lines = {"Version 10.11", "hgl", "tif", "pdf", "emf", "dxf", "dwg",
-                                      "igs", "gbr", ka::test::ConverterExe(), "", "", "", "600",
-                                      "", "", "0", "0", "0", "0", "0", "30", "0"};
-    // clang-format on
-    for (const auto& [line, text] : overrides)
-        lines.at(static_cast<size_t>(line - 1)) = text;
-    return ka::test::CrLfLines(lines);
+std::string ParFileText(const std::map<std::string, std::string>& changes = {}) {
+    return ka::test::ParFileBytes(changes);
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -216,7 +208,7 @@ class PageSwitchTest : public MainWindowTest, public ::testing::WithParamInterfa
 TEST_P(PageSwitchTest, Output2DisablesCompareFoldersAndOutput1RestoresIt) {
     const bool compare = GetParam();
     CompareBox()->setChecked(compare);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), compare ? "No output" : "Screen display");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), compare ? "No output" : "Screen display");
     Button("ButtonAutoOutput")->setEnabled(false);
 
     Pages()->setCurrentIndex(1);
@@ -226,7 +218,7 @@ TEST_P(PageSwitchTest, Output2DisablesCompareFoldersAndOutput1RestoresIt) {
 
     Pages()->setCurrentIndex(0);  // runs the box's handler, item 22 included
     EXPECT_EQ(Button("ButtonChgArea")->isEnabled(), compare);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), compare ? "No output" : "Display");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), compare ? "No output" : "Display");
 }
 
 INSTANTIATE_TEST_SUITE_P(CompareOnOff, PageSwitchTest, ::testing::Bool());
@@ -512,14 +504,15 @@ class StoredSelectionTest : public StartupTest,
 
 TEST_P(StoredSelectionTest, StartShowsTheStoredSelections) {
     const StoredSelection& row = GetParam();
-    WriteStoredPar(ParFileText({{17, row.chgArea}, {18, row.outTyp}, {19, row.outTyp2}}));
+    WriteStoredPar(ParFileText(
+        {{"iChgArea", row.chgArea}, {"iOutTyp", row.outTyp}, {"iOutTyp2", row.outTyp2}}));
     form->FormPaint();
     ASSERT_TRUE(form->ParameterFileLoaded());
     EXPECT_EQ(CheckedOutItem(), row.shownOutTyp);
     EXPECT_EQ(settings.iOutTyp, row.shownOutTyp);
     EXPECT_EQ(form->SelectedOutTyp2(), row.shownOutTyp2);
     EXPECT_EQ(settings.iOutTyp2, row.shownOutTyp2);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), row.screenCaption);
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), row.screenCaption);
     const bool comparing = row.chgArea[0] == '1';
     EXPECT_EQ(CompareBox()->isChecked(), comparing);
     EXPECT_EQ(Button("ButtonChgArea")->isEnabled(), comparing);
@@ -536,7 +529,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A warning of the loading (the stored converter is gone) comes over the stored selections, not
 // over a window that shows none.
 TEST_F(StartupTest, LoadWarningsComeAfterTheStoredSelectionsAreShown) {
-    WriteStoredPar(ParFileText({{10, appData / "gone.exe"}, {17, "0"}, {18, "5"}}));
+    WriteStoredPar(
+        ParFileText({{"sKorvaneExe", appData / "gone.exe"}, {"iChgArea", "0"}, {"iOutTyp", "5"}}));
     struct SeeingSink : ka::MessageSink {
         TOrrinMForm* form = nullptr;
         std::vector<std::pair<bool, bool>> seen;  // item 5 checked, "Compare folders" enabled
@@ -558,7 +552,7 @@ TEST_F(StartupTest, EndWritesTheCurrentSelectionsOnce) {
     form->SetCompareBox(true);
     form->FormDestroy();
     const std::string written = ka::test::ReadFileBytes(ParPath());
-    EXPECT_EQ(written, ParFileText({{17, "1"}, {18, "21"}}));
+    EXPECT_EQ(written, ParFileText({{"iChgArea", "1"}, {"iOutTyp", "21"}}));
 
     std::filesystem::remove(ParPath());
     form->FormDestroy();
@@ -587,7 +581,7 @@ TEST_F(StartupTest, OutputSwitchSelectsThroughTheControlsBeforeTheRun) {
     EXPECT_TRUE(CompareBox()->isChecked());
     EXPECT_EQ(CheckedOutItem(), kOutTypPdf);
     EXPECT_EQ(settings.iOutTyp, kOutTypPdf);
-    EXPECT_EQ(OutItem(kOutTypScreen)->text(), "No output");
+    EXPECT_EQ(OutItem(kOutTypDisplay)->text(), "No output");
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0], (appData / "missing.txt") + "\nCannot open file!");
     EXPECT_TRUE(Button("ButtonBatchOutput")->isEnabled());

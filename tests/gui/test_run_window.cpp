@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/ui/OrrinM.h"
+#include "gui/app/OrrinM.h"
+#include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
-#include "settings/ui/Orrin1Ui.h"
 
 namespace {
 
@@ -182,7 +182,7 @@ TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
     }
     if (row.compare) {
         form->SetCompareBox(true);
-        form->SelectOutTyp(kOutTypScreen);
+        form->SelectOutTyp(kOutTypDisplay);
     }
     bool visibleAfterEnd = false;
     During([&] {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -28,7 +29,10 @@
 extern char** environ;
 #endif
 
+#include <gtest/gtest.h>
+
 #include "platform/platform.h"
+#include "settings/ParFields.h"
 
 namespace fs = std::filesystem;
 
@@ -149,6 +153,22 @@ std::string CrLfLines(const std::vector<std::string>& lines) {
         text += "\r\n";
     }
     return text;
+}
+
+std::string ParFileBytes(const std::map<std::string, std::string>& changes) {
+    std::vector<std::string> lines{kVersionText};
+    std::size_t used = 0;
+    for (const ParField& field : kParFields) {
+        const auto change = changes.find(std::string(field.name));
+        if (change != changes.end()) {
+            lines.push_back(change->second);
+            ++used;
+        } else {
+            lines.emplace_back(field.name == "sKorvaneExe" ? ConverterExe() : field.shipped);
+        }
+    }
+    EXPECT_EQ(used, changes.size()) << "a change names no field of the parameter file";
+    return CrLfLines(lines);
 }
 
 std::string BuiltPath(const std::string& path) {
@@ -333,6 +353,28 @@ void SetEnvVar(const std::string& name, const std::string& value, bool unset) {
         setenv(name.c_str(), value.c_str(), 1);
     }
 #endif
+}
+
+ProgramRun RunToEnd(const std::vector<std::string>& programAndArgs, const RunOptions& options) {
+    std::vector<std::unique_ptr<ScopedEnv>> changed;
+    for (const auto& [name, value] : options.env) {
+        changed.push_back(value.empty() ? std::make_unique<ScopedEnv>(name)
+                                        : std::make_unique<ScopedEnv>(name, value));
+    }
+    // The child takes its working folder from this process at its start.
+    const std::string before = platform::CurrentDirectory();
+    if (!options.workingFolder.empty()) {
+        platform::ChangeDirectory(options.workingFolder);
+    }
+    ChildProcess program(programAndArgs, options.outputFile);
+    if (!options.workingFolder.empty()) {
+        platform::ChangeDirectory(before);
+    }
+    ProgramRun run;
+    run.started = program.Started();
+    run.ended = run.started && program.WaitFor(options.limitSeconds);
+    run.exitCode = program.ExitCode();
+    return run;
 }
 
 ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,10 @@ class HeldOpen {
 // Joins lines with CR LF after each one.
 std::string CrLfLines(const std::vector<std::string>& lines);
 
+// A parameter file's bytes: the version line and the shipped value of each field, with the fields
+// named in changes ("sOutDir") set to the given text. The converter is the stand-in unless changed.
+std::string ParFileBytes(const std::map<std::string, std::string>& changes = {});
+
 // A path of the build tree as the programs under test see it: under Wine the Linux path is
 // seen through drive Z:.
 std::string BuiltPath(const std::string& path);
@@ -99,6 +104,24 @@ class ChildProcess {
 #endif
 };
 
+// A program run to its end: started, ended within the limit (else killed), its exit code.
+struct ProgramRun {
+    bool started = false;
+    bool ended = false;
+    int exitCode = -1;
+};
+
+struct RunOptions {
+    // Variables set for the child; an empty value removes the variable.
+    std::vector<std::pair<std::string, std::string>> env;
+    std::string workingFolder;  // "" for this process's
+    std::string outputFile;     // where standard output and error go; "" leaves them
+    int limitSeconds = 60;
+};
+
+// Runs a program as ChildProcess does and waits for its end.
+ProgramRun RunToEnd(const std::vector<std::string>& programAndArgs, const RunOptions& options = {});
+
 class RecordingMessageSink : public MessageSink {
   public:
     void ShowMsg(const std::string& text) override { messages.push_back(text); }
@@ -119,7 +142,7 @@ class RecordingRunHost : public RunHost {
         list.erase(list.begin(), list.begin() + std::min<std::ptrdiff_t>(count, std::ssize(list)));
     }
     void ListSetTopIndex(int index) override { topIndex = index; }
-    void SetListBoxExtent() override { ++extentCalls; }
+    void SetListBoxExtent() override {}
     void MarkLine(long long line, JobMark mark) override { marks.emplace_back(line, mark); }
     void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
     void Set_Button_Enable(bool enable) override {
@@ -139,7 +162,6 @@ class RecordingRunHost : public RunHost {
     std::vector<std::string> summaries;
     std::vector<std::string> list;
     int topIndex = 0;
-    int extentCalls = 0;
     std::vector<std::pair<long long, JobMark>> marks;
     std::vector<RunProgress> progress;
     bool buttonsEnabled = true;

@@ -1,0 +1,363 @@
+// Folder comparison: every drawing of folder 1 against the same-named drawing of folder 2.
+#include "app/FolderCompare.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+#include "settings/OutputTypes.h"
+#include "settings/TextFile.h"
+#include "settings/UserMessages.h"
+
+namespace ka {
+
+namespace {
+
+constexpr std::uint8_t kRuleSameSizeAndTime = 1;
+constexpr std::uint8_t kRuleSizeDiffers = 2;
+constexpr std::size_t kRecordBufferSize = 256 * 1024;
+
+const char* const kMsgCannotOpen = "Cannot open file!";
+const char* const kMsgCannotOpenFolder = "Cannot open folder!";
+
+struct FileFacts {
+    std::uint32_t dosTime = 0;
+    std::uint64_t size = 0;
+};
+
+// Time and size of one file of a pair, by opening it for reading: folders are refused, as
+// Windows refuses them, and pipes or devices, which could block.
+bool ReadFileFacts(const std::string& path, FileFacts& facts) {
+    return platform::ReadDosTimeAndSize(path, facts.dosTime, facts.size);
+}
+
+// The path with the extension of its name part replaced (or, without one, appended).
+std::string ChangeExt(const std::string& path, const std::string& ext, const PathRules& rules) {
+    const std::size_t sep = LastSeparatorPos(path, rules);
+    const std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return path + ext;
+    }
+    return path.substr(0, dot) + ext;
+}
+
+// A pair the skip rules dropped under standby output: its files go with the cycle, as they
+// were when they were compared.
+struct DroppedPair {
+    std::vector<std::string> files;
+    std::vector<platform::FileStamp> stamps;
+};
+
+}  // namespace
+
+bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
+    list.clear();
+    // The locale-aware key is costly; it is made once per name, not once per comparison.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    const auto take = [&keyed](const platform::DirEntry& entry) {
+        // Pipes and devices are no drawings, and reading one could block.
+        if (entry.name != "." && entry.name != ".." && !entry.isSpecial) {
+            keyed.emplace_back(platform::TextSortKey(entry.name), entry.name);
+        }
+        return true;
+    };
+    // Names and kinds are all it needs: no entry is looked up on its own.
+    const bool listed = platform::FindEntries(pattern, take, platform::EntryDetail::Kind);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    list.reserve(keyed.size());
+    for (auto& item : keyed) {
+        list.push_back(std::move(item.second));
+    }
+    return listed;
+}
+
+CompSkip CheckCompSkip(const std::string& path1, const std::string& path2,
+                       std::uint8_t compSkipFlags, std::int32_t sizeOverPercent,
+                       MessageSink& sink) {
+    if (compSkipFlags == 0) {
+        return CompSkip::Process;
+    }
+    FileFacts file2;
+    if (!ReadFileFacts(path2, file2)) {
+        sink.ShowMsg(PathMessage(path2, kMsgCannotOpen));
+        return CompSkip::CannotOpen;
+    }
+    FileFacts file1;
+    if (!ReadFileFacts(path1, file1)) {
+        sink.ShowMsg(PathMessage(path1, kMsgCannotOpen));
+        return CompSkip::CannotOpen;
+    }
+    if ((compSkipFlags & kRuleSameSizeAndTime) != 0 && file1.size == file2.size &&
+        file1.dosTime == file2.dosTime) {
+        return CompSkip::SameSizeAndTime;
+    }
+    if ((compSkipFlags & kRuleSizeDiffers) == 0) {
+        return CompSkip::Process;
+    }
+    if (file1.size == 0 || file2.size == 0) {
+        return CompSkip::ZeroSize;
+    }
+    const double larger = static_cast<double>(std::max(file1.size, file2.size));
+    const double difference = static_cast<double>(
+        file1.size > file2.size ? file1.size - file2.size : file2.size - file1.size);
+    const double percent = difference / larger * 100.0;
+    if (static_cast<double>(sizeOverPercent) > percent) {
+        return CompSkip::Process;
+    }
+    return CompSkip::SizeDiffers;
+}
+
+std::string CompLogLine(CompSkip reason, std::int32_t sizeOverPercent, const std::string& path1) {
+    switch (reason) {
+        case CompSkip::SameSizeAndTime:
+            return "*1 File size and update time are the same ; " + path1;
+        case CompSkip::ZeroSize:
+            return "*2 Size of file1 or file2 is zero ; " + path1;
+        case CompSkip::SizeDiffers:
+            return "*3 File size differs by more than " + std::to_string(sizeOverPercent) + "% ; " +
+                   path1;
+        case CompSkip::Process:
+        case CompSkip::CannotOpen:
+            break;
+    }
+    return {};
+}
+
+CompLog::CompLog(std::string path, PathRules rules) : path_(std::move(path)), rules_(rules) {}
+
+bool CompLog::Write(const std::string& line) {
+    if (path_.empty()) {
+        return false;
+    }
+    if (!file_) {
+        int errorCode = 0;
+        file_ = platform::OpenFile(path_, "ab", errorCode);
+        if (!file_) {
+            // The log lies in the converter's folder, which a fresh machine may not have yet.
+            std::string folder = FolderPart(path_, rules_);
+            if (folder.size() > 1) {
+                folder.pop_back();
+                platform::CreateDirectoryOne(folder);
+                file_ = platform::OpenFile(path_, "ab", errorCode);
+            }
+        }
+        if (!file_) {
+            return false;
+        }
+    }
+    // Flushed per line: a run that ends abnormally keeps every line logged so far.
+    return WriteLineCrLf(file_.get(), line) && std::fflush(file_.get()) == 0;
+}
+
+std::string CompLogFailureMessage() {
+    return PathMessage(platform::Utf8ToSystem("Logファイル Compar2.log"), kMsgCannotOpen);
+}
+
+std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices) {
+    BeginRun(choices);
+    host_.Set_Button_Enable(false);
+    host_.SetBusyCursor(0);
+    LogFileClear();
+    standby_.unsafeReported.clear();  // each run of its own reports what it left alone
+    std::vector<std::string> pairs = CompareFolders(nullptr);
+    ReportUnsafePaths();  // under standby the cycle reports
+
+    if (settings_.iSavBatch != 0 && !pairs.empty()) {
+        // A list that cannot be written is passed over silently; the old one stays whole.
+        WriteLinesReplacing(settings_.sOutListFileName, pairs);
+    }
+    host_.Set_Button_Enable(true);
+    host_.SetBusyCursor(2);
+    return pairs;
+}
+
+std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>* stablePaths) {
+    host_.ListClear();
+    const bool inStandby = stablePaths != nullptr;
+    std::vector<std::string> pairs;
+
+    [&] {
+        std::vector<std::string> names1;
+        std::vector<std::string> names2;
+        const bool listed1 = GetFileList(settings_.sChgAreaDir1, names1);
+        const bool listed2 = GetFileList(settings_.sChgAreaDir2 + "*.*", names2);
+        if (!listed1 || !listed2) {
+            sink_.ShowMsg((listed1 ? settings_.sChgAreaDir2 : settings_.sChgAreaDir1) + " " +
+                          kMsgCannotOpenFolder);
+            NoteExitCode(2);
+            return;
+        }
+        if (!OpenRun(inStandby ? "standby comparison" : "comparison", inStandby)) {
+            return;
+        }
+
+        int errorCode = 0;
+        platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+        if (!record) {
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
+            AbandonRun();
+            return;
+        }
+        if (names1.empty() || names2.empty()) {
+            record.reset();
+            FinishRun(platform::ProcessResult{}, inStandby);
+            return;
+        }
+        std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+
+        const std::string folder1 = FolderPart(settings_.sChgAreaDir1, rules_);
+        // Folder 2 is used as given everywhere (search, pair line, deletion), so the file that
+        // is deleted is always the file that was compared.
+        const std::string& folder2 = settings_.sChgAreaDir2;
+        CompLog log(LogFilePath(), rules_);
+        const bool display = settings_.iOutTyp == kOutTypDisplay;
+
+        // Names in a folder are unique, so "the first equal name of list 2" is simply whether
+        // list 2 holds the name; a hash set keeps the pairing linear.
+        const std::unordered_set<std::string_view> inFolder2(names2.begin(), names2.end());
+        // Under standby output only the pairs whose folder-1 file kept its size through the
+        // wait: one that arrived or grew meanwhile waits for a later cycle, and is compared and
+        // logged once, when it is complete.
+        const std::vector<std::string> none;
+        const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
+        const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
+
+        std::vector<DroppedPair> dropped;
+        bool logFailureShown = false;
+        bool recordFailed = false;
+        platform::ProcessResult converter;
+        long long displayStarts = 0;
+        for (const std::string& name : names1) {
+            if (!inFolder2.contains(name)) {
+                continue;
+            }
+            const std::string path1 = folder1 + name;
+            if (inStandby && !stable.contains(path1)) {
+                continue;
+            }
+            const std::string path2 = folder2 + name;
+            // The folders standby output moves failed pairs into are no drawings.
+            if (inStandby && name == kFailedFolderName && platform::DirectoryExists(path1)) {
+                continue;
+            }
+            // A pair that the job syntax cannot carry is neither compared nor deleted.
+            const bool unsafe1 = NoteUnsafePath(path1);
+            if (NoteUnsafePath(path2) || unsafe1) {
+                continue;
+            }
+            const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
+                                                   settings_.iCompFileSizeOver, sink_);
+            const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
+            // One message per run is enough: the log's folder is the same for every line, and
+            // an unattended run must not stack up a modal box per dropped pair.
+            if (!logLine.empty() && !log.Write(logLine) && !logFailureShown) {
+                sink_.ShowMsg(CompLogFailureMessage());
+                logFailureShown = true;
+            }
+
+            // A pair's files: both drawings and, under standby, the comment files of the first.
+            std::vector<std::string> files = {path1, path2};
+            if (inStandby) {
+                const std::string comment = ChangeExt(path1, ".cmt", rules_);
+                for (const std::string& extra : {comment, comment + "b"}) {
+                    if (platform::FileExists(extra)) {
+                        files.push_back(extra);
+                    }
+                }
+            }
+            if (verdict == CompSkip::Process) {
+                const std::string pairLine = path1 + "," + path2;
+                host_.ListAdd(pairLine);
+                pairs.push_back(pairLine);
+                host_.PumpMessages();
+                const std::string arguments = GetKorvaneCommandLine(pairLine);
+                JobSpec spec = GetJobSpec(pairLine);
+                spec.inputs = files;
+                if (display) {
+                    // The record file is never run for type 22; each pair gets its own start,
+                    // as batch and standby output do.
+                    ++displayStarts;
+                    ++progress_.total;
+                    const JobResult result = RunDisplayJob(arguments, converter);
+                    AddJob(spec, false, &result);
+                    const bool shown = result == JobResult::Shown;
+                    progress_.done += shown ? 1 : 0;
+                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
+                                   shown ? JobMark::Done : JobMark::NotRun);
+                } else {
+                    if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
+                        recordFailed = true;
+                    }
+                    AddJob(spec);
+                }
+            } else if (inStandby && verdict != CompSkip::CannotOpen) {
+                DroppedPair pair;
+                for (const std::string& file : files) {
+                    platform::FileStamp stamp;
+                    if (platform::GetFileStamp(file, stamp)) {
+                        pair.files.push_back(file);
+                        pair.stamps.push_back(stamp);
+                    }
+                }
+                dropped.push_back(std::move(pair));
+            }
+            // "End" stops after the pair in hand; the pairs so far still go to the converter.
+            if (flags_.bEndRequested || stopRequested_) {
+                break;
+            }
+        }
+        host_.SetListBoxExtent();
+        // Closed before the converter runs, which may write to the same folder.
+        log.Close();
+
+        if (!CloseWritten(std::move(record))) {
+            recordFailed = true;
+        }
+        // A cut-off record file would have the converter skip pairs whose files standby output
+        // then deletes; nothing is handed on and nothing deleted instead.
+        if (recordFailed) {
+            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
+            AbandonRun();
+            return;
+        }
+        if (!display) {
+            // Pair n is line n of the run list.
+            progress_.total = static_cast<long long>(pairs.size());
+            ShowProgressNow(inStandby ? "Converting" : nullptr);
+            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            converter = RunKorvane(std::string(), &watch);
+        }
+        // Dropped pairs go with the cycle once the converter ended normally; after a failed
+        // start, a crash or a stop the whole cycle is kept for the next one.
+        const bool converterEnded =
+            converter.end == platform::ProcessEnd::Exited || (display && displayStarts == 0);
+        if (inStandby && converterEnded && !stopRequested_) {
+            for (const DroppedPair& pair : dropped) {
+                for (std::size_t i = 0; i < pair.files.size(); ++i) {
+                    platform::FileStamp now;
+                    if (platform::GetFileStamp(pair.files[i], now) && now == pair.stamps[i]) {
+                        platform::DeleteFileAt(pair.files[i]);
+                    }
+                }
+            }
+        }
+        host_.SetStatusText("Waiting !");
+        FinishRun(converter, inStandby);
+    }();
+
+    host_.SetListBoxExtent();
+    return pairs;
+}
+
+}  // namespace ka

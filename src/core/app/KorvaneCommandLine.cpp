@@ -1,0 +1,197 @@
+// The converter's argument string for one job, and the two ways of starting the converter.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "app/RunModes.h"
+#include "app/RunResults.h"
+#include "settings/OutputTypes.h"
+
+namespace ka {
+
+namespace {
+
+// Every entry in double quotes: each "," becomes `" "`. Nothing else is escaped.
+std::string QuotedInputList(std::string_view job) {
+    std::string quoted;
+    quoted.reserve(job.size() + 8);
+    quoted += '"';
+    for (const char c : job) {
+        if (c == ',') {
+            quoted += "\" \"";
+        } else {
+            quoted += c;
+        }
+    }
+    quoted += '"';
+    return quoted;
+}
+
+// Output folder + first entry's name without its extension + the output extension.
+std::string OutputPath(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
+    const std::string_view first = job.substr(0, job.find(','));
+    std::string path = in.sOutDir + NamePart(first, in.rules);
+    // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
+    // at the folder's dot. That is what the converter has always been given.
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        path.erase(dot);
+    }
+    path += ext;
+    return path;
+}
+
+// The switch and the output extension of a job.
+void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view& ext) {
+    if (in.output1Shown) {
+        if (in.iChgArea == 1) {
+            sw = "/c";
+        } else if (in.iOutTyp != kOutTypDisplay) {
+            sw = "/";
+        }
+        if (in.iOutTyp < kOutTypCount && kOutputTypes[in.iOutTyp].switchLetter != 0) {
+            sw += kOutputTypes[in.iOutTyp].switchLetter;
+            ext = kOutputTypes[in.iOutTyp].ext;
+            if (in.iChgArea == 1 && in.iNoOut != 0) {
+                sw += 'n';
+            }
+        }
+    } else {
+        const auto page2 = OutputTypesOfPage(2);
+        sw = std::string("/") + page2.front().switchLetter;
+        if (in.selectedOutTyp2 >= 0 && in.selectedOutTyp2 < static_cast<int>(page2.size())) {
+            ext = page2[static_cast<std::size_t>(in.selectedOutTyp2)].ext;
+        }
+    }
+}
+
+}  // namespace
+
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
+    if (job.empty()) {
+        return {};
+    }
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
+    if (sw.empty()) {
+        return QuotedInputList(job);
+    }
+    if (sw == "/c") {
+        return sw + ' ' + QuotedInputList(job);
+    }
+    return sw + ' ' + QuotedInputList(job) + " \"/o" + OutputPath(job, in, ext) + '"';
+}
+
+std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in) {
+    std::string sw;
+    std::string_view ext;
+    SwitchAndExt(in, sw, ext);
+    if (job.empty() || sw.empty() || sw == "/c") {
+        return {};
+    }
+    return OutputPath(job, in, ext);
+}
+
+bool IsJobSafePath(std::string_view path, const PathRules& rules) {
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == ',' || c == '"' || byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    // On Windows a name never holds a backslash; a final 0x5C there is a double-byte
+    // character's second byte, which the converter's runtime reads as part of the character.
+    return rules.style != PathStyle::Posix || path.empty() || path.back() != '\\';
+}
+
+std::string UnsafeNamesMessage(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " file was" : " files were") +
+           " left in place: a name holding a comma, a double quote or a control character "
+           "cannot be handed to the converter.";
+}
+
+bool RunModes::NoteUnsafePath(const std::string& path) {
+    if (IsJobSafePath(path, rules_)) {
+        return false;
+    }
+    if (standby_.unsafeReported.insert(path).second) {
+        standby_.unsafeNew.push_back(path);
+    }
+    return true;
+}
+
+void RunModes::ReportUnsafePaths() {
+    if (standby_.unsafeNew.empty()) {
+        return;
+    }
+    // One report line per file; control characters are shown as \xNN so a name cannot break
+    // the report's lines.
+    RunReport report;
+    if (!settings_.sDataDir.empty() && report.Open(RunReport::PathIn(settings_.sDataDir, rules_))) {
+        const char* mode = flags_.bInStandby ? "standby" : "comparison";
+        for (const std::string& path : standby_.unsafeNew) {
+            std::string shown;
+            for (const char c : path) {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte < 0x20 || byte == 0x7F) {
+                    char hex[8];
+                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+                    shown += hex;
+                } else {
+                    shown += c;
+                }
+            }
+            report.Line({mode, "left alone", "name not for the converter", shown});
+        }
+        report.Close();
+    }
+    sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+    standby_.unsafeNew.clear();
+}
+
+std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {
+    return '"' + korvaneExe + "\" /z \"" + comLineFile + '"';
+}
+
+std::string DirectStartCommand(const std::string& korvaneExe, const std::string& arguments) {
+    return '"' + korvaneExe + "\" " + arguments;
+}
+
+KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules) {
+    KorvaneLineInputs in;
+    in.output1Shown = choices.output1Shown;
+    in.iChgArea = choices.settings.iChgArea;
+    in.iOutTyp = choices.settings.iOutTyp;
+    in.iNoOut = choices.settings.iNoOut;
+    // The control's selection, not iOutTyp2: they can differ while the window is being set up.
+    in.selectedOutTyp2 = choices.selectedOutTyp2;
+    in.sOutDir = choices.settings.sOutDir;
+    in.rules = rules;
+    return in;
+}
+
+std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
+    return BuildKorvaneCommandLine(job, LineInputs());
+}
+
+JobSpec RunModes::GetJobSpec(const std::string& job) const {
+    const KorvaneLineInputs in = LineInputs();
+    JobSpec spec;
+    std::size_t start = 0;
+    while (start <= job.size()) {
+        const std::size_t comma = std::min(job.find(',', start), job.size());
+        spec.inputs.push_back(job.substr(start, comma - start));
+        start = comma + 1;
+    }
+    spec.output = BuildKorvaneOutputPath(job, in);
+    spec.absentMeansNoDifference = in.output1Shown && in.iChgArea == 1 && in.iNoOut != 0;
+    return spec;
+}
+
+KorvaneLineInputs RunModes::LineInputs() const {
+    return LineInputsOf(choices_, rules_);
+}
+
+}  // namespace ka

@@ -1,0 +1,435 @@
+// Standby output: watch an input folder and convert the files that kept their size over a
+// whole waiting period. One call per click or timer tick does one step of the cycle.
+#include "app/StandbyRun.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "app/RunModes.h"
+#include "platform/platform.h"
+#include "settings/OutputTypes.h"
+#include "settings/TextFile.h"
+
+namespace ka {
+
+namespace {
+
+constexpr std::size_t kSizeFieldWidth = 10;
+constexpr std::uint64_t kDecimalFieldMax = 9'999'999'999ULL;
+constexpr std::uint64_t kWideBase = 36;
+constexpr std::size_t kWideDigits = kSizeFieldWidth - 1;
+constexpr std::int32_t kSecondsPerTick = 2;
+constexpr std::size_t kFileBufferSize = 256 * 1024;
+
+const char* const kFirstSnapshot = "FList1.txt";
+const char* const kSecondSnapshot = "FList2.txt";
+const char* const kWorkList = "FList.txt";
+
+// The code of a failed stdio call: errno where the runtime set it.
+int LastIoError() {
+    return errno != 0 ? errno : EIO;
+}
+
+constexpr std::uint64_t WideFieldMax() {
+    std::uint64_t max = 1;
+    for (std::size_t i = 0; i < kWideDigits; ++i) {
+        max *= kWideBase;
+    }
+    return max - 1;
+}
+
+}  // namespace
+
+std::string SnapshotSizeField(std::uint64_t size) {
+    if (size <= kDecimalFieldMax) {
+        const std::string digits = std::to_string(size);
+        return std::string(kSizeFieldWidth - digits.size(), ' ') + digits;
+    }
+    if (size > WideFieldMax()) {
+        return {};
+    }
+    static constexpr std::string_view kDigits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string field(kSizeFieldWidth, '0');
+    field[0] = '+';
+    for (std::size_t i = kSizeFieldWidth - 1; i >= 1; --i) {
+        field[i] = kDigits[size % kWideBase];
+        size /= kWideBase;
+    }
+    return field;
+}
+
+std::string StandbyPattern(const std::string& inputSpec, bool output1Shown,
+                           const PathRules& rules) {
+    std::string pattern = NamePart(inputSpec, rules);
+    if (!output1Shown) {
+        // Page "Output2" takes PDF input only.
+        const std::size_t dot = pattern.rfind('.');
+        if (dot != std::string::npos) {
+            pattern.erase(dot);
+        }
+        pattern += ".pdf";
+    }
+    return pattern;
+}
+
+std::string WaitTimeText(std::int32_t seconds) {
+    const std::int32_t hours = seconds / 3600;
+    const std::int32_t rest = seconds % 3600;
+    return "Waiting!  Waiting time=" + std::to_string(hours) + " Hour  " +
+           std::to_string(rest / 60) + " Minute  " + std::to_string(rest % 60) + " Second";
+}
+
+void RunModes::ShowWaitTime() {
+    std::string text = WaitTimeText(standby_.iWaitCountdown);
+    // The last cycle's outcome stays in view through the wait that follows it.
+    if (!lastSummary_.empty()) {
+        text += "   Last cycle: " + lastSummary_;
+    }
+    host_.SetStatusText(text);
+}
+
+void RunModes::ShowIoError(int& ioError) {
+    if (ioError != 0) {
+        sink_.ShowMsg("I/O Error code=" + std::to_string(ioError));
+    }
+    ioError = 0;
+}
+
+// iIoResult keeps the snapshot's result; only the message is shown.
+void RunModes::ShowSnapshotError() {
+    int ioError = settings_.iIoResult;
+    ShowIoError(ioError);
+}
+
+void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
+    int errorCode = 0;
+    platform::FilePtr file = platform::OpenFile(snapshotFile, "wb", errorCode);
+    settings_.iIoResult = file ? 0 : errorCode;
+    if (!file) {
+        return;
+    }
+    std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
+    host_.ListClear();
+    auto& times = second ? standby_.uncheckedTimes : standby_.firstTimes;
+    times.clear();
+
+    std::string line;
+    const auto listEntry = [&](const platform::DirEntry& entry) {
+        // Folders, read-only files and pipes or devices are never taken; the kinds save the
+        // try. The listing gives no attributes where it gives kinds; the probe below refuses a
+        // read-only file.
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly ||
+            entry.isSpecial) {
+            return true;
+        }
+        const std::string path = standby_.sStandbyDir + entry.name;
+        // Never listed, so never handed over, deleted or moved; reported once, unless it is
+        // read-only, which is left alone silently.
+        if (!IsJobSafePath(path, rules_)) {
+            if (!platform::IsReadOnlyEntry(path)) {
+                NoteUnsafePath(path);
+            }
+            return true;
+        }
+        // A file another program still holds is not ready yet. Asking costs an open and a
+        // lease; the second snapshot alone decides, so the first one only looks.
+        platform::UnsharedFile probe;
+        platform::FileStamp stamp;
+        if (second ? !platform::CanOpenReadWrite(path, probe)
+                   : !platform::GetFileStamp(path, stamp) || platform::IsReadOnlyEntry(path)) {
+            return true;
+        }
+        const std::string field = SnapshotSizeField(second ? probe.size : stamp.size);
+        if (field.empty()) {
+            return true;
+        }
+        if (!second) {
+            times.emplace(entry.name, stamp.modified);
+        } else if (!probe.openersKnown) {
+            times.emplace(entry.name, probe.modified);
+        }
+        line = field;
+        line += entry.name;
+        errno = 0;
+        if (!WriteLineCrLf(file.get(), line)) {
+            settings_.iIoResult = LastIoError();
+        }
+        host_.ListAdd(path);
+        host_.PumpMessages();
+        return settings_.iIoResult == 0;
+    };
+    platform::FindEntries(standby_.sStandbyDir + standby_.sPattern, listEntry,
+                          platform::EntryDetail::Kind);
+
+    host_.SetListBoxExtent();
+    errno = 0;
+    if (std::fclose(file.release()) != 0 && settings_.iIoResult == 0) {
+        settings_.iIoResult = LastIoError();
+    }
+}
+
+int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
+    stablePaths.clear();
+    int ioError = 0;
+    const auto open = [&](const char* name, const char* mode) {
+        int errorCode = 0;
+        platform::FilePtr file =
+            platform::OpenFile(JoinPath(settings_.sDataDir, name, rules_), mode, errorCode);
+        ioError = file ? 0 : errorCode;
+        ShowIoError(ioError);
+        return file;
+    };
+    platform::FilePtr first = open(kFirstSnapshot, "rb");
+    platform::FilePtr second = open(kSecondSnapshot, "rb");
+    platform::FilePtr work = open(kWorkList, "wb");
+
+    // A line holds the 10-character size field and the name, so "same name and same size
+    // field" is "same line". The second snapshot is read once into a set instead of once per
+    // line of the first.
+    std::unordered_set<std::string> secondLines;
+    std::string line;
+    if (second) {
+        TextLineReader reader(second.get());
+        while (reader.ReadLine(line)) {
+            secondLines.insert(line);
+        }
+        if (reader.Failed()) {
+            ioError = EIO;
+            ShowIoError(ioError);
+        }
+    }
+
+    // A file whose other openers could not be checked must also have kept its modification
+    // time: a stalled writer can keep the size unchanged, rarely the time.
+    const auto timeKept = [this](const std::string& name) {
+        const auto b = standby_.uncheckedTimes.find(name);
+        if (b == standby_.uncheckedTimes.end()) {
+            return true;
+        }
+        const auto a = standby_.firstTimes.find(name);
+        return a != standby_.firstTimes.end() && a->second == b->second;
+    };
+    const bool checkTimes = !standby_.uncheckedTimes.empty();
+
+    int stableCount = 0;
+    if (first) {
+        TextLineReader reader(first.get());
+        while (reader.ReadLine(line)) {
+            if (line.size() <= kSizeFieldWidth || !secondLines.contains(line)) {
+                continue;
+            }
+            if (checkTimes && !timeKept(line.substr(kSizeFieldWidth))) {
+                continue;
+            }
+            std::string path = standby_.sStandbyDir + line.substr(kSizeFieldWidth);
+            ++stableCount;
+            if (work) {
+                errno = 0;
+                if (!WriteLineCrLf(work.get(), path)) {
+                    ioError = LastIoError();
+                    ShowIoError(ioError);
+                }
+            }
+            stablePaths.push_back(std::move(path));
+        }
+        if (reader.Failed()) {
+            ioError = EIO;
+            ShowIoError(ioError);
+        }
+    }
+    if (work) {
+        errno = 0;
+        if (std::fclose(work.release()) != 0) {
+            ioError = LastIoError();
+            ShowIoError(ioError);
+        }
+    }
+    return stableCount;
+}
+
+void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
+    // No lock, no usable converter or no record file: no conversion and no deletion this
+    // cycle; the files wait for the next one.
+    if (!OpenRun("standby", true)) {
+        return;
+    }
+    int errorCode = 0;
+    platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+    if (!record) {
+        sink_.ShowMsg(settings_.sComLineFile + "Cannot open file!");
+        AbandonRun();
+        return;
+    }
+    std::setvbuf(record.get(), nullptr, _IOFBF, kFileBufferSize);
+
+    // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
+    // could otherwise name another file, which would then be deleted.
+    const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
+    const bool display = settings_.iOutTyp == kOutTypDisplay;
+    long long handedOver = 0;
+    bool recordFailed = false;
+    platform::ProcessResult converter;
+
+    platform::FilePtr work =
+        platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
+    if (work) {
+        TextLineReader reader(work.get());
+        std::string path;
+        while (reader.ReadLine(path)) {
+            ++standby_.iStandbyCount;
+            if (!stable.contains(path)) {
+                continue;
+            }
+            const std::string arguments = GetKorvaneCommandLine(path);
+            if (display) {
+                ++progress_.total;
+                ShowProgressNow("Converting");
+                const JobResult result = RunDisplayJob(arguments, converter);
+                AddJob(GetJobSpec(path), false, &result);
+                progress_.done += result == JobResult::Shown ? 1 : 0;
+            } else if (WriteLineCrLf(record.get(), arguments)) {
+                AddJob(GetJobSpec(path));
+                ++handedOver;
+            } else {
+                recordFailed = true;
+                break;
+            }
+        }
+    }
+    work.reset();
+
+    if (!CloseWritten(std::move(record))) {
+        recordFailed = true;
+    }
+    // A record file that is not complete is not handed on, and nothing is deleted.
+    if (recordFailed) {
+        AbandonRun();
+        host_.SetStatusText("Waiting !");
+        return;
+    }
+    if (!display && handedOver > 0) {
+        progress_.total = handedOver;
+        ShowProgressNow("Converting");
+        OutputWatch watch(settings_.sComLineFile, -1, runStartStamp_);
+        converter = RunKorvane(std::string(), &watch);
+    }
+    ShowProgressNow("Deleting converted files");
+    host_.SetStatusText("Waiting !");
+    // Each input goes only when its job is done, and only while it is the file handed over.
+    FinishRun(converter, true);
+}
+
+void RunModes::SetStandbyPhase(StandbyPhase phase) {
+    standby_.phase = phase;
+    flags_.bInStandby = phase != StandbyPhase::Idle;
+    if (phase == StandbyPhase::Idle) {
+        standbyLock_.Unlock();
+    }
+    host_.StandbyChanged(phase);
+}
+
+void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
+    if (standby_.phase != StandbyPhase::Idle) {
+        return;
+    }
+    BeginRun(choices);
+    // Two standby outputs on one data folder would share its snapshot and record files.
+    if (!LockStandby()) {
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    standby_.compare = choices_.compareChecked && choices_.output1Shown;
+    // The log of a standby comparison covers every start of standby in this program run.
+    if (standby_.compare && standby_.iStandbyCount < 0) {
+        LogFileClear();
+    }
+    const std::string& inputSpec =
+        standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
+    standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
+    standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    host_.Set_Button_Enable(false);
+    StartWaitingPeriod();
+}
+
+void RunModes::StandbyTick() {
+    if (standby_.phase != StandbyPhase::Waiting) {
+        return;
+    }
+    if (standby_.iWaitCountdown > 0) {
+        standby_.iWaitCountdown -= kSecondsPerTick;
+        ShowWaitTime();
+        return;
+    }
+    try {
+        RunStandbyCycle();
+    } catch (...) {
+        // A cycle that failed half-way must not leave standby stuck with its timer off.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        throw;
+    }
+    if (standby_.phase == StandbyPhase::Stopping || flags_.bEndRequested || stopRequested_) {
+        // A stop, or "End", came during the cycle: no new waiting period.
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    StartWaitingPeriod();
+}
+
+void RunModes::StopStandby() {
+    if (standby_.phase == StandbyPhase::Waiting) {
+        SetStandbyPhase(StandbyPhase::Idle);
+        host_.SetStatusText("Waiting !");
+        host_.Set_Button_Enable(true);
+    } else if (standby_.phase == StandbyPhase::Cycle) {
+        SetStandbyPhase(StandbyPhase::Stopping);
+    }
+}
+
+void RunModes::RunStandbyCycle() {
+    // The timer is off for the whole cycle, so no tick enters while it pumps messages or waits
+    // for the converter; the next waiting period starts after it.
+    SetStandbyPhase(StandbyPhase::Cycle);
+    StartClock();
+    ShowProgressNow("Listing files");
+    host_.SetBusyCursor(0);
+    WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_), true);
+    ShowSnapshotError();
+
+    std::vector<std::string> stablePaths;
+    if (MatchSnapshots(stablePaths) > 0) {
+        settings_.iIoResult = 0;
+        host_.SetStatusText("Outputting !");
+        host_.PumpMessages();
+        if (standby_.compare) {
+            // The comparison makes its own list; the snapshots only tell that files came.
+            ++standby_.iStandbyCount;
+            CompareFolders(&stablePaths);
+        } else {
+            HandOverStableFiles(stablePaths);
+        }
+    }
+    host_.SetBusyCursor(2);
+}
+
+void RunModes::StartWaitingPeriod() {
+    standby_.iWaitCountdown = settings_.iAutoWaitTime;
+    ShowWaitTime();
+    // A file that went and comes back is reported again.
+    std::erase_if(standby_.unsafeReported,
+                  [](const std::string& path) { return !platform::PathExists(path); });
+    WriteFileList(JoinPath(settings_.sDataDir, kFirstSnapshot, rules_), false);
+    ShowSnapshotError();
+    ReportUnsafePaths();
+    standby_.iStandbyCount = 0;
+    SetStandbyPhase(StandbyPhase::Waiting);
+}
+
+}  // namespace ka

@@ -1,0 +1,808 @@
+#include "gui/app/OrrinM.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFont>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <utility>
+
+#include "gui/app/RunListModel.h"
+#include "gui/common/Help.h"
+#include "gui/common/Orrin1Ui.h"
+#include "platform/platform.h"
+#include "settings/SetupCheck.h"
+#include "settings/UserMessages.h"
+#include "shell/UnitShell.h"
+
+namespace {
+
+using ka::ui::FromQt;
+using ka::ui::ToQt;
+
+constexpr const char* kCaptionPrefix = "<< KorvaneAuto >>  ";
+constexpr const char* kMakerNotice = "  (c) Tavrolint";
+constexpr const char* kDesignStatus = "Continuous drawing comparison, data conversion software";
+constexpr const char* kInputTypes =
+    "Input:                          HGL PDF DXF DWG GBR NC  IGS SXF TIF JPG BMP FPX PNG EMF CMT";
+
+constexpr int kClientWidth = 1010;
+constexpr int kClientHeight = 597;
+constexpr int kTimerInterval = 2000;
+constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column by column
+// A run's lines reach the list, and the window its events, at most this often: fast enough to
+// watch, rare enough that a million lines cost no more than their file work.
+constexpr int kRunListFlushMs = 30;
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
+                        const QRect& geometry) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+// Every row of the run list is as wide as the widest line, so the list can lay out all rows with
+// one size (fast for long lists) and still scroll horizontally to the end of the widest line.
+class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    int widest = 0;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const int margins =
+            size.width() - option.fontMetrics.horizontalAdvance(index.data().toString());
+        size.setWidth(std::max(size.width(), widest + margins));
+        return size;
+    }
+};
+
+TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::MessageSink& sink,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      settings_(settings),
+      flags_(flags),
+      sink_(sink),
+      runModes_(flags, sink, *this) {
+    setObjectName(QStringLiteral("OrrinMForm"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Calibri"), QStringLiteral("Carlito"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(15);
+    setFont(font);
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowTitle(QStringLiteral("KorvaneAuto"));
+
+    BuildControls();
+    SetTabOrder();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TOrrinMForm::~TOrrinMForm() {
+    // Nothing that can throw may leave a destructor.
+    try {
+        FormDestroy();
+    } catch (...) {
+    }
+}
+
+void TOrrinMForm::BuildControls() {
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(8, 8, 330, 581);
+
+    // Page "Output1".
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Output1"));
+
+    CheckBoxChgArea = new QCheckBox(QStringLiteral("Compare"), TabSheet1);
+    CheckBoxChgArea->setObjectName(QStringLiteral("CheckBoxChgArea"));
+    CheckBoxChgArea->setGeometry(12, 10, 290, 24);
+
+    Label2 = new QLabel(QString::fromLatin1(kInputTypes), TabSheet1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setWordWrap(true);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2->setGeometry(12, 40, 300, 64);
+
+    RadioGroupOutTyp = new QGroupBox(QStringLiteral("Output"), TabSheet1);
+    RadioGroupOutTyp->setObjectName(QStringLiteral("RadioGroupOutTyp"));
+    RadioGroupOutTyp->setGeometry(8, 110, 308, 430);
+    outTypButtons_ = new QButtonGroup(RadioGroupOutTyp);
+    outTypButtons_->setObjectName(QStringLiteral("RadioGroupOutTypButtons"));
+    outTypButtons_->setExclusive(true);
+    auto* grid = new QGridLayout(RadioGroupOutTyp);
+    grid->setContentsMargins(12, 8, 8, 8);
+    grid->setHorizontalSpacing(12);
+    for (const ka::OutputType& type : ka::OutputTypesOfPage(1)) {
+        auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
+        radio->setObjectName(QStringLiteral("RadioGroupOutTyp_%1").arg(type.index));
+        outTypButtons_->addButton(radio, type.index);
+        grid->addWidget(radio, type.index % kOutTypRows, type.index / kOutTypRows);
+    }
+
+    // Page "Output2": PDF input only.
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Output2"));
+
+    Label3 = new QLabel(QStringLiteral("Input:PDF"), TabSheet2);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(12, 12, 290, 24);
+
+    RadioGroupOutTyp2 = new QGroupBox(QStringLiteral("Output"), TabSheet2);
+    RadioGroupOutTyp2->setObjectName(QStringLiteral("RadioGroupOutTyp2"));
+    RadioGroupOutTyp2->setGeometry(8, 44, 308, 290);
+    outTyp2Buttons_ = new QButtonGroup(RadioGroupOutTyp2);
+    outTyp2Buttons_->setObjectName(QStringLiteral("RadioGroupOutTyp2Buttons"));
+    outTyp2Buttons_->setExclusive(true);
+    auto* column = new QVBoxLayout(RadioGroupOutTyp2);
+    column->setContentsMargins(12, 8, 8, 8);
+    for (const ka::OutputType& type : ka::OutputTypesOfPage(2)) {
+        auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
+        radio->setObjectName(QStringLiteral("RadioGroupOutTyp2_%1").arg(type.index));
+        outTyp2Buttons_->addButton(radio, type.index);
+        column->addWidget(radio);
+    }
+
+    // Middle column: status line, minimise button, run list.
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName(QStringLiteral("Bevel1"));
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Bevel1->setGeometry(348, 8, 468, 40);
+    Label1 = new QLabel(QString::fromLatin1(kDesignStatus), Bevel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    auto* bevelLayout = new QHBoxLayout(Bevel1);
+    bevelLayout->setContentsMargins(10, 2, 6, 2);
+    bevelLayout->addWidget(Label1);
+
+    ButtonAppMinimize = MakeButton(this, "ButtonAppMinimize", "_", QRect(822, 8, 34, 40));
+    QFont bold = ButtonAppMinimize->font();
+    bold.setBold(true);
+    ButtonAppMinimize->setFont(bold);
+    ButtonAppMinimize->setToolTip(QStringLiteral("Minimize"));
+
+    ListBox1 = new QListView(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    ListBox1->setGeometry(348, 56, 508, 497);
+    ListBox1->setUniformItemSizes(true);
+    // A job's mark no taller than its text, so marked and unmarked rows share one row size.
+    ListBox1->setIconSize(QSize(14, 14));
+    listDelegate_ = new RunListDelegate(ListBox1);
+    ListBox1->setItemDelegate(listDelegate_);
+    listModel_ = new ka::ui::RunListModel(ListBox1->font(), ListBox1);
+    ListBox1->setModel(listModel_);
+    listFlushTimer_ = new QTimer(this);
+    listFlushTimer_->setSingleShot(true);
+    listFlushTimer_->setInterval(kRunListFlushMs);
+    connect(listFlushTimer_, &QTimer::timeout, this, [this] { FlushRunList(); });
+
+    // Jobs done out of jobs handed over, and the time the run has taken.
+    ProgressRun = new QProgressBar(this);
+    ProgressRun->setObjectName(QStringLiteral("ProgressRun"));
+    ProgressRun->setGeometry(348, 561, 508, 28);
+    ProgressRun->setRange(0, 1);
+    ProgressRun->setValue(0);
+    ProgressRun->setFormat(QString());
+    ProgressRun->setAlignment(Qt::AlignCenter);
+
+    // Right column.
+    constexpr int x = 866;
+    constexpr int w = 136;
+    constexpr int h = 40;
+    ButtonSetAutoPar = MakeButton(this, "ButtonSetAutoPar", "Set", QRect(x, 8, w, h));
+    ButtonAutoOutput = MakeButton(this, "ButtonAutoOutput", "Standby Output", QRect(x, 56, w, h));
+    ButtonBatchOutput = MakeButton(this, "ButtonBatchOutput", "Batch Output", QRect(x, 104, w, h));
+    ButtonChgArea = MakeButton(this, "ButtonChgArea", "Compare folders", QRect(x, 152, w, h));
+    ButtonHelp = MakeButton(this, "ButtonHelp", "Help", QRect(x, 453, w, h));
+    ButtonVersion = MakeButton(this, "ButtonVersion", "About Version", QRect(x, 501, w, h));
+    ButtonOK = MakeButton(this, "ButtonOK", "End", QRect(x, 549, w, h));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kTimerInterval);
+    Timer1->setSingleShot(false);
+}
+
+void TOrrinMForm::SetTabOrder() {
+    QWidget* const order[] = {ButtonOK,      ButtonSetAutoPar, ButtonBatchOutput, ButtonAutoOutput,
+                              ButtonHelp,    ListBox1,         ButtonVersion,     ButtonAppMinimize,
+                              ButtonChgArea, PageControl1};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void TOrrinMForm::ConnectHandlers() {
+    // A selection changed by code or by the user arrives once, as the newly checked item.
+    connect(outTypButtons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            Guarded([this] { RadioGroupOutTypClick(); });
+    });
+    connect(outTyp2Buttons_, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            Guarded([this] { RadioGroupOutTyp2Click(); });
+    });
+    connect(CheckBoxChgArea, &QCheckBox::toggled, this,
+            [this](bool) { Guarded([this] { CheckBoxChgAreaClick(); }); });
+    connect(PageControl1, &QTabWidget::currentChanged, this,
+            [this](int) { Guarded([this] { PageControl1Change(); }); });
+
+    const auto onClick = [this](QPushButton* button, void (TOrrinMForm::*handler)()) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    onClick(ButtonSetAutoPar, &TOrrinMForm::ButtonSetAutoParClick);
+    onClick(ButtonAutoOutput, &TOrrinMForm::ButtonAutoOutputClick);
+    onClick(ButtonBatchOutput, &TOrrinMForm::ButtonBatchOutputClick);
+    onClick(ButtonChgArea, &TOrrinMForm::ButtonChgAreaClick);
+    onClick(ButtonHelp, &TOrrinMForm::ButtonHelpClickClick);
+    onClick(ButtonVersion, &TOrrinMForm::ButtonVersionClick);
+    onClick(ButtonAppMinimize, &TOrrinMForm::ButtonAppMinimizeClick);
+    onClick(ButtonOK, &TOrrinMForm::ButtonOKClick);
+    connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+}
+
+template <typename Body>
+void TOrrinMForm::Guarded(Body&& body) {
+    std::string failure;
+    try {
+        body();
+        return;
+    } catch (const std::exception& error) {
+        failure = error.what();
+    } catch (...) {
+        failure = "unknown error";
+    }
+    // The run that failed may have left the controls disabled and the hourglass on; standby
+    // output that is still counting down keeps its controls as they are.
+    SetBusyCursor(2);
+    if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
+        Set_Button_Enable(true);
+    try {
+        sink_.ShowMsg("Unexpected error: " + failure);
+    } catch (...) {
+        // Nothing more can be reported; the event loop must still not see it.
+    }
+    // Nobody is there to act on an unattended run's error: it ends, and its exit code says so.
+    if (ka::IsUnattendedStart(args_)) {
+        runModes_.NoteExitCode(3);
+        Timer1->stop();
+        // Under a run the guard closes the window once the run has returned.
+        flags_.bEndRequested = true;
+        if (!runActive_)
+            CloseMainWindow();
+    }
+}
+
+// ---- Settings for tests and the entry ---------------------------------------------------------
+
+void TOrrinMForm::SetCommandLineArguments(std::vector<std::string> args) {
+    args_ = std::move(args);
+}
+
+void TOrrinMForm::SetInitFolder(std::string folder) {
+    initFolder_ = std::move(folder);
+}
+
+void TOrrinMForm::SetSettingsDialog(QDialog* dialog) {
+    settingsDialog_ = dialog;
+}
+
+void TOrrinMForm::SetAboutWindow(QDialog* dialog) {
+    aboutWindow_ = dialog;
+}
+
+void TOrrinMForm::SetSettingsDialogFactory(std::function<QDialog*()> make) {
+    makeSettingsDialog_ = std::move(make);
+}
+
+void TOrrinMForm::SetAboutWindowFactory(std::function<QDialog*()> make) {
+    makeAboutWindow_ = std::move(make);
+}
+
+// ---- Window life ------------------------------------------------------------------------------
+
+void TOrrinMForm::FormCreate() {
+    flags_.bStarted = false;
+    flags_.bInStandby = false;
+}
+
+void TOrrinMForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (startupScheduled_ || event->spontaneous())
+        return;
+    startupScheduled_ = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    // The start-up may run a whole conversion; it runs from the event loop once the window is
+    // on screen, never inside the show or a paint.
+    QTimer::singleShot(0, this, [this] { Guarded([this] { FormPaint(); }); });
+}
+
+void TOrrinMForm::FormPaint() {
+    if (flags_.bStarted)
+        return;
+    setWindowTitle(QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(ka::kVersionText) +
+                   QString::fromLatin1(kMakerNotice));
+    flags_.bStarted = true;
+
+    std::string localAppData;
+    ka::GetSpecialFolder(ka::sfLocalAppData, localAppData);
+    const std::string initFolder =
+        initFolder_.empty() ? ka::InitFolderPath(ka::platform::ExecutablePath()) : initFolder_;
+    ka::PrepareDataFolder(settings_, localAppData, initFolder);
+
+    flags_.bCmdStandby = false;
+    flags_.bAutoClose = false;
+    flags_.bCmdBatch = false;
+    flags_.bCmdCompare = false;
+
+    // Warnings of the loading wait until the window shows what was loaded behind them.
+    ka::HeldMessages loadMessages;
+    if (ka::LoadParameterFile(settings_, loadMessages, initFolder) != 0) {
+        loadMessages.Flush(sink_);
+        sink_.ShowMsg(ka::PathMessage(settings_.sParFile, "Cannot open parameter file!"));
+        runModes_.NoteExitCode(2);
+        CloseMainWindow();
+        return;
+    }
+    parFileLoaded_ = true;
+
+    ShowStoredSelections();
+    loadMessages.Flush(sink_);
+    if (args_.empty())
+        return;
+
+    const ka::StartAction action = ka::ReadCommandLine(args_, settings_, flags_, *this);
+    if (flags_.bAutoClose)
+        MinimizeApp();
+    switch (action) {
+        case ka::StartAction::Standby:
+            StartStandby();
+            break;
+        case ka::StartAction::Batch:
+            StartBatch();
+            break;
+        case ka::StartAction::BatchNoList:
+            sink_.ShowMsg("There is no specification of batch file!");
+            runModes_.NoteExitCode(2);
+            CloseMainWindow();
+            break;
+        case ka::StartAction::Compare:
+            StartCompare();
+            break;
+        case ka::StartAction::None:
+            break;
+    }
+}
+
+void TOrrinMForm::ShowStoredSelections() {
+    // An index outside the list (a hand-edited file) would leave no valid output type: fall back
+    // to the first item, which the handler then stores.
+    const int outTyp = settings_.iOutTyp < kOutTypCount ? settings_.iOutTyp : kOutTypPdf;
+    const int outTyp2 = settings_.iOutTyp2 < kOutTyp2Count ? settings_.iOutTyp2 : 0;
+    SelectOutTyp(outTyp);
+    SelectOutTyp2(outTyp2);
+    SetCompareBox(settings_.iChgArea != 0);
+    ButtonChgArea->setEnabled(CheckBoxChgArea->isChecked());
+}
+
+void TOrrinMForm::FormDestroy() {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    Timer1->stop();
+    // After a failed start-up the store holds only its start values: writing them would replace
+    // the user's file with defaults.
+    if (parFileLoaded_)
+        ka::WriteParFile(settings_, sink_);
+}
+
+// ---- Handlers ---------------------------------------------------------------------------------
+
+void TOrrinMForm::RadioGroupOutTypClick() {
+    const int index = outTypButtons_->checkedId();
+    if (index < 0)
+        return;
+    const int allowed = ka::AllowedOutTyp(index, CheckBoxChgArea->isChecked());
+    if (allowed != index) {
+        // Checking the allowed item runs this handler again, which stores it.
+        outTypButtons_->button(allowed)->setChecked(true);
+        // Left on the unchecked item, the arrow keys would move the focus without selecting;
+        // an arrow key gives the focus to the button it clicked only after this handler.
+        QTimer::singleShot(0, this, [this, index, allowed] {
+            if (outTypButtons_->button(index)->hasFocus())
+                outTypButtons_->button(allowed)->setFocus(Qt::OtherFocusReason);
+        });
+        return;
+    }
+    settings_.iOutTyp = static_cast<std::uint8_t>(index);
+}
+
+void TOrrinMForm::RadioGroupOutTyp2Click() {
+    const int index = outTyp2Buttons_->checkedId();
+    if (index < 0)
+        return;
+    settings_.iOutTyp2 = static_cast<std::uint8_t>(index);
+}
+
+void TOrrinMForm::CheckBoxChgAreaClick() {
+    QAbstractButton* screenItem = outTypButtons_->button(kOutTypDisplay);
+    if (CheckBoxChgArea->isChecked()) {
+        settings_.iChgArea = 1;
+        screenItem->setText(QStringLiteral("No output"));
+        const int checked = outTypButtons_->checkedId();
+        if (checked >= 0 && ka::AllowedOutTyp(checked, true) != checked) {
+            outTypButtons_->button(ka::AllowedOutTyp(checked, true))->setChecked(true);
+        }
+    } else {
+        settings_.iChgArea = 0;
+        screenItem->setText(QStringLiteral("Display"));
+    }
+    ButtonChgArea->setEnabled(CheckBoxChgArea->isChecked());
+}
+
+void TOrrinMForm::PageControl1Change() {
+    if (PageControl1->currentWidget() == TabSheet1) {
+        CheckBoxChgAreaClick();
+    } else {
+        ButtonChgArea->setEnabled(false);
+        ButtonAutoOutput->setEnabled(true);
+    }
+}
+
+void TOrrinMForm::ButtonSetAutoParClick() {
+    if (!settingsDialog_ && makeSettingsDialog_)
+        settingsDialog_ = makeSettingsDialog_();
+    if (settingsDialog_)
+        settingsDialog_->exec();
+}
+
+void TOrrinMForm::ButtonHelpClickClick() {
+    ka::ui::ShowHelp(this, ka::ui::kHelpContents);
+}
+
+void TOrrinMForm::ButtonVersionClick() {
+    if (!aboutWindow_ && makeAboutWindow_)
+        aboutWindow_ = makeAboutWindow_();
+    if (aboutWindow_)
+        aboutWindow_->exec();
+}
+
+void TOrrinMForm::ButtonAppMinimizeClick() {
+    MinimizeApp();
+    ButtonOK->setFocus();
+}
+
+void TOrrinMForm::ButtonOKClick() {
+    if (runActive_) {
+        AskStopDuringRun();
+        return;
+    }
+    flags_.bEndRequested = true;
+    runModes_.StopStandby();
+    CloseMainWindow();
+}
+
+bool TOrrinMForm::RunIsSetUp(ka::RunKind kind) {
+    const std::string missing =
+        ka::MissingRunSetup(kind, settings_, IsOutput1Shown(), CheckBoxChgArea->isChecked());
+    if (missing.empty())
+        return true;
+    sink_.ShowMsg(missing);
+    return false;
+}
+
+void TOrrinMForm::AskStopDuringRun() {
+    // The run only takes the request here; the window closes once the run has returned.
+    const bool stopNow = ka::ui::AskYesNo(this, QStringLiteral("Stop the conversion now?"));
+    flags_.bEndRequested = true;
+    if (stopNow)
+        runModes_.RequestStop();
+}
+
+// The buttons check what a run needs first; the command line keeps its own rules.
+void TOrrinMForm::ButtonBatchOutputClick() {
+    if (RunIsSetUp(ka::RunKind::Batch))
+        StartBatch();
+}
+
+void TOrrinMForm::ButtonAutoOutputClick() {
+    if (runModes_.Standby().phase == ka::StandbyPhase::Waiting) {
+        runModes_.StopStandby();  // the button reads "Stop Standby" while standby waits
+        return;
+    }
+    if (RunIsSetUp(ka::RunKind::Standby))
+        StartStandby();
+}
+
+void TOrrinMForm::ButtonChgAreaClick() {
+    if (RunIsSetUp(ka::RunKind::Compare))
+        StartCompare();
+}
+
+void TOrrinMForm::StartBatch() {
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonBatchOutputClick(CurrentChoices()); });
+}
+
+void TOrrinMForm::StartStandby() {
+    // A start refused (standby already runs on this data folder) ends an unattended program.
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonAutoOutputClick(CurrentChoices()); });
+}
+
+void TOrrinMForm::StartCompare() {
+    RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonChgAreaClick(CurrentChoices()); });
+}
+
+void TOrrinMForm::Timer1Timer() {
+    RunGuarded(false, [this] { runModes_.StandbyTick(); });
+}
+
+template <typename Body>
+void TOrrinMForm::RunGuarded(bool closeWhenDone, Body&& body) {
+    // A run is never entered twice: input that reaches a run control while a run pumps
+    // messages is dropped, not replayed once it ends.
+    if (runActive_)
+        return;
+    runActive_ = true;
+    Guarded(std::forward<Body>(body));
+    runActive_ = false;
+    if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
+        Set_Button_Enable(true);
+    SetBusyCursor(2);
+    if (flags_.bEndRequested ||
+        (closeWhenDone && runModes_.Standby().phase == ka::StandbyPhase::Idle))
+        CloseMainWindow();
+}
+
+void TOrrinMForm::closeEvent(QCloseEvent* event) {
+    if (runActive_) {
+        // The close box during a run is "End": the run is on the stack and must return first.
+        event->ignore();
+        AskStopDuringRun();
+        return;
+    }
+    runModes_.StopStandby();
+    QWidget::closeEvent(event);
+}
+
+ka::RunChoices TOrrinMForm::CurrentChoices() const {
+    ka::RunChoices choices;
+    choices.settings = settings_;
+    choices.output1Shown = IsOutput1Shown();
+    choices.selectedOutTyp2 = SelectedOutTyp2();
+    choices.compareChecked = CheckBoxChgArea->isChecked();
+    return choices;
+}
+
+// ---- StartupControls --------------------------------------------------------------------------
+
+void TOrrinMForm::SetCompareBox(bool on) {
+    // Like a click: the handler runs only when the state changes.
+    CheckBoxChgArea->setChecked(on);
+}
+
+void TOrrinMForm::SelectOutTyp(int index) {
+    QAbstractButton* item = outTypButtons_->button(index);
+    if (!item)
+        return;
+    if (item->isChecked()) {
+        // No toggle to report; run the handler so the store follows the selection all the same.
+        RadioGroupOutTypClick();
+    } else {
+        item->setChecked(true);
+    }
+}
+
+void TOrrinMForm::SelectOutTyp2(int index) {
+    QAbstractButton* item = outTyp2Buttons_->button(index);
+    if (!item)
+        return;
+    if (item->isChecked()) {
+        RadioGroupOutTyp2Click();
+    } else {
+        item->setChecked(true);
+    }
+}
+
+// ---- RunHost ----------------------------------------------------------------------------------
+
+void TOrrinMForm::SetStatusText(const std::string& text) {
+    Label1->setText(ToQt(text));
+}
+
+void TOrrinMForm::ListClear() {
+    pendingTopIndex_ = -1;
+    listFlushTimer_->stop();
+    listModel_->Clear();
+    listDelegate_->widest = 0;
+}
+
+void TOrrinMForm::ListAdd(const std::string& line) {
+    listModel_->List().Add(line);
+    ScheduleRunListFlush();
+}
+
+void TOrrinMForm::ScheduleRunListFlush() {
+    if (!listFlushTimer_->isActive())
+        listFlushTimer_->start();
+}
+
+void TOrrinMForm::FlushRunList() {
+    listFlushTimer_->stop();
+    listModel_->Sync();
+    // Every row takes the widest line's width; during a run the cheap width stands in for the
+    // exact one that SetListBoxExtent measures.
+    listDelegate_->widest = std::max(listDelegate_->widest, listModel_->List().WidestWidth());
+    if (pendingTopIndex_ >= 0) {
+        const QModelIndex top = listModel_->index(pendingTopIndex_);
+        if (top.isValid())
+            ListBox1->scrollTo(top, QAbstractItemView::PositionAtTop);
+        pendingTopIndex_ = -1;
+    }
+}
+
+int TOrrinMForm::ListCount() const {
+    return listModel_->List().Count();
+}
+
+std::string TOrrinMForm::ListItem(int index) const {
+    if (index < 0 || index >= ListCount())
+        return {};
+    return listModel_->List().Line(index);
+}
+
+void TOrrinMForm::ListDeleteFirst(int count) {
+    if (count <= 0)
+        return;
+    if (count >= ListCount()) {
+        ListClear();
+        return;
+    }
+    listModel_->List().DeleteFirst(count);
+    ScheduleRunListFlush();
+}
+
+void TOrrinMForm::ListSetTopIndex(int index) {
+    // Applied with the next flush, once the line it names is in the view; at once when no
+    // change waits for one.
+    pendingTopIndex_ = index;
+    if (listFlushTimer_->isActive())
+        return;
+    FlushRunList();
+}
+
+void TOrrinMForm::SetListBoxExtent() {
+    FlushRunList();
+    listDelegate_->widest = listModel_->MeasureWidest();
+    // Rows take the widest line's width (RunListDelegate); the scroll range follows at the next
+    // layout, and is set here already so the extent holds at once.
+    ListBox1->doItemsLayout();
+    QScrollBar* bar = ListBox1->horizontalScrollBar();
+    const int needed = std::max(0, listDelegate_->widest - ListBox1->viewport()->width());
+    if (bar->maximum() < needed)
+        bar->setRange(0, needed);
+}
+
+void TOrrinMForm::Set_Button_Enable(bool enable) {
+    ButtonSetAutoPar->setEnabled(enable);
+    CheckBoxChgArea->setEnabled(enable);
+    RadioGroupOutTyp->setEnabled(enable);
+    ButtonBatchOutput->setEnabled(enable);
+    ButtonAutoOutput->setEnabled(enable);
+    ButtonChgArea->setEnabled(enable && CheckBoxChgArea->isChecked());
+    PageControl1->setEnabled(enable);
+}
+
+void TOrrinMForm::SetBusyCursor(int flag) {
+    if (flag == 0) {
+        setCursor(Qt::WaitCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void TOrrinMForm::PumpMessages() {
+    // Runs call this after every line; the window takes its events on a time slice instead.
+    if (lastPump_.isValid() && !lastPump_.hasExpired(kRunListFlushMs))
+        return;
+    FlushRunList();
+    ka::ui::PumpMessages();
+    lastPump_.start();
+}
+
+bool TOrrinMForm::IsOutput1Shown() const {
+    return PageControl1->currentWidget() == TabSheet1;
+}
+
+int TOrrinMForm::SelectedOutTyp2() const {
+    return outTyp2Buttons_->checkedId();
+}
+
+void TOrrinMForm::MarkLine(long long line, ka::JobMark mark) {
+    listModel_->Mark(line, mark);
+}
+
+void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {
+    const long long seconds = progress.elapsedMs / 1000;
+    const QString elapsed =
+        QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // QProgressBar counts in int; very long runs are scaled, the text stays exact.
+    const long long scale = progress.total > INT_MAX ? progress.total / INT_MAX + 1 : 1;
+    ProgressRun->setRange(0, static_cast<int>(std::max(1LL, progress.total / scale)));
+    ProgressRun->setValue(static_cast<int>(progress.done / scale));
+    QString text =
+        QStringLiteral("%1 / %2   %3").arg(progress.done).arg(progress.total).arg(elapsed);
+    if (!progress.step.empty())
+        text = ToQt(progress.step) + QStringLiteral("   ") + text;
+    ProgressRun->setFormat(text);
+}
+
+void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
+    switch (phase) {
+        case ka::StandbyPhase::Waiting:
+            // Enabling a running timer must not restart its interval.
+            if (!Timer1->isActive())
+                Timer1->start();
+            ButtonAutoOutput->setText(QStringLiteral("Stop Standby"));
+            ButtonAutoOutput->setEnabled(true);
+            break;
+        case ka::StandbyPhase::Cycle:
+        case ka::StandbyPhase::Stopping:
+            // No tick while the cycle runs; the next waiting period starts after it.
+            Timer1->stop();
+            ButtonAutoOutput->setEnabled(false);
+            break;
+        case ka::StandbyPhase::Idle:
+            Timer1->stop();
+            ButtonAutoOutput->setText(QStringLiteral("Standby Output"));
+            break;
+    }
+}
+
+void TOrrinMForm::CloseMainWindow() {
+    close();
+}
+
+void TOrrinMForm::MinimizeApp() {
+    showMinimized();
+}

@@ -1,0 +1,197 @@
+// The main window: two pages of output types, the "Compare" box, the run buttons, the status line,
+// the run list and the run's progress. It runs the one-time start-up, shows what the runs report
+// (RunHost) and writes the parameter file at the end of the program.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/RunHost.h"
+#include "app/RunModes.h"
+#include "app/Startup.h"
+#include "settings/Orrin1.h"
+#include "settings/OutputTypes.h"
+#include "settings/SetupCheck.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QDialog;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStyledItemDelegate;
+class QTabWidget;
+class QTimer;
+
+namespace ka::ui {
+class RunListModel;
+}
+
+using ka::kOutTyp2Count;
+using ka::kOutTypCmt;
+using ka::kOutTypCount;
+using ka::kOutTypDisplay;
+using ka::kOutTypPdf;
+
+class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupControls {
+    Q_OBJECT
+
+  public:
+    TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::MessageSink& sink,
+                QWidget* parent = nullptr);
+    ~TOrrinMForm() override;
+
+    // The arguments after the program name, as 8-bit strings in the system code page.
+    void SetCommandLineArguments(std::vector<std::string> args);
+    // The folder that seeds the data folder; by default "Init" beside the executable.
+    void SetInitFolder(std::string folder);
+    // Dialogs shown modally by "Set" and "About Version": given, or built by the entry the first
+    // time they are asked for.
+    void SetSettingsDialog(QDialog* dialog);
+    void SetAboutWindow(QDialog* dialog);
+    void SetSettingsDialogFactory(std::function<QDialog*()> make);
+    void SetAboutWindowFactory(std::function<QDialog*()> make);
+
+    // Window life.
+    void FormCreate();
+    // The one-time start-up; every later call does nothing.
+    void FormPaint();
+    // Writes the parameter file when the start-up read it; runs once, later calls do nothing.
+    void FormDestroy();
+    bool ParameterFileLoaded() const { return parFileLoaded_; }
+    bool StartupScheduled() const { return startupScheduled_; }
+
+    // Handlers of the window's controls.
+    void RadioGroupOutTypClick();
+    void RadioGroupOutTyp2Click();
+    void CheckBoxChgAreaClick();
+    void PageControl1Change();
+    void ButtonSetAutoParClick();
+    void ButtonHelpClickClick();
+    void ButtonVersionClick();
+    void ButtonAppMinimizeClick();
+    void ButtonOKClick();
+    void ButtonBatchOutputClick();
+    void ButtonAutoOutputClick();
+    void ButtonChgAreaClick();
+    void Timer1Timer();
+
+    ka::RunModes& RunModes() { return runModes_; }
+    // A run (or a standby cycle) is on the stack.
+    bool RunActive() const { return runActive_; }
+
+    // The window's choices as a run takes them when it starts.
+    ka::RunChoices CurrentChoices() const;
+    bool IsOutput1Shown() const;
+    int SelectedOutTyp2() const;
+    int ListCount() const;
+    std::string ListItem(int index) const;
+    void CloseMainWindow();
+    void MinimizeApp();
+
+    // RunHost.
+    void SetStatusText(const std::string& text) override;
+    void ListClear() override;
+    void ListAdd(const std::string& line) override;
+    void ListDeleteFirst(int count) override;
+    void ListSetTopIndex(int index) override;
+    void SetListBoxExtent() override;
+    void MarkLine(long long line, ka::JobMark mark) override;
+    void ShowProgress(const ka::RunProgress& progress) override;
+    void Set_Button_Enable(bool enable) override;
+    void SetBusyCursor(int flag) override;
+    void StandbyChanged(ka::StandbyPhase phase) override;
+    void PumpMessages() override;
+
+    // StartupControls: setting a control runs its handler as a click does.
+    void SetCompareBox(bool on) override;
+    void SelectOutTyp(int index) override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildControls();
+    void SetTabOrder();
+    void ConnectHandlers();
+    void ShowStoredSelections();
+    void SelectOutTyp2(int index);
+    // A run from a button: true when the settings hold what it needs, else the user is told.
+    bool RunIsSetUp(ka::RunKind kind);
+    void StartBatch();
+    void StartStandby();
+    void StartCompare();
+    // Shows the run list's changes since the last flush in ListBox1 in one step.
+    void FlushRunList();
+    void ScheduleRunListFlush();
+    // Runs a handler so that nothing it throws crosses the event loop: the message goes through
+    // the sink and the window is left usable.
+    template <typename Body>
+    void Guarded(Body&& body);
+    // Runs a run mode: one run at a time, the progress shown, and once the run has returned the
+    // controls restored and the window closed when "End" (or, with closeWhenDone, the closing
+    // switch) asked for it. Nothing closes the window while a run is on the stack.
+    template <typename Body>
+    void RunGuarded(bool closeWhenDone, Body&& body);
+    // "End" or the close box while a run is on the stack.
+    void AskStopDuringRun();
+
+    ka::Settings& settings_;
+    ka::ProgramFlags& flags_;
+    ka::MessageSink& sink_;
+    ka::RunModes runModes_;
+
+    std::vector<std::string> args_;
+    std::string initFolder_;
+    QDialog* settingsDialog_ = nullptr;
+    QDialog* aboutWindow_ = nullptr;
+    std::function<QDialog*()> makeSettingsDialog_;
+    std::function<QDialog*()> makeAboutWindow_;
+
+    bool startupScheduled_ = false;
+    bool runActive_ = false;
+    bool stopAsked_ = false;
+    bool parFileLoaded_ = false;
+    bool destroyed_ = false;
+    // The run list's lines, shown through a model and flushed to the view in batches (at most
+    // every kRunListFlushMs), with the scroll position asked for meanwhile.
+    ka::ui::RunListModel* listModel_ = nullptr;
+    int pendingTopIndex_ = -1;
+    QTimer* listFlushTimer_ = nullptr;
+    QElapsedTimer lastPump_;
+    class RunListDelegate;
+    RunListDelegate* listDelegate_ = nullptr;
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QCheckBox* CheckBoxChgArea = nullptr;
+    QLabel* Label2 = nullptr;
+    QGroupBox* RadioGroupOutTyp = nullptr;
+    QButtonGroup* outTypButtons_ = nullptr;
+    QLabel* Label3 = nullptr;
+    QGroupBox* RadioGroupOutTyp2 = nullptr;
+    QButtonGroup* outTyp2Buttons_ = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* ButtonAppMinimize = nullptr;
+    QListView* ListBox1 = nullptr;
+    QProgressBar* ProgressRun = nullptr;
+    QPushButton* ButtonSetAutoPar = nullptr;
+    QPushButton* ButtonAutoOutput = nullptr;
+    QPushButton* ButtonBatchOutput = nullptr;
+    QPushButton* ButtonChgArea = nullptr;
+    QPushButton* ButtonHelp = nullptr;
+    QPushButton* ButtonVersion = nullptr;
+    QPushButton* ButtonOK = nullptr;
+    QTimer* Timer1 = nullptr;
+};

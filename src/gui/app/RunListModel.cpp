@@ -1,0 +1,128 @@
+#include "gui/app/RunListModel.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QStyle>
+#include <algorithm>
+
+#include "settings/ui/Orrin1Ui.h"
+
+namespace ka::ui {
+
+CharAdvances::CharAdvances(const QFont& font) : metrics_(font) {
+    ascii_.fill(-1);
+}
+
+int CharAdvances::Advance(char32_t c) {
+    if (c < ascii_.size()) {
+        int& known = ascii_[c];
+        if (known < 0)
+            known = metrics_.horizontalAdvance(QChar(static_cast<char16_t>(c)));
+        return known;
+    }
+    auto it = other_.find(c);
+    if (it == other_.end())
+        it = other_.insert(c, metrics_.horizontalAdvance(QString::fromUcs4(&c, 1)));
+    return *it;
+}
+
+int CharAdvances::Width(std::string_view line) {
+    int width = 0;
+    std::size_t i = 0;
+    for (; i < line.size() && static_cast<unsigned char>(line[i]) < 0x80; ++i)
+        width += Advance(static_cast<unsigned char>(line[i]));
+    if (i == line.size())
+        return width;
+    // Text beyond ASCII is in the system code page: decoded once, then summed per character.
+    width = 0;
+    const QString text = ToQt(std::string(line));
+    for (const char32_t c : text.toUcs4())
+        width += Advance(c);
+    return width;
+}
+
+RunListModel::RunListModel(const QFont& font, QObject* parent)
+    : QAbstractListModel(parent),
+      font_(font),
+      advances_(font),
+      list_([this](std::string_view line) { return advances_.Width(line); }) {
+    QStyle* style = QApplication::style();
+    done_ = style->standardIcon(QStyle::SP_DialogApplyButton);
+    noOutput_ = style->standardIcon(QStyle::SP_MessageBoxWarning);
+    notRun_ = style->standardIcon(QStyle::SP_MessageBoxCritical);
+}
+
+void RunListModel::Clear() {
+    beginResetModel();
+    list_.Clear();
+    endResetModel();
+}
+
+void RunListModel::Sync() {
+    // Done in two steps as the view expects: the rows gone from the front, then the new ones.
+    const int viewCount = list_.ViewCount();
+    const ka::RunList::Changes changes = list_.Sync();
+    if (changes.removed > 0) {
+        beginRemoveRows(QModelIndex(), 0, changes.removed - 1);
+        endRemoveRows();
+    }
+    if (changes.appended > 0) {
+        const int first = viewCount - changes.removed;
+        beginInsertRows(QModelIndex(), first, first + changes.appended - 1);
+        endInsertRows();
+    }
+}
+
+void RunListModel::Mark(long long line, ka::JobMark mark) {
+    if (!list_.Mark(line, mark))
+        return;  // scrolled out of the kept lines
+    const int viewRow = list_.ViewRowOf(static_cast<int>(line - list_.Dropped()));
+    if (viewRow >= 0) {
+        const QModelIndex changed = index(viewRow);
+        emit dataChanged(changed, changed);
+    }
+}
+
+int RunListModel::MeasureWidest() const {
+    const std::string* widest = list_.WidestLine();
+    if (!widest)
+        return 0;
+    return std::max(list_.WidestWidth(), QFontMetrics(font_).horizontalAdvance(ToQt(*widest)));
+}
+
+int RunListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : list_.ViewCount();
+}
+
+QVariant RunListModel::data(const QModelIndex& index, int role) const {
+    // Between syncs the view may ask for a row already trimmed: it gets nothing.
+    const int row = list_.RowOfViewRow(index.row());
+    if (row < 0)
+        return {};
+    const std::optional<ka::JobMark> mark = list_.MarkOf(row);
+    switch (role) {
+        case Qt::DisplayRole:
+            return ToQt(list_.Line(row));
+        case Qt::DecorationRole:
+            if (!mark)
+                return {};
+            return *mark == ka::JobMark::Done       ? done_
+                   : *mark == ka::JobMark::NoOutput ? noOutput_
+                                                    : notRun_;
+        case Qt::ForegroundRole:
+            // Jobs without output stand out in red.
+            if (mark && *mark != ka::JobMark::Done)
+                return QColor(0xB0, 0x00, 0x00);
+            return {};
+        case kLineMarkRole:
+            if (!mark)
+                return {};
+            return *mark == ka::JobMark::Done       ? QStringLiteral("done")
+                   : *mark == ka::JobMark::NoOutput ? QStringLiteral("no output")
+                                                    : QStringLiteral("not run");
+        default:
+            return {};
+    }
+}
+
+}  // namespace ka::ui

@@ -1,0 +1,241 @@
+#include "gui/common/Orrin1Ui.h"
+
+#include <QDialog>
+#include <QFont>
+#include <QSize>
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFontMetrics>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVariant>
+#include <algorithm>
+#include <utility>
+
+namespace ka::ui {
+
+namespace {
+
+constexpr const char* kDesignSizeProperty = "kaDesignSize";
+constexpr const char* kKeepOnScreenProperty = "kaKeepOnScreen";
+constexpr const char* kScrollAreaName = "DialogScrollArea";
+
+// The frame a window manager adds around a dialog; estimated before the first showing.
+QSize FrameMargins(const QWidget& window) {
+    const QSize measured = window.frameGeometry().size() - window.size();
+    if (measured.width() > 0 || measured.height() > 0) {
+        return measured;
+    }
+    const int border = 2 * window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border};
+}
+
+}  // namespace
+
+void WarningMessageSink::ShowMsg(const std::string& text) {
+    // Some texts break their lines with a lone carriage return, which a label does not break at.
+    QString shown = ToQt(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), shown, QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    // Centred on the screen, not on whichever window happens to be active.
+    box.adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = box.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        box.move(frame.topLeft());
+    }
+    box.exec();
+}
+
+namespace {
+std::function<bool(const QString&)>& QuestionHook() {
+    static std::function<bool(const QString&)> hook;
+    return hook;
+}
+}  // namespace
+
+bool AskYesNo(QWidget* parent, const QString& text) {
+    if (QuestionHook())
+        return QuestionHook()(text);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SetQuestionHook(std::function<bool(const QString& text)> hook) {
+    QuestionHook() = std::move(hook);
+}
+
+void PumpMessages() {
+    // Bounded, so a stream of reposted events (a timer at 0 ms, a window that keeps repainting)
+    // can never keep a long run from going on.
+    constexpr int kMaxRounds = 1000;
+    constexpr qint64 kMaxMilliseconds = 500;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return;
+    for (int round = 0; round < kMaxRounds && elapsed.elapsed() < kMaxMilliseconds; ++round) {
+        QCoreApplication::sendPostedEvents();
+        // True while there was something to deliver; stop once the queue is empty.
+        if (!dispatcher->processEvents(QEventLoop::AllEvents))
+            break;
+    }
+}
+
+int SetListBoxExtent(QListWidget* list) {
+    if (!list)
+        return 0;
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    for (int row = 0; row < list->count(); ++row) {
+        if (const QListWidgetItem* item = list->item(row)) {
+            widest = std::max(widest, metrics.horizontalAdvance(item->text()));
+        }
+    }
+    // The view sizes its scroll range from its items; make sure it never truncates a line
+    // and that an empty list has nothing to scroll.
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list->setUniformItemSizes(false);
+    QScrollBar* bar = list->horizontalScrollBar();
+    const int visible = list->viewport()->width();
+    const int needed = std::max(0, widest - visible);
+    if (bar->maximum() < needed)
+        bar->setRange(0, needed);
+    return widest;
+}
+
+void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& title,
+                      const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
+                      bool minimizeBox) {
+    dialog->setObjectName(QString::fromLatin1(objectName));
+    dialog->setWindowTitle(title);
+    Qt::WindowFlags flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (minimizeBox) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    dialog->setWindowFlags(flags);
+    dialog->setFixedSize(size);
+    dialog->setProperty(kDesignSizeProperty, size);
+    QFont font(QString::fromLatin1(fontFamily));
+    font.setStyleHint(typewriter ? QFont::TypeWriter : QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    dialog->setFont(font);
+}
+
+void KeepOnScreen(QWidget* control) {
+    control->setProperty(kKeepOnScreenProperty, true);
+}
+
+void FitToScreen(QDialog& dialog) {
+    const QSize design = dialog.property(kDesignSizeProperty).toSize();
+    const QScreen* screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    if (!design.isValid() || !screen) {
+        return;
+    }
+    const QSize room = screen->availableGeometry().size() - FrameMargins(dialog);
+    auto* scroll =
+        dialog.findChild<QScrollArea*>(QLatin1String(kScrollAreaName), Qt::FindDirectChildrenOnly);
+    if (!scroll && room.width() >= design.width() && room.height() >= design.height()) {
+        return;
+    }
+    QSize size = design.boundedTo(room.expandedTo(QSize(200, 150)));
+    // Room for the scroll bar that the shrunk side brings, where the screen has it.
+    const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    if (size.height() < design.height()) {
+        size.setWidth(std::min(design.width() + bar, std::max(room.width(), size.width())));
+    }
+    if (size.width() < design.width()) {
+        size.setHeight(std::min(design.height() + bar, std::max(room.height(), size.height())));
+    }
+
+    if (!scroll) {
+        // Everything but the marked controls moves, as placed, onto one page that scrolls. The
+        // window stays the same, so the focus chain keeps its order.
+        QList<QWidget*> moved;
+        QList<QWidget*> kept;
+        for (QObject* child : dialog.children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (!widget || widget->isWindow()) {
+                continue;
+            }
+            (widget->property(kKeepOnScreenProperty).toBool() ? kept : moved) << widget;
+        }
+        int pageHeight = 0;
+        for (QWidget* widget : moved) {
+            pageHeight = std::max(pageHeight, widget->geometry().bottom() + 1);
+        }
+        int keptTop = design.height();
+        for (QWidget* widget : kept) {
+            keptTop = std::min(keptTop, widget->y());
+        }
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("DialogPage"));
+        page->resize(design.width(), pageHeight + 4);
+        for (QWidget* widget : moved) {
+            // Before the first showing every child counts as hidden; only one hidden on purpose
+            // stays so.
+            const bool hidden =
+                widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+            const QRect bounds = widget->geometry();
+            widget->setParent(page);
+            widget->setGeometry(bounds);
+            if (!hidden) {
+                widget->show();
+            }
+        }
+        scroll = new QScrollArea(&dialog);
+        scroll->setObjectName(QLatin1String(kScrollAreaName));
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setWidget(page);
+        page->show();
+        scroll->setProperty("kaKeptTop", keptTop);
+        scroll->show();
+        QObject::connect(qApp, &QApplication::focusChanged, scroll,
+                         [scroll](QWidget*, QWidget* now) {
+                             if (now && scroll->widget() && scroll->widget()->isAncestorOf(now)) {
+                                 scroll->ensureWidgetVisible(now);
+                             }
+                         });
+    }
+    // The marked controls keep their distance from the bottom edge, and from the right edge when
+    // they sat in the right half.
+    const int keptTop = scroll->property("kaKeptTop").toInt();
+    const int keptBand = design.height() - keptTop;
+    const int shiftX = design.width() - size.width();
+    // A copy: raising a control reorders the dialog's list of children.
+    const QObjectList children = dialog.children();
+    for (QObject* child : children) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget == scroll || !widget->property(kKeepOnScreenProperty).toBool()) {
+            continue;
+        }
+        QVariant designPos = widget->property("kaDesignPos");
+        if (!designPos.isValid()) {
+            designPos = widget->pos();
+            widget->setProperty("kaDesignPos", designPos);
+        }
+        const QPoint pos = designPos.toPoint();
+        const bool right = pos.x() > design.width() / 2;
+        widget->move(pos.x() - (right ? shiftX : 0), pos.y() - (design.height() - size.height()));
+        widget->raise();
+    }
+    scroll->setGeometry(0, 0, size.width(), size.height() - keptBand);
+    dialog.setFixedSize(size);
+}
+
+}  // namespace ka::ui
