@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "settings/ui/Orrin1Ui.h"
+#include "gui/common/Orrin1Ui.h"
 
 namespace ka::ui {
 
