@@ -17,9 +17,6 @@ namespace {
 constexpr int kListKeepLimit = 100;  // more lines than this and the oldest go
 constexpr int kListDropCount = 50;
 constexpr int kListVisibleLines = 15;
-constexpr std::size_t kRecordBufferSize = 256 * 1024;
-
-const char* const kMsgCannotOpen = "Cannot open file!";
 
 // Page "Output2" takes PDF input only: the first entry, when it names an existing ".pdf" file.
 bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
@@ -66,13 +63,10 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         if (!OpenRun("batch", false)) {
             return;
         }
-        platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+        platform::FilePtr record = OpenRecordFile();
         if (!record) {
-            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
-            AbandonRun();
             return;
         }
-        std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
 
         host_.SetBusyCursor(0);
         host_.SetStatusText("Outputting !");
@@ -129,14 +123,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         host_.SetListBoxExtent();
 
         list.reset();
-        // A record file that could not be written whole (a full disk) must not be handed on:
-        // the converter would run a cut-off last line and silently drop the rest.
-        if (!CloseWritten(std::move(record))) {
-            recordFailed = true;
-        }
-        if (recordFailed) {
-            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
-            AbandonRun();
+        if (!CloseRecordFile(std::move(record), recordFailed)) {
             return;
         }
         if (jobCount > 0) {

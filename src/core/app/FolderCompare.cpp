@@ -22,9 +22,7 @@ namespace {
 
 constexpr std::uint8_t kRuleSameSizeAndTime = 1;
 constexpr std::uint8_t kRuleSizeDiffers = 2;
-constexpr std::size_t kRecordBufferSize = 256 * 1024;
 
-const char* const kMsgCannotOpen = "Cannot open file!";
 const char* const kMsgCannotOpenFolder = "Cannot open folder!";
 
 struct FileFacts {
@@ -200,11 +198,8 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             return;
         }
 
-        int errorCode = 0;
-        platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+        platform::FilePtr record = OpenRecordFile();
         if (!record) {
-            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
-            AbandonRun();
             return;
         }
         if (names1.empty() || names2.empty()) {
@@ -212,7 +207,6 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             FinishRun(platform::ProcessResult{}, inStandby);
             return;
         }
-        std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
         host_.SetStatusText("Outputting !");
         host_.PumpMessages();
 
@@ -321,14 +315,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // Closed before the converter runs, which may write to the same folder.
         log.Close();
 
-        if (!CloseWritten(std::move(record))) {
-            recordFailed = true;
-        }
-        // A cut-off record file would have the converter skip pairs whose files standby output
-        // then deletes; nothing is handed on and nothing deleted instead.
-        if (recordFailed) {
-            sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
-            AbandonRun();
+        // A cut-off record would have the converter skip pairs whose files standby output then
+        // deletes; nothing is handed on and nothing deleted instead.
+        if (!CloseRecordFile(std::move(record), recordFailed)) {
             return;
         }
         if (!display) {

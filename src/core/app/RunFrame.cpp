@@ -20,6 +20,8 @@ const char* const kStandbyLockFile = "Standby.lock";
 const char* const kJobSpoolFile = "Korvanejobs.txt";
 const char* const kWaitingForLock = "Waiting for another KorvaneAuto on this data folder !";
 constexpr auto kLockPoll = std::chrono::milliseconds(200);
+// The record file of a large batch or comparison is written in big blocks.
+constexpr std::size_t kRecordBufferSize = 256 * 1024;
 
 const char* FateText(InputFate fate) {
     switch (fate) {
@@ -129,6 +131,27 @@ void RunModes::AbandonRun() {
     spool_.Close();
     runLock_.Unlock();
     NoteExitCode(2);
+}
+
+platform::FilePtr RunModes::OpenRecordFile() {
+    int errorCode = 0;
+    platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
+    if (!record) {
+        sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
+        AbandonRun();
+        return record;
+    }
+    std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
+    return record;
+}
+
+bool RunModes::CloseRecordFile(platform::FilePtr record, bool writeFailed) {
+    if (CloseWritten(std::move(record)) && !writeFailed) {
+        return true;
+    }
+    sink_.ShowMsg(PathMessage(settings_.sComLineFile, kMsgCannotOpen));
+    AbandonRun();
+    return false;
 }
 
 void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby) {

@@ -171,6 +171,12 @@ class RunModes {
     // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
     void FinishRun(const platform::ProcessResult& converter, bool standby);
     void AbandonRun();
+    // The converter's record file, buffered. When it cannot be opened the run says so and is
+    // abandoned (null returned).
+    platform::FilePtr OpenRecordFile();
+    // A record file not written whole (a full disk) is never handed on: the converter would
+    // run a cut-off last line and drop the rest. Says so and abandons the run; false then.
+    bool CloseRecordFile(platform::FilePtr record, bool writeFailed);
     // One display job: its own converter start, judged by that start alone. runEnd keeps the
     // first abnormal end of the run, else the last end.
     JobResult RunDisplayJob(const std::string& arguments, platform::ProcessResult& runEnd);

@@ -15,7 +15,6 @@ namespace ka {
 namespace {
 
 const char* const kMsgOutListFile = "Output list file ";
-const char* const kMsgCannotOpen = "Cannot open file!";
 const char* const kMsgCannotCreate = "cannot be created. Please specify the right file name.";
 
 // Opens a text file for reading. A folder is refused, as the Windows open refuses it (the C

@@ -10,6 +10,9 @@
 
 namespace ka {
 
+// Said after the path of a file that cannot be opened, read or written whole.
+inline constexpr const char* kMsgCannotOpen = "Cannot open file!";
+
 // The path, a line break, then the text (its leading blanks dropped): a path glued to the text
 // reads as one long name.
 std::string PathMessage(const std::string& path, const std::string& text);
