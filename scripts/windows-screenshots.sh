@@ -40,9 +40,14 @@ window() {
     [ -n "$id" ] || { echo "no window named '$1'" >&2; return 1; }
     echo "$id"
 }
-# Clicks a point of a window's client area.
+# Clicks a point of a window's client area. Wine takes a press only after the pointer has
+# arrived and reads a press and release sent together as nothing, so each step waits a moment.
 click() {
-    xdotool mousemove --window "$1" "$2" "$3" click 1
+    xdotool mousemove --window "$1" "$2" "$3"
+    sleep 0.5
+    xdotool mousedown 1
+    sleep 0.15
+    xdotool mouseup 1
     sleep 1.5
 }
 shot() {
@@ -50,11 +55,6 @@ shot() {
     import -frame -window "$1" "$out/$2-$cp.png"
     echo "    $2-$cp.png"
 }
-close_window() {
-    xdotool windowactivate --sync "$1" key Escape 2>/dev/null || xdotool key Escape
-    sleep 1
-}
-
 for pass in "1252 C.UTF-8" "932 ja_JP.UTF-8"; do
     read -r cp locale <<<"$pass"
     export LANG=$locale LC_ALL=$locale
@@ -66,26 +66,45 @@ for pass in "1252 C.UTF-8" "932 ja_JP.UTF-8"; do
     base="$work/$cp"
     folder=drawings
     [ "$cp" = 932 ] && folder="図面"
-    mkdir -p "$base/data/Tavrolint/KorvaneAuto" "$base/$folder/in" "$base/$folder/out" "$base/$folder/cmp"
+    # Wine gives its processes the prefix's own LOCALAPPDATA, whatever the shell's says.
+    data="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Tavrolint/KorvaneAuto"
+    mkdir -p "$data" "$base/$folder/in" "$base/$folder/out" "$base/$folder/cmp"
     for n in A B C; do printf 'IN;SP1;PD%s;\r\n' "$n" >"$base/$folder/in/$n.hgl"; done
     printf '%s\r\n' "$(winpath "$base/$folder/in/A.hgl")" "$(winpath "$base/$folder/in/B.hgl")" \
-        >"$base/$folder/list.txt"
+        | iconv -f UTF-8 -t CP932 >"$base/$folder/list.txt"
     {
         printf '%s\r\n' "Version 10.11" "hgl;plt;hpg" "tif;tiff;bmp;jpg;gif;png;pcx;fpx" pdf emf dxf dwg \
             "igs;iges" "gbr;nc;drl" "$(winpath "$standin")" "$(winpath "$base/$folder/list.txt")" \
             "$(winpath "$base/$folder/in")\\*.hgl" "$(winpath "$base/$folder/out")\\" 600 \
             "$(winpath "$base/$folder/in")\\*.hgl" "$(winpath "$base/$folder/cmp")\\" 0 0 0 0 0 30 0
-    } | iconv -f UTF-8 -t CP932 >"$base/data/Tavrolint/KorvaneAuto/KorvaneAuto.par"
+    } | iconv -f UTF-8 -t CP932 >"$data/KorvaneAuto.par"
 
-    LOCALAPPDATA="$(winpath "$base/data")" wine "$exe" >/dev/null 2>&1 &
+    wine "$exe" >/dev/null 2>&1 &
     main=$(window "KorvaneAuto")
     sleep 2
     shot "$main" main-window
 
-    # Synthetic clicks reach Wine's windows unreliably; the keyboard does: the focus starts on
-    # the first button, "Set", and About Version is reached from the end of the chain.
-    xdotool windowactivate --sync "$main" 2>/dev/null || true
-    xdotool key shift+Tab shift+Tab space
+    # Points are the centres of the buttons as the windows lay them out.
+    click "$main" 934 28                      # Set
+    set=$(window "^Set$")
+    shot "$set" settings
+    click "$set" 129 180                      # Input file selection
+    shot "$(window "^Batch file creation$")" batch-file-creation
+    click "$(window "^Batch file creation$")" 788 483   # Cancel
+    click "$set" 122 812                      # Input file extension
+    shot "$(window "^Input file extension setting$")" extensions
+    click "$(window "^Input file extension setting$")" 509 619   # Cancel
+    click "$set" 723 728                      # Reference of the output folder
+    shot "$(window "^Selection of folder$")" folder
+    click "$(window "^Selection of folder$")" 426 448   # Cancel
+    click "$set" 723 40                       # Reference of the converter: the system's dialog
+    sleep 2
+    shot "$(xdotool getactivewindow)" open-file
+    xdotool key Escape
+    sleep 1
+    click "$set" 512 812                      # Cancel
+
+    click "$main" 934 521                     # About Version
     about=$(window "AboutVersion")
     shot "$about" about
     xdotool key Return
