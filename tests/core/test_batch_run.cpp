@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,7 @@ struct ConverterTrouble {
     const char* result;   // in the report; empty: no job ran
     const char* message;  // start of the one message; empty: none
     int exitCode;
+    std::optional<JobMark> mark;  // the job's line's last mark: its result
 };
 
 void PrintTo(const ConverterTrouble& c, std::ostream* os) {
@@ -305,6 +307,12 @@ TEST_P(BatchRunConverterTrouble, RunEndsAndTellsTheResult) {
     EXPECT_EQ(platform::FileExists(Out("a.pdf")), c.outputExpected);
     ExpectControlsRestored();
     EXPECT_EQ(modes.ExitCode(), c.exitCode);
+    if (c.mark) {
+        ASSERT_FALSE(host.marks.empty());
+        EXPECT_EQ(host.marks.back(), std::make_pair(0LL, *c.mark));
+    } else {
+        EXPECT_TRUE(host.marks.empty());
+    }
     const std::string reportPath = JoinPath(tmp.Path(), "RunReport.log");
     const std::string report =
         platform::FileExists(reportPath) ? test::ReadFileBytes(reportPath) : std::string();
@@ -329,15 +337,16 @@ TEST_P(BatchRunConverterTrouble, RunEndsAndTellsTheResult) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatchRunConverterTrouble,
     ::testing::Values(ConverterTrouble{"Missing", true, "KORVANE_STANDIN_UNUSED", "1", false, "",
-                                       "\nKorvane program cannot be started!", 2},
+                                       "\nKorvane program cannot be started!", 2, std::nullopt},
                       ConverterTrouble{"ExitsNonZero", false, "KORVANE_STANDIN_EXIT", "7", true,
-                                       "written", "", 0},
+                                       "written", "", 0, JobMark::Done},
                       ConverterTrouble{"Crashes", false, "KORVANE_STANDIN_CRASH", "segv", true,
-                                       "not run", "\nKorvane program ended abnormally (", 1},
+                                       "not run", "\nKorvane program ended abnormally (", 1,
+                                       JobMark::NotRun},
                       ConverterTrouble{"WritesNothing", false, "KORVANE_STANDIN_WRITE_ONLY", "0",
-                                       false, "no output", "", 1},
+                                       false, "no output", "", 1, JobMark::NoOutput},
                       ConverterTrouble{"Sleeps", false, "KORVANE_STANDIN_SLEEP_MS", "400", true,
-                                       "written", "", 0}),
+                                       "written", "", 0, JobMark::Done}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A record file that cannot be written whole is reported and not handed to the converter.

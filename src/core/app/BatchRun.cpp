@@ -133,7 +133,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
             converter = RunKorvane(std::string(), &watch);
         }
         host_.SetStatusText("Waiting !");
-        FinishRun(converter, false);
+        FinishRun(converter, false, 0);
     }();
 
     if (skipped.Count() > 0) {

@@ -50,11 +50,7 @@ platform::ProcessResult RunModes::RunKorvane(const std::string& commandLine, Out
             converter.Terminate(kTerminateGraceMs);
         }
     }
-    const bool stopped = converter.Result().end == platform::ProcessEnd::Stopped;
-    if (watch) {
-        watch->Finish(host_, progress_, stopped ? JobMark::NotRun : JobMark::NoOutput);
-    }
-    ShowProgressNow();
+    // The jobs' marks and the final count come with their results (FinishRun).
     return converter.Result();
 }
 

@@ -204,7 +204,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         }
         if (names1.empty() || names2.empty()) {
             record.reset();
-            FinishRun(platform::ProcessResult{}, inStandby);
+            FinishRun(platform::ProcessResult{}, inStandby, 0);
             return;
         }
         host_.SetStatusText("Outputting !");
@@ -342,7 +342,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             }
         }
         host_.SetStatusText("Waiting !");
-        FinishRun(converter, inStandby);
+        FinishRun(converter, inStandby, 0);
     }();
 
     host_.SetListBoxExtent();

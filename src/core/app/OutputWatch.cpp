@@ -88,13 +88,4 @@ void OutputWatch::Check(int budget, RunHost& host, RunProgress& progress) {
     }
 }
 
-void OutputWatch::Finish(RunHost& host, RunProgress& progress, JobMark missingMark) {
-    std::string output;
-    while (record_ && NextJob(output)) {
-        const bool appeared = OutputAppeared(output, runStart_);
-        progress.done += appeared ? 1 : 0;
-        Mark(host, appeared ? JobMark::Done : missingMark);
-    }
-}
-
 }  // namespace ka

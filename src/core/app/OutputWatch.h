@@ -29,9 +29,6 @@ class OutputWatch {
     // its line and counted in progress.done. A negative budget checks every remaining job.
     void Check(int budget, RunHost& host, RunProgress& progress);
 
-    // Once the converter has ended: every job left, done or marked with missingMark.
-    void Finish(RunHost& host, RunProgress& progress, JobMark missingMark);
-
   private:
     platform::FilePtr record_;
     TextLineReader reader_;

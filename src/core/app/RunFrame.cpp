@@ -154,7 +154,17 @@ bool RunModes::CloseRecordFile(platform::FilePtr record, bool writeFailed) {
     return false;
 }
 
-void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby) {
+namespace {
+JobMark MarkOf(JobResult result) {
+    if (JobDone(result)) {
+        return JobMark::Done;
+    }
+    return result == JobResult::NoOutput ? JobMark::NoOutput : JobMark::NotRun;
+}
+}  // namespace
+
+void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby,
+                         long long firstJobLine) {
     spoolOk_ = spool_.Close() && spoolOk_;
     RunReport report;
     report.Open(settings_.sDataDir.empty() ? DataFilePath("RunReport.log")
@@ -162,11 +172,19 @@ void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby)
     RunCounts counts;
     SplitOutputs split(runStart_, rules_);
     std::vector<std::string> fields;
+    // The marks are the results: a job's output is looked at once, here, not again for its mark.
+    // Preset jobs (display) were marked as they ran.
+    long long line = firstJobLine;
+    long long done = 0;
     // A spool that is not complete deletes nothing it does not list: its jobs keep their inputs.
     const bool read = JobSpool::Read(DataFilePath(kJobSpoolFile), [&](const JobSpool::Entry& e) {
         const JobResult result =
             e.hasPreset ? e.preset : JudgeJob(e.job, e.before, converter, split);
         counts.Add(result);
+        done += JobDone(result) ? 1 : 0;
+        if (!e.hasPreset && line >= 0) {
+            host_.MarkLine(line++, MarkOf(result));
+        }
         fields.assign({runMode_, JobResultText(result),
                        standby ? FateText(SettleStandbyInputs(e, result, rules_)) : "-",
                        e.job.output.empty() ? "-" : e.job.output});
@@ -179,6 +197,10 @@ void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby)
                                 runClockStart_;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f s", static_cast<double>(elapsedMs) / 1000.0);
+    if (read) {
+        progress_.done = done;
+    }
+    ShowProgressNow();
     lastCounts_ = counts;
     lastSummary_ = RunSummaryText(counts);
     report.Line({runMode_, "run", lastSummary_,

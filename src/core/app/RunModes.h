@@ -169,7 +169,9 @@ class RunModes {
     bool OpenRun(const char* mode, bool standby);
     bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
     // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
-    void FinishRun(const platform::ProcessResult& converter, bool standby);
+    // firstJobLine: the run-list line of the first job handed to the converter, the others
+    // following it, each marked with its result; -1 when the jobs have no lines of their own.
+    void FinishRun(const platform::ProcessResult& converter, bool standby, long long firstJobLine);
     void AbandonRun();
     // The converter's record file, buffered. When it cannot be opened the run says so and is
     // abandoned (null returned).

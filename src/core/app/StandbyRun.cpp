@@ -322,7 +322,7 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     ShowProgressNow("Deleting converted files");
     host_.SetStatusText("Waiting !");
     // Each input goes only when its job is done, and only while it is the file handed over.
-    FinishRun(converter, true);
+    FinishRun(converter, true, -1);
 }
 
 void RunModes::SetStandbyPhase(StandbyPhase phase) {
