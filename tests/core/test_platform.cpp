@@ -238,6 +238,13 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
             EXPECT_EQ(e.size, 3u);
         }
     }
+    // A file's stamp comes with the read-only mark the listing gives, from one look.
+    for (const std::string name : {"a.hgl", "ro.hgl"}) {
+        FileStamp stamp;
+        bool readOnly = name == "a.hgl";
+        ASSERT_TRUE(GetFileStamp(tmp / name, stamp, &readOnly));
+        EXPECT_EQ(readOnly, name == "ro.hgl") << name;
+    }
 
     std::set<std::string> hgl;
     ASSERT_TRUE(FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {

@@ -141,8 +141,9 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         // lease; the second snapshot alone decides, so the first one only looks.
         platform::UnsharedFile probe;
         platform::FileStamp stamp;
+        bool readOnly = false;
         if (second ? !platform::CanOpenReadWrite(path, probe)
-                   : !platform::GetFileStamp(path, stamp) || platform::IsReadOnlyEntry(path)) {
+                   : !platform::GetFileStamp(path, stamp, &readOnly) || readOnly) {
             return true;
         }
         const std::string field = SnapshotSizeField(second ? probe.size : stamp.size);

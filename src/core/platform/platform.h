@@ -198,8 +198,9 @@ struct FileStamp {
     std::uint64_t index = 0;
     bool operator==(const FileStamp&) const = default;
 };
-// False when the path names nothing or a folder.
-bool GetFileStamp(const std::string& path, FileStamp& stamp);
+// False when the path names nothing or a folder. readOnly, when given, gets what
+// IsReadOnlyEntry would say, from the same look at the file.
+bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly = nullptr);
 
 // Nanoseconds since 1970 by the system clock, in the unit of FileStamp::modified.
 std::int64_t NowForFileTimes();

@@ -633,10 +633,13 @@ void EndProcessAbnormally(bool asIfKilled) {
     std::_Exit(128 + sig);
 }
 
-bool GetFileStamp(const std::string& path, FileStamp& stamp) {
+bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     struct stat st;
     if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
         return false;
+    }
+    if (readOnly) {
+        *readOnly = !HasWriteBit(st);
     }
     stamp.size = static_cast<std::uint64_t>(st.st_size);
     stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +

@@ -518,7 +518,7 @@ std::int64_t FileTimeToUnixNs(const FILETIME& ft) {
 
 }  // namespace
 
-bool GetFileStamp(const std::string& path, FileStamp& stamp) {
+bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     if (path.empty()) {
         return false;
     }
@@ -534,6 +534,9 @@ bool GetFileStamp(const std::string& path, FileStamp& stamp) {
     CloseHandle(h);
     if (!ok) {
         return false;
+    }
+    if (readOnly) {
+        *readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     }
     stamp.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
     stamp.modified = FileTimeToUnixNs(info.ftLastWriteTime);
