@@ -4,7 +4,6 @@
 //   bench_batch                         the benchmarks
 //   bench_batch --ka-peak-lines=N       one run over N lines, then the process's peak memory
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchSupport.h"
 #include "TestSupport.h"
 #include "app/RunModes.h"
 
@@ -33,29 +33,13 @@ std::string ListFile(long lines) {
     if (fs::exists(path)) {
         return path;
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    char line[160];
-    for (long i = 0; i < lines; ++i) {
-        const int n = std::snprintf(
-            line, sizeof line,
-            "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl\r\n", i, i);
-        std::fwrite(line, 1, static_cast<size_t>(n), f);
-    }
-    std::fclose(f);
+    ka::bench::WritePairList(path, lines);
     return path;
 }
 
 ka::Settings BatchSettings(long lines) {
-    ka::Settings settings;
-    settings.sOutListFileName = ListFile(lines);
-    settings.sComLineFile = Folder() / ("Korvaneline-" + std::to_string(lines) + ".txt");
-    // A converter that starts and dies at once: the run's own work is what is measured.
-    settings.sKorvaneExe = ka::test::ConverterExe();
-    settings.sOutDir = "/data/drawings/out/";
-    settings.iOutTyp = 0;
-    settings.iChgArea = 1;
-    settings.iNoOut = 1;
-    return settings;
+    return ka::bench::BatchSettings(ListFile(lines),
+                                    Folder() / ("Korvaneline-" + std::to_string(lines) + ".txt"));
 }
 
 void RunBatchOnce(ka::Settings& settings) {
@@ -95,12 +79,6 @@ void BM_BuildKorvaneCommandLine(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildKorvaneCommandLine);
 
-long PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,14 +86,14 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strncmp(argv[1], peakFlag, std::strlen(peakFlag)) == 0) {
         const long lines = std::atol(argv[1] + std::strlen(peakFlag));
         ka::Settings settings = BatchSettings(lines);
-        const long before = PeakRssKiB();
+        const long before = ka::bench::PeakRssKiB();
         RunBatchOnce(settings);
         std::printf(
             "lines=%ld list_bytes=%llu record_bytes=%llu peak_rss_before_run_kib=%ld "
             "peak_rss_after_run_kib=%ld\n",
             lines, static_cast<unsigned long long>(fs::file_size(settings.sOutListFileName)),
             static_cast<unsigned long long>(fs::file_size(settings.sComLineFile)), before,
-            PeakRssKiB());
+            ka::bench::PeakRssKiB());
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "TestSupport.h"
 #include "app/RunModes.h"
 #include "gui/app/OrrinM.h"
@@ -226,50 +227,62 @@ void BM_WindowCompare(benchmark::State& state) {
     }
 }
 
-// A list of comparison pairs, CR LF lines.
-std::string BatchList(const std::string& folder, long lines) {
-    const std::string path = folder + "/list.txt";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    char line[160];
-    for (long i = 0; i < lines; ++i) {
-        const int n = std::snprintf(
-            line, sizeof line,
-            "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl\r\n", i, i);
-        std::fwrite(line, 1, static_cast<std::size_t>(n), file);
-    }
-    std::fclose(file);
-    return path;
-}
-
 ka::Settings BatchSettings(const std::string& folder, long lines) {
-    ka::Settings settings;
+    const std::string list = folder + "/list.txt";
+    ka::bench::WritePairList(list, lines);
+    ka::Settings settings = ka::bench::BatchSettings(list, folder + "/Korvaneline.txt");
     settings.sDataDir = folder;
-    settings.sOutListFileName = BatchList(folder, lines);
-    settings.sComLineFile = folder + "/Korvaneline.txt";
-    settings.sKorvaneExe = ka::test::ConverterExe();
-    settings.sOutDir = "/data/drawings/out/";
-    settings.iOutTyp = 0;
-    settings.iChgArea = 1;
-    settings.iNoOut = 1;
     return settings;
 }
 
-// The record file's lines for the list, as the run writes them.
-std::vector<std::string> RecordLines(const ka::Settings& settings, long lines) {
+// The record file's lines for the list as the run writes them, and each job's output.
+struct BatchJobs {
+    std::vector<std::string> record;
+    std::vector<std::string> outputs;
+};
+
+BatchJobs JobsOf(const ka::Settings& settings, long lines) {
     ka::KorvaneLineInputs in;
     in.iChgArea = settings.iChgArea;
     in.iOutTyp = settings.iOutTyp;
     in.iNoOut = settings.iNoOut;
     in.sOutDir = settings.sOutDir;
-    std::vector<std::string> record;
-    record.reserve(static_cast<std::size_t>(lines));
-    char job[160];
+    BatchJobs jobs;
+    jobs.record.reserve(static_cast<std::size_t>(lines));
+    jobs.outputs.reserve(static_cast<std::size_t>(lines));
     for (long i = 0; i < lines; ++i) {
-        std::snprintf(job, sizeof job,
-                      "/data/drawings/in/plan%07ld.hgl,/data/drawings/ref/plan%07ld.hgl", i, i);
-        record.push_back(ka::BuildKorvaneCommandLine(job, in) + "\r\n");
+        const std::string job = ka::bench::PairJob(i);
+        jobs.record.push_back(ka::BuildKorvaneCommandLine(job, in) + "\r\n");
+        jobs.outputs.push_back(ka::BuildKorvaneOutputPath(job, in));
     }
-    return record;
+    return jobs;
+}
+
+// Reads the list and writes the same record file as the run. checkedReport not empty: per job
+// also one look at its output and one report line, the least a run that tells each job's
+// result can do.
+void CopyListToRecord(const std::string& list, const BatchJobs& jobs, const std::string& record,
+                      const std::string& checkedReport) {
+    std::FILE* in = std::fopen(list.c_str(), "rb");
+    std::FILE* out = std::fopen(record.c_str(), "wb");
+    std::FILE* report = checkedReport.empty() ? nullptr : std::fopen(checkedReport.c_str(), "wb");
+    char* line = nullptr;
+    std::size_t size = 0;
+    struct stat st {};
+    for (std::size_t i = 0; getline(&line, &size, in) > 0 && i < jobs.record.size(); ++i) {
+        std::fwrite(jobs.record[i].data(), 1, jobs.record[i].size(), out);
+        if (report) {
+            benchmark::DoNotOptimize(::stat(jobs.outputs[i].c_str(), &st));
+            std::fprintf(report, "2026-01-01 00:00:00\tbatch\tnot run\t-\t%s\t%s",
+                         jobs.outputs[i].c_str(), line);
+        }
+    }
+    std::free(line);
+    std::fclose(in);
+    std::fclose(out);
+    if (report) {
+        std::fclose(report);
+    }
 }
 
 // The whole list as a batch output, the window on screen and painted.
@@ -279,53 +292,14 @@ void BM_WindowBatch(benchmark::State& state) {
     const long lines = LineCount();
     Window window(BatchSettings(folder.Path(), lines));
     // The limit writes the same bytes as the run.
-    const std::vector<std::string> record = RecordLines(window.settings, lines);
+    const BatchJobs jobs = JobsOf(window.settings, lines);
+    const std::string& list = window.settings.sOutListFileName;
     const std::string limitRecord = folder / "limit.txt";
     const std::string checkedReport = folder / "checked-report.txt";
-    std::vector<std::string> outputs;
-    outputs.reserve(record.size());
-    for (long i = 0; i < lines; ++i) {
-        char path[64];
-        std::snprintf(path, sizeof path, "/data/drawings/out/plan%07ld.pdf", i);
-        outputs.emplace_back(path);
-    }
     for (auto _ : state) {
-        const Span limit = Measure([&] {
-            std::FILE* in = std::fopen(window.settings.sOutListFileName.c_str(), "rb");
-            std::FILE* out = std::fopen(limitRecord.c_str(), "wb");
-            char* line = nullptr;
-            std::size_t size = 0;
-            std::size_t i = 0;
-            while (getline(&line, &size, in) > 0 && i < record.size()) {
-                std::fwrite(record[i].data(), 1, record[i].size(), out);
-                ++i;
-            }
-            std::free(line);
-            std::fclose(in);
-            std::fclose(out);
-        });
-        // The least a run that tells each job's result can do: the limit's work, and per job one
-        // look at its output and one report line.
-        const Span checked = Measure([&] {
-            std::FILE* in = std::fopen(window.settings.sOutListFileName.c_str(), "rb");
-            std::FILE* out = std::fopen(limitRecord.c_str(), "wb");
-            std::FILE* report = std::fopen(checkedReport.c_str(), "wb");
-            char* line = nullptr;
-            std::size_t size = 0;
-            std::size_t i = 0;
-            struct stat st {};
-            while (getline(&line, &size, in) > 0 && i < record.size()) {
-                std::fwrite(record[i].data(), 1, record[i].size(), out);
-                benchmark::DoNotOptimize(::stat(outputs[i].c_str(), &st));
-                std::fprintf(report, "2026-01-01 00:00:00\tbatch\tnot run\t-\t%s\t%s",
-                             outputs[i].c_str(), line);
-                ++i;
-            }
-            std::free(line);
-            std::fclose(in);
-            std::fclose(out);
-            std::fclose(report);
-        });
+        const Span limit = Measure([&] { CopyListToRecord(list, jobs, limitRecord, ""); });
+        const Span checked =
+            Measure([&] { CopyListToRecord(list, jobs, limitRecord, checkedReport); });
         const Span program = Measure([&] { window.form->ButtonBatchOutputClick(); });
         Report(state, program, limit);
         state.counters["checked_limit_cpu_ms"] = checked.cpu * 1000.0;
@@ -396,32 +370,15 @@ double Min(const std::vector<double>& v) {
     return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
 }
 
-BENCHMARK(BM_WindowStandbyCycle)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->ComputeStatistics("min", Min)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowCompare)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->ComputeStatistics("min", Min)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WindowBatch)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->ComputeStatistics("min", Min)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StartupEmptyBatch)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->ComputeStatistics("min", Min)
-    ->Unit(benchmark::kMillisecond);
-
-long PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+// One run per repetition, timed by the benchmark itself; min beside median.
+void OneRunEach(benchmark::internal::Benchmark* b) {
+    b->Iterations(1)->UseManualTime()->ComputeStatistics("min", Min)->Unit(benchmark::kMillisecond);
 }
+
+BENCHMARK(BM_WindowStandbyCycle)->Apply(OneRunEach);
+BENCHMARK(BM_WindowCompare)->Apply(OneRunEach);
+BENCHMARK(BM_WindowBatch)->Apply(OneRunEach);
+BENCHMARK(BM_StartupEmptyBatch)->Apply(OneRunEach);
 
 // Ends the program once the window has painted for the first time.
 class FirstPaintQuit : public QWidget {
@@ -454,10 +411,10 @@ int main(int argc, char** argv) {
         const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
         ka::test::TempDir folder;
         Window window(BatchSettings(folder.Path(), lines));
-        const long before = PeakRssKiB();
+        const long before = ka::bench::PeakRssKiB();
         window.form->ButtonBatchOutputClick();
         std::printf("lines=%ld peak_rss_before_run_kib=%ld peak_rss_after_run_kib=%ld\n", lines,
-                    before, PeakRssKiB());
+                    before, ka::bench::PeakRssKiB());
         return 0;
     }
     benchmark::Initialize(&argc, argv);

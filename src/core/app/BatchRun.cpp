@@ -60,7 +60,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         }
         // The record file is written and run under the data folder's lock: another copy of the
         // program on the same folder waits rather than rewriting it under a running converter.
-        if (!OpenRun("batch", false)) {
+        if (!OpenRun("batch", false, 0)) {
             return;
         }
         platform::FilePtr record = OpenRecordFile();
@@ -129,11 +129,11 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         if (jobCount > 0) {
             // Job n is line n of the run list: every accepted line is one job.
             progress_.total = jobCount;
-            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
             converter = RunKorvane(std::string(), &watch);
         }
         host_.SetStatusText("Waiting !");
-        FinishRun(converter, false, 0);
+        FinishRun(converter);
     }();
 
     if (skipped.Count() > 0) {

@@ -194,7 +194,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             NoteExitCode(2);
             return;
         }
-        if (!OpenRun(inStandby ? "standby comparison" : "comparison", inStandby)) {
+        if (!OpenRun(inStandby ? "standby comparison" : "comparison", inStandby, 0)) {
             return;
         }
 
@@ -204,7 +204,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         }
         if (names1.empty() || names2.empty()) {
             record.reset();
-            FinishRun(platform::ProcessResult{}, inStandby, 0);
+            FinishRun(platform::ProcessResult{});
             return;
         }
         host_.SetStatusText("Outputting !");
@@ -324,7 +324,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             // Pair n is line n of the run list.
             progress_.total = static_cast<long long>(pairs.size());
             ShowProgressNow(inStandby ? "Converting" : nullptr);
-            OutputWatch watch(settings_.sComLineFile, 0, runStartStamp_);
+            OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
             converter = RunKorvane(std::string(), &watch);
         }
         // Dropped pairs go with the cycle once the converter ended normally; after a failed
@@ -342,7 +342,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             }
         }
         host_.SetStatusText("Waiting !");
-        FinishRun(converter, inStandby, 0);
+        FinishRun(converter);
     }();
 
     host_.SetListBoxExtent();

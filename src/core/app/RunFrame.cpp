@@ -95,8 +95,10 @@ bool RunModes::ConverterUsable() {
     return false;
 }
 
-bool RunModes::OpenRun(const char* mode, bool standby) {
+bool RunModes::OpenRun(const char* mode, bool standby, long long firstJobLine) {
     runMode_ = mode;
+    runSettlesInputs_ = standby;
+    firstJobLine_ = firstJobLine;
     if (!LockDataFolder()) {
         return false;
     }
@@ -163,8 +165,7 @@ JobMark MarkOf(JobResult result) {
 }
 }  // namespace
 
-void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby,
-                         long long firstJobLine) {
+void RunModes::FinishRun(const platform::ProcessResult& converter) {
     spoolOk_ = spool_.Close() && spoolOk_;
     RunReport report;
     report.Open(settings_.sDataDir.empty() ? DataFilePath("RunReport.log")
@@ -174,7 +175,7 @@ void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby,
     std::vector<std::string> fields;
     // The marks are the results: a job's output is looked at once, here, not again for its mark.
     // Preset jobs (display) were marked as they ran.
-    long long line = firstJobLine;
+    long long line = firstJobLine_;
     long long done = 0;
     // A spool that is not complete deletes nothing it does not list: its jobs keep their inputs.
     const bool read = JobSpool::Read(DataFilePath(kJobSpoolFile), [&](const JobSpool::Entry& e) {
@@ -186,7 +187,7 @@ void RunModes::FinishRun(const platform::ProcessResult& converter, bool standby,
             host_.MarkLine(line++, MarkOf(result));
         }
         fields.assign({runMode_, JobResultText(result),
-                       standby ? FateText(SettleStandbyInputs(e, result, rules_)) : "-",
+                       runSettlesInputs_ ? FateText(SettleStandbyInputs(e, result, rules_)) : "-",
                        e.job.output.empty() ? "-" : e.job.output});
         fields.insert(fields.end(), e.job.inputs.begin(), e.job.inputs.end());
         report.Line(fields);

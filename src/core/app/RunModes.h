@@ -165,13 +165,14 @@ class RunModes {
     // the job spool, and after the converter the results, the report and the summary.
     KorvaneLineInputs LineInputs() const;
     std::string DataFilePath(const char* name) const;
-    // standby: the run settles its inputs at the end, so their stamps are spooled.
-    bool OpenRun(const char* mode, bool standby);
+    // standby: the run settles its inputs at the end (done ones deleted, those without output
+    // moved to "Failed"), so their stamps are spooled. firstJobLine: the run-list line of the
+    // first job handed to the converter, the others following it; -1 when the jobs have no
+    // lines of their own. Both hold until the run ends.
+    bool OpenRun(const char* mode, bool standby, long long firstJobLine);
     bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
-    // standby: inputs of done jobs are deleted, of jobs without output moved to "Failed".
-    // firstJobLine: the run-list line of the first job handed to the converter, the others
-    // following it, each marked with its result; -1 when the jobs have no lines of their own.
-    void FinishRun(const platform::ProcessResult& converter, bool standby, long long firstJobLine);
+    // Judges every job, marks its line with the result, settles standby inputs, reports.
+    void FinishRun(const platform::ProcessResult& converter);
     void AbandonRun();
     // The converter's record file, buffered. When it cannot be opened the run says so and is
     // abandoned (null returned).
@@ -191,6 +192,8 @@ class RunModes {
     JobSpool spool_;
     bool spoolOk_ = false;
     std::string runMode_;
+    bool runSettlesInputs_ = false;
+    long long firstJobLine_ = -1;
     std::int64_t runStart_ = 0;
     std::int64_t runClockStart_ = 0;
     RunCounts lastCounts_;

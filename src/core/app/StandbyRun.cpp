@@ -257,7 +257,7 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
     // No lock, no usable converter or no record file: no conversion and no deletion this
     // cycle; the files wait for the next one.
-    if (!OpenRun("standby", true)) {
+    if (!OpenRun("standby", true, -1)) {
         return;
     }
     int errorCode = 0;
@@ -317,13 +317,13 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (!display && handedOver > 0) {
         progress_.total = handedOver;
         ShowProgressNow("Converting");
-        OutputWatch watch(settings_.sComLineFile, -1, runStartStamp_);
+        OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
         converter = RunKorvane(std::string(), &watch);
     }
     ShowProgressNow("Deleting converted files");
     host_.SetStatusText("Waiting !");
     // Each input goes only when its job is done, and only while it is the file handed over.
-    FinishRun(converter, true, -1);
+    FinishRun(converter);
 }
 
 void RunModes::SetStandbyPhase(StandbyPhase phase) {
