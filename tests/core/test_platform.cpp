@@ -238,6 +238,12 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
             EXPECT_EQ(e.size, 3u);
         }
     }
+    // Missing only where the system says nothing is there.
+    EXPECT_TRUE(IsMissing(tmp / "none.hgl"));
+    EXPECT_TRUE(IsMissing(JoinPath(tmp / "none", "")));
+    EXPECT_TRUE(IsMissing(JoinPath(tmp / "a.hgl", "x.pdf")));
+    EXPECT_FALSE(IsMissing(tmp / "a.hgl"));
+    EXPECT_FALSE(IsMissing(JoinPath(tmp / "sub.hgl", "")));
     // A file's stamp comes with the read-only mark the listing gives, from one look.
     for (const std::string name : {"a.hgl", "ro.hgl"}) {
         FileStamp stamp;
@@ -245,6 +251,29 @@ TEST_F(PlatformFiles, FindEntriesListsMatchingEntriesOfEveryKind) {
         ASSERT_TRUE(GetFileStamp(tmp / name, stamp, &readOnly));
         EXPECT_EQ(readOnly, name == "ro.hgl") << name;
     }
+    // A look through the listing sees what a look by path sees.
+    ASSERT_TRUE(FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {
+        const std::string path = tmp / e.name;
+        FileStamp byEntry;
+        FileStamp byPath;
+        bool entryReadOnly = false;
+        bool pathReadOnly = false;
+        EXPECT_EQ(GetEntryStamp(e, path, byEntry, &entryReadOnly),
+                  GetFileStamp(path, byPath, &pathReadOnly))
+            << e.name;
+        EXPECT_EQ(byEntry, byPath) << e.name;
+        EXPECT_EQ(entryReadOnly, pathReadOnly) << e.name;
+        UnsharedFile entryProbe;
+        UnsharedFile pathProbe;
+        const bool free = CanOpenEntryReadWrite(e, path, entryProbe);
+        EXPECT_EQ(free, CanOpenReadWrite(path, pathProbe)) << e.name;
+        // The probe's stamp is the one a later look compares with before settling the file.
+        if (free) {
+            EXPECT_EQ(entryProbe.stamp, byPath) << e.name;
+            EXPECT_EQ(pathProbe.stamp, byPath) << e.name;
+        }
+        return true;
+    }));
 
     std::set<std::string> hgl;
     ASSERT_TRUE(FindEntries(tmp / "*.hgl", [&](const DirEntry& e) {
@@ -297,7 +326,7 @@ TEST_F(PlatformFiles, ReadOnlyFilesRefuseWritingAndDeleting) {
 
     UnsharedFile probe;
     EXPECT_TRUE(CanOpenReadWrite(tmp / "rw.hgl", probe));
-    EXPECT_EQ(probe.size, 7u);
+    EXPECT_EQ(probe.stamp.size, 7u);
     EXPECT_FALSE(CanOpenReadWrite(tmp / "ro.hgl", probe));
     EXPECT_FALSE(CanOpenReadWrite(tmp / "dir", probe));
     EXPECT_FALSE(CanOpenReadWrite(tmp / "missing", probe));
@@ -323,7 +352,7 @@ TEST_F(PlatformFiles, CanOpenReadWriteFailsWhileAnotherProgramHoldsTheFile) {
         EXPECT_FALSE(CanOpenReadWrite(file, probe));
     }
     EXPECT_TRUE(CanOpenReadWrite(file, probe));
-    EXPECT_EQ(probe.size, 13u);
+    EXPECT_EQ(probe.stamp.size, 13u);
     EXPECT_TRUE(probe.openersKnown);  // the test's own files: a lease is always to be had
 }
 

@@ -104,6 +104,30 @@ TEST(JudgeJob, ResultFromTheOutputAndTheConvertersEnd) {
     EXPECT_EQ(RunSummaryText(RunCounts{}), "No jobs");
 }
 
+// An existing output is always seen, however its folder was found before; an output whose
+// folder was missing is seen once the folder is looked at again.
+TEST(OutputsBefore, SeesEveryOutputThatExists) {
+    test::TempDir tmp;
+    const std::string old = tmp / "old.pdf";
+    test::WriteFileBytes(old, "from an earlier run");
+    platform::FileStamp oldStamp;
+    ASSERT_TRUE(platform::GetFileStamp(old, oldStamp));
+    OutputsBefore held(std::chrono::hours(1));
+    EXPECT_FALSE(held.Note(tmp / "new.pdf").existed);
+    const OutputBefore seen = held.Note(old);
+    EXPECT_TRUE(seen.existed);
+    EXPECT_EQ(seen.stamp, oldStamp);
+    EXPECT_FALSE(held.Note(JoinPath(tmp / "none", "a.pdf")).existed);
+    EXPECT_FALSE(held.Note(JoinPath(tmp / "none", "b.pdf")).existed);
+
+    const std::string later = JoinPath(tmp / "later", "a.pdf");
+    OutputsBefore everyTime(std::chrono::milliseconds(0));
+    EXPECT_FALSE(everyTime.Note(later).existed);
+    test::MakeDir(tmp / "later");
+    test::WriteFileBytes(later, "made meanwhile");
+    EXPECT_TRUE(everyTime.Note(later).existed);
+}
+
 class RunOutcome : public test::RunFixture {
   protected:
     void SetUp() override {

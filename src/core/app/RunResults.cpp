@@ -97,6 +97,31 @@ OutputBefore NoteOutputBefore(const std::string& output) {
     return before;
 }
 
+OutputBefore OutputsBefore::Note(const std::string& output) {
+    const std::size_t separator = LastSeparatorPos(output);
+    if (separator == std::string::npos) {
+        return NoteOutputBefore(output);
+    }
+    const std::string_view folder(output.data(), separator + 1);
+    const Clock::time_point now = Clock::now();
+    if (folder == missing_ && now - missingSeen_ < recheck_) {
+        return OutputBefore{};
+    }
+    const OutputBefore before = NoteOutputBefore(output);
+    if (before.existed || (folder == present_ && now - presentSeen_ < recheck_)) {
+        return before;
+    }
+    // Only a missing output makes the folder worth a look; one look serves the moment.
+    if (platform::IsMissing(std::string(folder))) {
+        missing_ = folder;
+        missingSeen_ = now;
+    } else {
+        present_ = folder;
+        presentSeen_ = now;
+    }
+    return before;
+}
+
 bool SplitOutputs::Written(const std::string& output) {
     const std::string folder = FolderPart(output, rules_);
     auto found = folders_.find(folder);
@@ -168,8 +193,24 @@ std::string RunSummaryText(const RunCounts& counts) {
 
 // ---- Spool ------------------------------------------------------------------------------------
 
+namespace {
+bool InputStamp(const std::string& input, const platform::StampsByPath* known,
+                platform::FileStamp& stamp) {
+    if (known) {
+        const auto found = known->find(input);
+        if (found != known->end()) {
+            stamp = found->second;
+            return true;
+        }
+    }
+    return platform::GetFileStamp(input, stamp);
+}
+}  // namespace
+
 bool JobSpool::Create(const std::string& path, bool stampInputs) {
     stampInputs_ = stampInputs;
+    knownStamps_ = nullptr;
+    outputs_ = OutputsBefore();
     int error = 0;
     file_ = platform::OpenFile(path, "wb", error);
     failed_ = !file_;
@@ -188,14 +229,14 @@ bool JobSpool::Add(const JobSpec& job, bool keepInputs, const JobResult* preset)
     line += keepInputs ? 'k' : '-';
     line += kField;
     line += preset ? std::to_string(static_cast<int>(*preset)) : std::string("-");
-    const OutputBefore before = NoteOutputBefore(job.output);
+    const OutputBefore before = outputs_.Note(job.output);
     line += kField;
     line += StampField(before.existed, before.stamp);
     line += kField;
     line += job.output;
     for (const std::string& input : job.inputs) {
         platform::FileStamp stamp;
-        const bool known = stampInputs_ && platform::GetFileStamp(input, stamp);
+        const bool known = stampInputs_ && InputStamp(input, knownStamps_, stamp);
         line += kField;
         line += StampField(known, stamp);
         line += kField;

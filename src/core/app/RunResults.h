@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -46,6 +47,24 @@ struct OutputBefore {
 };
 OutputBefore NoteOutputBefore(const std::string& output);
 
+// NoteOutputBefore for the many jobs of a run. An output whose folder does not exist does not
+// exist either: a run into a new folder looks at that folder again only after `recheck`, not
+// at every job's output.
+class OutputsBefore {
+  public:
+    explicit OutputsBefore(std::chrono::milliseconds recheck = std::chrono::milliseconds(100))
+        : recheck_(recheck) {}
+    OutputBefore Note(const std::string& output);
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    std::chrono::milliseconds recheck_;
+    std::string missing_;  // folder last seen missing, and when
+    Clock::time_point missingSeen_;
+    std::string present_;  // folder last seen present, and when
+    Clock::time_point presentSeen_;
+};
+
 // Outputs the converter split by page: files named after the output with "_<n>" before the
 // extension, written since a time (the clock of NowForFileTimes, with two seconds allowed for
 // the coarse file times of some file systems). Each folder is listed once, however many jobs
@@ -87,6 +106,9 @@ class JobSpool {
     // stampInputs: the inputs' stamps are taken, for a run that settles its inputs afterwards
     // (standby); otherwise every input is spooled as unknown.
     bool Create(const std::string& path, bool stampInputs = true);
+    // Stamps taken moments ago by the caller, used for the inputs they name instead of a new look;
+    // until the next Create. A file changed since is then kept, never settled as converted.
+    void UseStamps(const platform::StampsByPath* known) { knownStamps_ = known; }
     // keepInputs: the inputs stay whatever the result (a standby file that was not stable yet).
     // preset: a result already known (a display job judged by its own converter start).
     bool Add(const JobSpec& job, bool keepInputs, const JobResult* preset = nullptr);
@@ -109,6 +131,8 @@ class JobSpool {
     platform::FilePtr file_;
     bool failed_ = false;
     bool stampInputs_ = true;
+    const platform::StampsByPath* knownStamps_ = nullptr;
+    OutputsBefore outputs_;
 };
 
 // What standby does with the files of a job after its result: "deleted", "moved to Failed",

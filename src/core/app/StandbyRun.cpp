@@ -118,6 +118,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     host_.ListClear();
     auto& times = second ? standby_.uncheckedTimes : standby_.firstTimes;
     times.clear();
+    standby_.secondStamps.clear();
 
     std::string line;
     const auto listEntry = [&](const platform::DirEntry& entry) {
@@ -142,18 +143,21 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         platform::UnsharedFile probe;
         platform::FileStamp stamp;
         bool readOnly = false;
-        if (second ? !platform::CanOpenReadWrite(path, probe)
-                   : !platform::GetFileStamp(path, stamp, &readOnly) || readOnly) {
+        if (second ? !platform::CanOpenEntryReadWrite(entry, path, probe)
+                   : !platform::GetEntryStamp(entry, path, stamp, &readOnly) || readOnly) {
             return true;
         }
-        const std::string field = SnapshotSizeField(second ? probe.size : stamp.size);
+        const std::string field = SnapshotSizeField(second ? probe.stamp.size : stamp.size);
         if (field.empty()) {
             return true;
         }
         if (!second) {
             times.emplace(entry.name, stamp.modified);
-        } else if (!probe.openersKnown) {
-            times.emplace(entry.name, probe.modified);
+        } else {
+            if (!probe.openersKnown) {
+                times.emplace(entry.name, probe.stamp.modified);
+            }
+            standby_.secondStamps.emplace(path, probe.stamp);
         }
         line = field;
         line += entry.name;
@@ -260,6 +264,7 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (!OpenRun("standby", true, -1)) {
         return;
     }
+    spool_.UseStamps(&standby_.secondStamps);
     int errorCode = 0;
     platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
     if (!record) {

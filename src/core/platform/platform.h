@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ka::platform {
@@ -38,6 +39,9 @@ struct DirEntry {
     // block without end.
     bool isSpecial = false;
     std::uint64_t size = 0;  // bytes; 0 for folders
+    // POSIX: the listing's open folder, valid only while the visitor runs; -1 elsewhere. The
+    // entry looks below go through it rather than through the whole path.
+    int folder = -1;
 };
 
 // Lists the entries of a folder that match a wildcard, in the order the file system returns
@@ -56,6 +60,9 @@ bool FileExists(const std::string& path);  // an existing entry that is not a fo
 bool IsReadOnlyEntry(const std::string& path);
 bool DirectoryExists(const std::string& path);  // an existing folder
 bool PathExists(const std::string& path);       // either
+// True only when the system says nothing is there (or a file stands where a folder is named);
+// false for anything it could not look at, such as a path it is not allowed to see.
+bool IsMissing(const std::string& path);
 
 // Creates one folder level. True on success.
 bool CreateDirectoryOne(const std::string& path);
@@ -72,14 +79,25 @@ int DeleteFileAt(const std::string& path);
 // 0 on success, else the platform's error code.
 int ReplaceFileWith(const std::string& from, const std::string& to);
 
+// Size, last-write time and identity of a file: two stamps are equal only for the same file
+// (same device and inode on POSIX, same volume and file index on Windows) unchanged.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds since 1970 (100 ns steps on Windows)
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+using StampsByPath = std::unordered_map<std::string, FileStamp>;
+
 // What the standby snapshot learns of a file that is free to take.
 struct UnsharedFile {
-    std::uint64_t size = 0;
+    FileStamp stamp;  // what GetFileStamp gives, from the same look
     // False when the system could not tell whether another program has the file open (POSIX:
     // no lease on this file system or for this owner). The caller must then see the
     // modification time unchanged as well before it takes the file as complete.
     bool openersKnown = true;
-    std::int64_t modified = 0;  // last-write time in the system's own units
 };
 
 // Opens a regular file for reading and writing while sharing both with others, as the standby
@@ -88,6 +106,9 @@ struct UnsharedFile {
 // open at all (a write lease is asked for and released at once; the system refuses it while
 // another opener exists).
 bool CanOpenReadWrite(const std::string& path, UnsharedFile& file);
+// The same for the entry being visited, whose path is `path`. A listing of many files looks at
+// each through its folder, not through every level of the path again.
+bool CanOpenEntryReadWrite(const DirEntry& entry, const std::string& path, UnsharedFile& file);
 
 // Last-write time converted to local time in the two-second DOS form (date in the high word,
 // time in the low word), and the size in bytes. False when the entry cannot be found.
@@ -189,18 +210,12 @@ bool IsExecutableFile(const std::string& path);
 
 // ---- File identity and locks ------------------------------------------------------------------
 
-// Size, last-write time and identity of a file: two stamps are equal only for the same file
-// (same device and inode on POSIX, same volume and file index on Windows) unchanged.
-struct FileStamp {
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;  // nanoseconds since 1970 (100 ns steps on Windows)
-    std::uint64_t volume = 0;
-    std::uint64_t index = 0;
-    bool operator==(const FileStamp&) const = default;
-};
 // False when the path names nothing or a folder. readOnly, when given, gets what
 // IsReadOnlyEntry would say, from the same look at the file.
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly = nullptr);
+// The same for the entry being visited, whose path is `path`.
+bool GetEntryStamp(const DirEntry& entry, const std::string& path, FileStamp& stamp,
+                   bool* readOnly = nullptr);
 
 // Nanoseconds since 1970 by the system clock, in the unit of FileStamp::modified.
 std::int64_t NowForFileTimes();

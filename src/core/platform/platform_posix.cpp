@@ -256,6 +256,7 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
     const int fd = dirfd(dir);
     const detail::WildcardMatcher matcher(wildcard);
     DirEntry entry;
+    entry.folder = fd;
     while (struct dirent* d = readdir(dir)) {
         const char* name = d->d_name;
         if (wildcard.empty() || !matcher.Matches(name)) {
@@ -303,6 +304,11 @@ bool PathExists(const std::string& path) {
     return !path.empty() && stat(path.c_str(), &st) == 0;
 }
 
+bool IsMissing(const std::string& path) {
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
 bool CreateDirectoryOne(const std::string& path) {
     return !path.empty() && mkdir(path.c_str(), 0777) == 0;
 }
@@ -342,6 +348,20 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return errno != 0 ? errno : EIO;
 }
 
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+    FileStamp stamp;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    stamp.volume = static_cast<std::uint64_t>(st.st_dev);
+    stamp.index = static_cast<std::uint64_t>(st.st_ino);
+    return stamp;
+}
+
+}  // namespace
+
 // A lease break is signalled with SIGIO, whose default action ends the process: another
 // program opening the file between the probe's lease and its release must not end this one.
 void IgnoreLeaseBreakSignal() {
@@ -358,18 +378,19 @@ void IgnoreLeaseBreakSignal() {
 // POSIX has no share modes. A write lease stands in: the system grants one only while no
 // other descriptor has the file open, so a copy that stalls with its file open is seen. Where
 // leases cannot be had (file system, another owner), the caller falls back on the file's time.
-bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
+namespace {
+
+// `folder` is a folder descriptor or AT_FDCWD, `name` relative to it.
+bool CanOpenReadWriteAt(int folder, const char* name, UnsharedFile& file) {
     // Non-blocking: neither a FIFO nor a lease held by someone else can stall the open.
-    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int fd = openat(folder, name, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
     struct stat st;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && HasWriteBit(st);
     if (ok) {
-        file.size = static_cast<std::uint64_t>(st.st_size);
-        file.modified =
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        file.stamp = StampOf(st);
         file.openersKnown = false;
 #ifdef F_SETLEASE
         IgnoreLeaseBreakSignal();
@@ -383,6 +404,17 @@ bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
     }
     close(fd);
     return ok;
+}
+
+}  // namespace
+
+bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
+    return !path.empty() && CanOpenReadWriteAt(AT_FDCWD, path.c_str(), file);
+}
+
+bool CanOpenEntryReadWrite(const DirEntry& entry, const std::string& path, UnsharedFile& file) {
+    return entry.folder >= 0 ? CanOpenReadWriteAt(entry.folder, entry.name.c_str(), file)
+                             : CanOpenReadWrite(path, file);
 }
 
 namespace {
@@ -633,20 +665,30 @@ void EndProcessAbnormally(bool asIfKilled) {
     std::_Exit(128 + sig);
 }
 
-bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
+namespace {
+
+bool GetFileStampAt(int folder, const char* name, FileStamp& stamp, bool* readOnly) {
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstatat(folder, name, &st, 0) != 0 || S_ISDIR(st.st_mode)) {
         return false;
     }
     if (readOnly) {
         *readOnly = !HasWriteBit(st);
     }
-    stamp.size = static_cast<std::uint64_t>(st.st_size);
-    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                     static_cast<std::int64_t>(st.st_mtim.tv_nsec);
-    stamp.volume = static_cast<std::uint64_t>(st.st_dev);
-    stamp.index = static_cast<std::uint64_t>(st.st_ino);
+    stamp = StampOf(st);
     return true;
+}
+
+}  // namespace
+
+bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
+    return !path.empty() && GetFileStampAt(AT_FDCWD, path.c_str(), stamp, readOnly);
+}
+
+bool GetEntryStamp(const DirEntry& entry, const std::string& path, FileStamp& stamp,
+                   bool* readOnly) {
+    return entry.folder >= 0 ? GetFileStampAt(entry.folder, entry.name.c_str(), stamp, readOnly)
+                             : GetFileStamp(path, stamp, readOnly);
 }
 
 std::int64_t NowForFileTimes() {

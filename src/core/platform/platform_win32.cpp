@@ -62,6 +62,22 @@ void Release(T*& p) {
     p = nullptr;
 }
 
+// FILETIME (100 ns since 1601) as nanoseconds since 1970.
+std::int64_t FileTimeToUnixNs(const FILETIME& ft) {
+    constexpr std::int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970, 100 ns
+    const auto ticks = static_cast<std::int64_t>(Combine(ft.dwHighDateTime, ft.dwLowDateTime));
+    return (ticks - kEpochDifference) * 100;
+}
+
+FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileStamp stamp;
+    stamp.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+    stamp.modified = FileTimeToUnixNs(info.ftLastWriteTime);
+    stamp.volume = info.dwVolumeSerialNumber;
+    stamp.index = Combine(info.nFileIndexHigh, info.nFileIndexLow);
+    return stamp;
+}
+
 }  // namespace
 
 unsigned ActiveCodePage() {
@@ -195,6 +211,14 @@ bool PathExists(const std::string& path) {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsMissing(const std::string& path) {
+    if (path.empty() || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool CreateDirectoryOne(const std::string& path) {
     return !path.empty() && CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
@@ -244,13 +268,15 @@ bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
                     !(info.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
     if (ok) {
         // The share modes answered whether another program holds the file.
-        file.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
+        file.stamp = StampOf(info);
         file.openersKnown = true;
-        file.modified = static_cast<std::int64_t>(
-            Combine(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime));
     }
     CloseHandle(h);
     return ok;
+}
+
+bool CanOpenEntryReadWrite(const DirEntry&, const std::string& path, UnsharedFile& file) {
+    return CanOpenReadWrite(path, file);
 }
 
 bool GetDosTimeAndSize(const std::string& path, std::uint32_t& dosDateTime, std::uint64_t& size) {
@@ -507,17 +533,6 @@ void EndProcessAbnormally(bool asIfKilled) {
     ExitProcess(1);  // not reached
 }
 
-namespace {
-
-// FILETIME (100 ns since 1601) as nanoseconds since 1970.
-std::int64_t FileTimeToUnixNs(const FILETIME& ft) {
-    constexpr std::int64_t kEpochDifference = 116444736000000000LL;  // 1601 to 1970, 100 ns
-    const auto ticks = static_cast<std::int64_t>(Combine(ft.dwHighDateTime, ft.dwLowDateTime));
-    return (ticks - kEpochDifference) * 100;
-}
-
-}  // namespace
-
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     if (path.empty()) {
         return false;
@@ -538,11 +553,13 @@ bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     if (readOnly) {
         *readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     }
-    stamp.size = Combine(info.nFileSizeHigh, info.nFileSizeLow);
-    stamp.modified = FileTimeToUnixNs(info.ftLastWriteTime);
-    stamp.volume = info.dwVolumeSerialNumber;
-    stamp.index = Combine(info.nFileIndexHigh, info.nFileIndexLow);
+    stamp = StampOf(info);
     return true;
+}
+
+// Windows opens by path only; the entry adds nothing.
+bool GetEntryStamp(const DirEntry&, const std::string& path, FileStamp& stamp, bool* readOnly) {
+    return GetFileStamp(path, stamp, readOnly);
 }
 
 std::int64_t NowForFileTimes() {
