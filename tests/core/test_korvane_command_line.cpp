@@ -38,8 +38,11 @@ class WindowsPathLine : public ::testing::TestWithParam<LineCase> {};
 class PosixPathLine : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(WindowsPathLine, BuildsArgumentString) {
-    EXPECT_EQ(BuildKorvaneCommandLine(GetParam().job, InputsOf(GetParam(), PathRules::Windows())),
-              GetParam().expected);
+    const KorvaneLineInputs in = InputsOf(GetParam(), PathRules::Windows());
+    std::string output = "left from before";
+    EXPECT_EQ(BuildKorvaneCommandLine(GetParam().job, in, &output), GetParam().expected);
+    // The output given with the line is the one the job is judged by.
+    EXPECT_EQ(output, BuildKorvaneOutputPath(GetParam().job, in));
 }
 
 TEST_P(PosixPathLine, BuildsArgumentString) {

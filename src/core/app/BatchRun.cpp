@@ -82,6 +82,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
 
         TextLineReader reader(list.get());
         std::string line;
+        JobSpec spec;  // reused: its buffers outlive each line
         while (reader.ReadLine(line)) {
             bool accepted = true;
             if (!choices_.output1Shown) {
@@ -101,17 +102,17 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 host_.ListSetTopIndex(std::max(0, listCount - kListVisibleLines));
                 host_.PumpMessages();
 
-                const std::string arguments = GetKorvaneCommandLine(line);
+                const std::string arguments = GetJob(line, spec);
                 if (display) {
                     ++progress_.total;
                     const JobResult result = RunDisplayJob(arguments, converter);
-                    AddJob(GetJobSpec(line), false, &result);
+                    AddJob(spec, false, &result);
                     const bool shown = result == JobResult::Shown;
                     progress_.done += shown ? 1 : 0;
                     host_.MarkLine(listLine, shown ? JobMark::Done : JobMark::NotRun);
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
-                    AddJob(GetJobSpec(line));
+                    AddJob(spec);
                 } else {
                     recordFailed = true;
                 }

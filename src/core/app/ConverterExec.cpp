@@ -66,6 +66,7 @@ void RunModes::ShowProgressNow(const char* step) {
 
 void RunModes::BeginRun(const RunChoices& choices) {
     choices_ = choices;
+    lineInputs_ = LineInputsOf(choices_, rules_);
     stopRequested_ = false;
     StartClock();
 }

@@ -275,8 +275,8 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 host_.ListAdd(pairLine);
                 pairs.push_back(pairLine);
                 host_.PumpMessages();
-                const std::string arguments = GetKorvaneCommandLine(pairLine);
-                JobSpec spec = GetJobSpec(pairLine);
+                JobSpec spec;
+                const std::string arguments = GetJob(pairLine, spec);
                 spec.inputs = files;
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,

@@ -68,7 +68,11 @@ void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view
 
 }  // namespace
 
-std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in) {
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in,
+                                    std::string* output) {
+    if (output) {
+        output->clear();
+    }
     if (job.empty()) {
         return {};
     }
@@ -81,7 +85,12 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
     if (sw == "/c") {
         return sw + ' ' + QuotedInputList(job);
     }
-    return sw + ' ' + QuotedInputList(job) + " \"/o" + OutputPath(job, in, ext) + '"';
+    std::string path = OutputPath(job, in, ext);
+    std::string line = sw + ' ' + QuotedInputList(job) + " \"/o" + path + '"';
+    if (output) {
+        *output = std::move(path);
+    }
+    return line;
 }
 
 std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in) {
@@ -172,26 +181,17 @@ KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules
     return in;
 }
 
-std::string RunModes::GetKorvaneCommandLine(const std::string& job) const {
-    return BuildKorvaneCommandLine(job, LineInputs());
-}
-
-JobSpec RunModes::GetJobSpec(const std::string& job) const {
-    const KorvaneLineInputs in = LineInputs();
-    JobSpec spec;
+std::string RunModes::GetJob(const std::string& job, JobSpec& spec) const {
+    const KorvaneLineInputs& in = LineInputs();
+    spec.inputs.clear();
     std::size_t start = 0;
     while (start <= job.size()) {
         const std::size_t comma = std::min(job.find(',', start), job.size());
         spec.inputs.push_back(job.substr(start, comma - start));
         start = comma + 1;
     }
-    spec.output = BuildKorvaneOutputPath(job, in);
     spec.absentMeansNoDifference = in.output1Shown && in.iChgArea == 1 && in.iNoOut != 0;
-    return spec;
-}
-
-KorvaneLineInputs RunModes::LineInputs() const {
-    return LineInputsOf(choices_, rules_);
+    return BuildKorvaneCommandLine(job, in, &spec.output);
 }
 
 }  // namespace ka

@@ -172,7 +172,6 @@ void RunModes::FinishRun(const platform::ProcessResult& converter) {
                                            : RunReport::PathIn(settings_.sDataDir, rules_));
     RunCounts counts;
     SplitOutputs split(runStart_, rules_);
-    std::vector<std::string> fields;
     // The marks are the results: a job's output is looked at once, here, not again for its mark.
     // Preset jobs (display) were marked as they ran.
     long long line = firstJobLine_;
@@ -186,11 +185,11 @@ void RunModes::FinishRun(const platform::ProcessResult& converter) {
         if (!e.hasPreset && line >= 0) {
             host_.MarkLine(line++, MarkOf(result));
         }
-        fields.assign({runMode_, JobResultText(result),
-                       runSettlesInputs_ ? FateText(SettleStandbyInputs(e, result, rules_)) : "-",
-                       e.job.output.empty() ? "-" : e.job.output});
-        fields.insert(fields.end(), e.job.inputs.begin(), e.job.inputs.end());
-        report.Line(fields);
+        const std::string_view fate =
+            runSettlesInputs_ ? FateText(SettleStandbyInputs(e, result, rules_)) : "-";
+        report.Line({runMode_, JobResultText(result), fate,
+                     e.job.output.empty() ? std::string_view("-") : e.job.output},
+                    e.job.inputs);
     });
     const long long elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                     std::chrono::steady_clock::now().time_since_epoch())

@@ -31,8 +31,10 @@ struct KorvaneLineInputs {
     PathRules rules = PathRules::Native();
 };
 
-// Turns one job (input paths joined by ",") into the converter's argument string.
-std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in);
+// Turns one job (input paths joined by ",") into the converter's argument string. output, when
+// given, gets what BuildKorvaneOutputPath gives, from the same work.
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in,
+                                    std::string* output = nullptr);
 
 // True when the converter's job syntax can carry the path: no ",", no double quote and no
 // control character (below 0x20, or 0x7F). With POSIX path rules it must not end with a
@@ -96,10 +98,9 @@ class RunModes {
     // Takes the window's choices for the run that starts; every run entry point below does.
     void BeginRun(const RunChoices& choices);
 
-    // Argument string for a job with the choices of the current run.
-    std::string GetKorvaneCommandLine(const std::string& job) const;
-    // The job's files and output, for judging it after the run.
-    JobSpec GetJobSpec(const std::string& job) const;
+    // Argument string for a job with the choices of the current run; spec gets the job's files
+    // and output, for judging it after the run.
+    std::string GetJob(const std::string& job, JobSpec& spec) const;
 
     // Runs the converter and waits, letting the window live meanwhile and following the jobs'
     // outputs with the watch, if any. With iOutTyp other than 22 the given line is replaced by
@@ -166,7 +167,7 @@ class RunModes {
 
     // The frame every run shares (RunFrame.cpp): the data folder's lock, the converter check,
     // the job spool, and after the converter the results, the report and the summary.
-    KorvaneLineInputs LineInputs() const;
+    const KorvaneLineInputs& LineInputs() const { return lineInputs_; }
     std::string DataFilePath(const char* name) const;
     // standby: the run settles its inputs at the end (done ones deleted, those without output
     // moved to "Failed"), so their stamps are spooled. firstJobLine: the run-list line of the
@@ -195,6 +196,7 @@ class RunModes {
     JobSpool spool_;
     bool spoolOk_ = false;
     std::string runMode_;
+    KorvaneLineInputs lineInputs_;  // of choices_, taken with them
     bool runSettlesInputs_ = false;
     long long firstJobLine_ = -1;
     std::int64_t runStart_ = 0;

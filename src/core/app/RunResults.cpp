@@ -1,6 +1,7 @@
 #include "app/RunResults.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
@@ -15,14 +16,15 @@ constexpr char kField = '\t';
 constexpr std::int64_t kCoarseFileTimeNs = 2'000'000'000;
 constexpr std::size_t kSpoolBufferSize = 256 * 1024;
 
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
+// Views into the line; fields is reused from line to line.
+void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
+    fields.clear();
     std::size_t start = 0;
     for (;;) {
         const std::size_t tab = line.find(kField, start);
         fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) {
-            return fields;
+        if (tab == std::string_view::npos) {
+            return;
         }
         start = tab + 1;
     }
@@ -37,16 +39,27 @@ std::string StampField(bool known, const platform::FileStamp& s) {
            std::to_string(s.volume) + ':' + std::to_string(s.index);
 }
 
-bool ParseStampField(const std::string& text, platform::FileStamp& s) {
+bool ParseStampField(std::string_view text, platform::FileStamp& s) {
+    s = platform::FileStamp{};
     if (text == "-") {
         return false;
     }
-    const char* p = text.c_str();
-    char* end = nullptr;
-    s.size = std::strtoull(p, &end, 10);
-    s.modified = *end == ':' ? std::strtoll(end + 1, &end, 10) : 0;
-    s.volume = *end == ':' ? std::strtoull(end + 1, &end, 10) : 0;
-    s.index = *end == ':' ? std::strtoull(end + 1, &end, 10) : 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    // Each part after the first follows a ':'; a part missing stays 0.
+    const auto part = [&](auto& value, bool first) {
+        if (!first) {
+            if (p == end || *p != ':') {
+                return;
+            }
+            ++p;
+        }
+        p = std::from_chars(p, end, value).ptr;
+    };
+    part(s.size, true);
+    part(s.modified, false);
+    part(s.volume, false);
+    part(s.index, false);
     return true;
 }
 
@@ -263,28 +276,30 @@ bool JobSpool::Read(const std::string& path, const std::function<void(const Entr
     }
     TextLineReader reader(file.get());
     std::string line;
+    std::vector<std::string_view> f;
     Entry entry;
     while (reader.ReadLine(line)) {
-        const std::vector<std::string> f = SplitFields(line);
+        SplitFields(line, f);
         if (f.size() < 4 || f[0].size() != 2 || f.size() % 2 != 0) {
             continue;
         }
         entry.job.absentMeansNoDifference = f[0][0] == 'n';
         entry.keepInputs = f[0][1] == 'k';
         entry.hasPreset = f[1] != "-";
-        entry.preset =
-            entry.hasPreset ? static_cast<JobResult>(std::atoi(f[1].c_str())) : JobResult::NotRun;
+        int preset = 0;
+        std::from_chars(f[1].data(), f[1].data() + f[1].size(), preset);
+        entry.preset = entry.hasPreset ? static_cast<JobResult>(preset) : JobResult::NotRun;
         entry.before = OutputBefore{};
         entry.before.existed = ParseStampField(f[2], entry.before.stamp);
-        entry.job.output = f[3];
-        entry.job.inputs.clear();
-        entry.inputKnown.clear();
-        entry.inputStamps.clear();
-        for (std::size_t i = 4; i + 1 < f.size(); i += 2) {
-            platform::FileStamp stamp;
-            entry.inputKnown.push_back(ParseStampField(f[i], stamp));
-            entry.inputStamps.push_back(stamp);
-            entry.job.inputs.push_back(f[i + 1]);
+        entry.job.output.assign(f[3]);
+        // The strings are kept from job to job: assigning reuses their room.
+        const std::size_t inputs = (f.size() - 4) / 2;
+        entry.job.inputs.resize(inputs);
+        entry.inputKnown.resize(inputs);
+        entry.inputStamps.resize(inputs);
+        for (std::size_t i = 0; i < inputs; ++i) {
+            entry.inputKnown[i] = ParseStampField(f[4 + 2 * i], entry.inputStamps[i]);
+            entry.job.inputs[i].assign(f[5 + 2 * i]);
         }
         visit(entry);
     }
@@ -373,19 +388,36 @@ bool RunReport::Open(const std::string& path) {
     return file_ != nullptr;
 }
 
+namespace {
+void AppendField(std::string& line, std::string_view field) {
+    line += kField;
+    const std::size_t start = line.size();
+    line += field;
+    // A line break inside a message would start a false report line.
+    for (std::size_t i = line.find_first_of("\r\n", start); i != std::string::npos;
+         i = line.find_first_of("\r\n", i + 1)) {
+        line[i] = ' ';
+    }
+}
+}  // namespace
+
 void RunReport::Line(const std::vector<std::string>& fields) {
+    Line({}, fields);
+}
+
+void RunReport::Line(std::initializer_list<std::string_view> fields,
+                     const std::vector<std::string>& more) {
     if (!file_) {
         return;
     }
-    std::string line = ReportTimeNow();
-    for (const std::string& field : fields) {
-        line += kField;
-        // A line break inside a message would start a false report line.
-        for (const char c : field) {
-            line += (c == '\r' || c == '\n') ? ' ' : c;
-        }
+    line_ = ReportTimeNow();
+    for (const std::string_view field : fields) {
+        AppendField(line_, field);
     }
-    WriteLineCrLf(file_.get(), line);
+    for (const std::string& field : more) {
+        AppendField(line_, field);
+    }
+    WriteLineCrLf(file_.get(), line_);
 }
 
 bool RunReport::Close() {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -160,10 +162,13 @@ class RunReport {
     bool Open(const std::string& path);
     // One line: the local time, then the fields separated by tabs.
     void Line(const std::vector<std::string>& fields);
+    // The same for fields at hand, then more: a job's line without copying its paths first.
+    void Line(std::initializer_list<std::string_view> fields, const std::vector<std::string>& more);
     bool Close();
 
   private:
     platform::FilePtr file_;
+    std::string line_;  // reused: a run writes a line per job
 };
 
 // Appends one line to the report in the data folder (for messages); false when it cannot.

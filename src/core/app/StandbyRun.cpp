@@ -287,20 +287,21 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (work) {
         TextLineReader reader(work.get());
         std::string path;
+        JobSpec spec;
         while (reader.ReadLine(path)) {
             ++standby_.iStandbyCount;
             if (!stable.contains(path)) {
                 continue;
             }
-            const std::string arguments = GetKorvaneCommandLine(path);
+            const std::string arguments = GetJob(path, spec);
             if (display) {
                 ++progress_.total;
                 ShowProgressNow("Converting");
                 const JobResult result = RunDisplayJob(arguments, converter);
-                AddJob(GetJobSpec(path), false, &result);
+                AddJob(spec, false, &result);
                 progress_.done += result == JobResult::Shown ? 1 : 0;
             } else if (WriteLineCrLf(record.get(), arguments)) {
-                AddJob(GetJobSpec(path));
+                AddJob(spec);
                 ++handedOver;
             } else {
                 recordFailed = true;

@@ -9,17 +9,15 @@
 
 namespace ka::ui {
 
+// Every line of a run is summed from this table: filled once, so the sum needs no test.
 CharAdvances::CharAdvances(const QFont& font) : metrics_(font) {
-    ascii_.fill(-1);
+    for (std::size_t c = 0; c < ascii_.size(); ++c)
+        ascii_[c] = metrics_.horizontalAdvance(QChar(static_cast<char16_t>(c)));
 }
 
 int CharAdvances::Advance(char32_t c) {
-    if (c < ascii_.size()) {
-        int& known = ascii_[c];
-        if (known < 0)
-            known = metrics_.horizontalAdvance(QChar(static_cast<char16_t>(c)));
-        return known;
-    }
+    if (c < ascii_.size())
+        return ascii_[c];
     auto it = other_.find(c);
     if (it == other_.end())
         it = other_.insert(c, metrics_.horizontalAdvance(QString::fromUcs4(&c, 1)));
@@ -30,7 +28,7 @@ int CharAdvances::Width(std::string_view line) {
     int width = 0;
     std::size_t i = 0;
     for (; i < line.size() && static_cast<unsigned char>(line[i]) < 0x80; ++i)
-        width += Advance(static_cast<unsigned char>(line[i]));
+        width += ascii_[static_cast<unsigned char>(line[i])];
     if (i == line.size())
         return width;
     // Text beyond ASCII is in the system code page: decoded once, then summed per character.
