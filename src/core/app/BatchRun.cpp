@@ -82,7 +82,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
 
         TextLineReader reader(list.get());
         std::string line;
-        JobSpec spec;  // reused: its buffers outlive each line
+        JobSpec spec;
         while (reader.ReadLine(line)) {
             bool accepted = true;
             if (!choices_.output1Shown) {

@@ -80,7 +80,7 @@ struct StandbyState {
     std::unordered_map<std::string, std::int64_t> uncheckedTimes;
     // Stamps by path from the second snapshot: what a stable file was when it was found stable,
     // and so what it must still be when it is deleted or moved. Spares a second look at it.
-    platform::StampsByPath secondStamps;
+    StampsByPath secondStamps;
     // Paths left alone because the job syntax cannot carry them, each reported once while it
     // stays; and those noted since the last report.
     std::unordered_set<std::string> unsafeReported;

@@ -44,22 +44,17 @@ bool ParseStampField(std::string_view text, platform::FileStamp& s) {
     if (text == "-") {
         return false;
     }
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    // Each part after the first follows a ':'; a part missing stays 0.
-    const auto part = [&](auto& value, bool first) {
-        if (!first) {
-            if (p == end || *p != ':') {
-                return;
-            }
-            ++p;
+    const char* const end = text.data() + text.size();
+    const char* p = std::from_chars(text.data(), end, s.size).ptr;
+    // Each later part follows a ':'; from the first one missing on, the parts stay 0.
+    const auto next = [&](auto& value) {
+        if (p != end && *p == ':') {
+            p = std::from_chars(p + 1, end, value).ptr;
         }
-        p = std::from_chars(p, end, value).ptr;
     };
-    part(s.size, true);
-    part(s.modified, false);
-    part(s.volume, false);
-    part(s.index, false);
+    next(s.modified);
+    next(s.volume);
+    next(s.index);
     return true;
 }
 
@@ -207,8 +202,7 @@ std::string RunSummaryText(const RunCounts& counts) {
 // ---- Spool ------------------------------------------------------------------------------------
 
 namespace {
-bool InputStamp(const std::string& input, const platform::StampsByPath* known,
-                platform::FileStamp& stamp) {
+bool InputStamp(const std::string& input, const StampsByPath* known, platform::FileStamp& stamp) {
     if (known) {
         const auto found = known->find(input);
         if (found != known->end()) {

@@ -49,6 +49,8 @@ struct OutputBefore {
 };
 OutputBefore NoteOutputBefore(const std::string& output);
 
+using StampsByPath = std::unordered_map<std::string, platform::FileStamp>;
+
 // NoteOutputBefore for the many jobs of a run. An output whose folder does not exist does not
 // exist either: a run into a new folder looks at that folder again only after `recheck`, not
 // at every job's output.
@@ -110,7 +112,7 @@ class JobSpool {
     bool Create(const std::string& path, bool stampInputs = true);
     // Stamps taken moments ago by the caller, used for the inputs they name instead of a new look;
     // until the next Create. A file changed since is then kept, never settled as converted.
-    void UseStamps(const platform::StampsByPath* known) { knownStamps_ = known; }
+    void UseStamps(const StampsByPath* known) { knownStamps_ = known; }
     // keepInputs: the inputs stay whatever the result (a standby file that was not stable yet).
     // preset: a result already known (a display job judged by its own converter start).
     bool Add(const JobSpec& job, bool keepInputs, const JobResult* preset = nullptr);
@@ -133,7 +135,7 @@ class JobSpool {
     platform::FilePtr file_;
     bool failed_ = false;
     bool stampInputs_ = true;
-    const platform::StampsByPath* knownStamps_ = nullptr;
+    const StampsByPath* knownStamps_ = nullptr;
     OutputsBefore outputs_;
 };
 

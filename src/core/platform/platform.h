@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace ka::platform {
@@ -88,8 +87,6 @@ struct FileStamp {
     std::uint64_t index = 0;
     bool operator==(const FileStamp&) const = default;
 };
-
-using StampsByPath = std::unordered_map<std::string, FileStamp>;
 
 // What the standby snapshot learns of a file that is free to take.
 struct UnsharedFile {

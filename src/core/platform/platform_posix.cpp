@@ -360,6 +360,18 @@ FileStamp StampOf(const struct stat& st) {
     return stamp;
 }
 
+bool GetFileStampAt(int folder, const char* name, FileStamp& stamp, bool* readOnly) {
+    struct stat st;
+    if (fstatat(folder, name, &st, 0) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    if (readOnly) {
+        *readOnly = !HasWriteBit(st);
+    }
+    stamp = StampOf(st);
+    return true;
+}
+
 }  // namespace
 
 // A lease break is signalled with SIGIO, whose default action ends the process: another
@@ -375,11 +387,11 @@ void IgnoreLeaseBreakSignal() {
     (void)ignored;
 }
 
+namespace {
+
 // POSIX has no share modes. A write lease stands in: the system grants one only while no
 // other descriptor has the file open, so a copy that stalls with its file open is seen. Where
 // leases cannot be had (file system, another owner), the caller falls back on the file's time.
-namespace {
-
 // `folder` is a folder descriptor or AT_FDCWD, `name` relative to it.
 bool CanOpenReadWriteAt(int folder, const char* name, UnsharedFile& file) {
     // Non-blocking: neither a FIFO nor a lease held by someone else can stall the open.
@@ -664,22 +676,6 @@ void EndProcessAbnormally(bool asIfKilled) {
     std::raise(sig);
     std::_Exit(128 + sig);
 }
-
-namespace {
-
-bool GetFileStampAt(int folder, const char* name, FileStamp& stamp, bool* readOnly) {
-    struct stat st;
-    if (fstatat(folder, name, &st, 0) != 0 || S_ISDIR(st.st_mode)) {
-        return false;
-    }
-    if (readOnly) {
-        *readOnly = !HasWriteBit(st);
-    }
-    stamp = StampOf(st);
-    return true;
-}
-
-}  // namespace
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     return !path.empty() && GetFileStampAt(AT_FDCWD, path.c_str(), stamp, readOnly);
