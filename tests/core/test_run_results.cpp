@@ -362,6 +362,10 @@ TEST(FailedFolder, NumbersANameAlreadyThereAndRotatesABigReport) {
     const std::string fresh = test::ReadFileBytes(report);
     EXPECT_NE(fresh.find("\tmessage\tafter rotation\r\n"), std::string::npos);
     EXPECT_LT(fresh.size(), 100u);
+
+    // A message's own line breaks never start a false report line.
+    ASSERT_TRUE(AppendReportLine(tmp.Path(), {"two\r\nlines", "lf\nonly"}));
+    EXPECT_NE(test::ReadFileBytes(report).find("\ttwo  lines\tlf only\r\n"), std::string::npos);
 }
 
 }  // namespace

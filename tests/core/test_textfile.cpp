@@ -50,23 +50,26 @@ const std::string kBlock(64 * 1024 - 1, 'A');  // puts a CR on the reader's last
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TextLines,
-    ::testing::Values(
-        ReadCase{"Empty", "", {}}, ReadCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
-        ReadCase{"LoneCr", "a\rb", {"a", "b"}}, ReadCase{"LfOnly", "a\nb\n", {"a", "b"}},
-        ReadCase{"LfThenCr", "a\n\rb\r\n", {"a", "", "b"}},
-        ReadCase{"CrCrLf", "a\r\r\nb", {"a", "", "b"}}, ReadCase{"OneEmptyLine", "\r\n", {""}},
-        ReadCase{"CtrlZInLine",
-                 "a\x1A"
-                 "b\r\nc\r\n",
-                 {"a"}},
-        ReadCase{"CtrlZAfterLine", "a\r\n\x1A\r\nb", {"a"}}, ReadCase{"OnlyCtrlZ", "\x1A", {}},
-        ReadCase{"NulAndHighBytes",
-                 std::string("\0\x95\x5C\xFF\r\n", 6),
-                 {std::string("\0\x95\x5C\xFF", 4)}},
-        ReadCase{"CrLfSplitAcrossBuffers", kBlock + "\r\nb", {kBlock, "b"}},
-        ReadCase{"LineLongerThanBuffer",
-                 std::string(200000, 'x') + "\r\ny",
-                 {std::string(200000, 'x'), "y"}}),
+    ::testing::Values(ReadCase{"Empty", "", {}}, ReadCase{"CrLf", "a\r\nb\r\n", {"a", "b"}},
+                      ReadCase{"LoneCr", "a\rb", {"a", "b"}},
+                      ReadCase{"LfOnly", "a\nb\n", {"a", "b"}},
+                      ReadCase{"LfThenCr", "a\n\rb\r\n", {"a", "", "b"}},
+                      ReadCase{"CrCrLf", "a\r\r\nb", {"a", "", "b"}},
+                      ReadCase{"OneEmptyLine", "\r\n", {""}},
+                      ReadCase{"CtrlZInLine",
+                               "a\x1A"
+                               "b\r\nc\r\n",
+                               {"a"}},
+                      ReadCase{"CtrlZAfterLine", "a\r\n\x1A\r\nb", {"a"}},
+                      ReadCase{"CrThenCtrlZBeforeLf", "a\rb\x1A\n", {"a", "b"}},
+                      ReadCase{"OnlyCtrlZ", "\x1A", {}},
+                      ReadCase{"NulAndHighBytes",
+                               std::string("\0\x95\x5C\xFF\r\n", 6),
+                               {std::string("\0\x95\x5C\xFF", 4)}},
+                      ReadCase{"CrLfSplitAcrossBuffers", kBlock + "\r\nb", {kBlock, "b"}},
+                      ReadCase{"LineLongerThanBuffer",
+                               std::string(200000, 'x') + "\r\ny",
+                               {std::string(200000, 'x'), "y"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(TextFile, WriteLineCrLfEndsEveryLine) {

@@ -13,33 +13,35 @@ namespace ka {
 namespace {
 
 // Every entry in double quotes: each "," becomes `" "`. Nothing else is escaped.
-std::string QuotedInputList(std::string_view job) {
-    std::string quoted;
-    quoted.reserve(job.size() + 8);
-    quoted += '"';
-    for (const char c : job) {
-        if (c == ',') {
-            quoted += "\" \"";
-        } else {
-            quoted += c;
+void AppendQuotedInputList(std::string& out, std::string_view job) {
+    out += '"';
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = job.find(',', start);
+        out.append(job.substr(start, comma - start));
+        if (comma == std::string_view::npos) {
+            break;
         }
+        out += "\" \"";
+        start = comma + 1;
     }
-    quoted += '"';
-    return quoted;
+    out += '"';
 }
 
 // Output folder + first entry's name without its extension + the output extension.
-std::string OutputPath(std::string_view job, const KorvaneLineInputs& in, std::string_view ext) {
+void AppendOutputPath(std::string& out, std::string_view job, const KorvaneLineInputs& in,
+                      std::string_view ext) {
     const std::string_view first = job.substr(0, job.find(','));
-    std::string path = in.sOutDir + NamePart(first, in.rules);
+    const std::size_t separator = LastSeparatorPos(first, in.rules);
+    const std::size_t start = out.size();
+    out += in.sOutDir;
+    out += separator == std::string_view::npos ? first : first.substr(separator + 1);
     // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
     // at the folder's dot. That is what the converter has always been given.
-    const std::size_t dot = path.rfind('.');
-    if (dot != std::string::npos && dot > 0) {
-        path.erase(dot);
+    const std::size_t dot = out.rfind('.');
+    if (dot != std::string::npos && dot > start) {
+        out.erase(dot);
     }
-    path += ext;
-    return path;
+    out += ext;
 }
 
 // The switch and the output extension of a job.
@@ -79,17 +81,24 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
     std::string sw;
     std::string_view ext;
     SwitchAndExt(in, sw, ext);
-    if (sw.empty()) {
-        return QuotedInputList(job);
+    // One buffer for the whole line: a run builds one per job.
+    std::string line;
+    line.reserve(sw.size() + 2 * job.size() + in.sOutDir.size() + 16);
+    if (!sw.empty()) {
+        line += sw;
+        line += ' ';
     }
-    if (sw == "/c") {
-        return sw + ' ' + QuotedInputList(job);
+    AppendQuotedInputList(line, job);
+    if (sw.empty() || sw == "/c") {
+        return line;
     }
-    std::string path = OutputPath(job, in, ext);
-    std::string line = sw + ' ' + QuotedInputList(job) + " \"/o" + path + '"';
+    line += " \"/o";
+    const std::size_t pathStart = line.size();
+    AppendOutputPath(line, job, in, ext);
     if (output) {
-        *output = std::move(path);
+        output->assign(line, pathStart);
     }
+    line += '"';
     return line;
 }
 
@@ -100,7 +109,9 @@ std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInpu
     if (job.empty() || sw.empty() || sw == "/c") {
         return {};
     }
-    return OutputPath(job, in, ext);
+    std::string path;
+    AppendOutputPath(path, job, in, ext);
+    return path;
 }
 
 bool IsJobSafePath(std::string_view path, const PathRules& rules) {

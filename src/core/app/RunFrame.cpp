@@ -143,7 +143,7 @@ platform::FilePtr RunModes::OpenRecordFile() {
         AbandonRun();
         return record;
     }
-    std::setvbuf(record.get(), nullptr, _IOFBF, kRecordBufferSize);
+    platform::BufferForOneThread(record.get(), kRecordBufferSize);
     return record;
 }
 

@@ -31,12 +31,22 @@ void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
 }
 
 // "-" for a missing file, else "size:modified:volume:index".
-std::string StampField(bool known, const platform::FileStamp& s) {
+void AppendStampField(std::string& line, bool known, const platform::FileStamp& s) {
     if (!known) {
-        return "-";
+        line += '-';
+        return;
     }
-    return std::to_string(s.size) + ':' + std::to_string(s.modified) + ':' +
-           std::to_string(s.volume) + ':' + std::to_string(s.index);
+    const auto append = [&line](auto value) {
+        char text[24];
+        line.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+    };
+    append(s.size);
+    line += ':';
+    append(s.modified);
+    line += ':';
+    append(s.volume);
+    line += ':';
+    append(s.index);
 }
 
 bool ParseStampField(std::string_view text, platform::FileStamp& s) {
@@ -222,7 +232,7 @@ bool JobSpool::Create(const std::string& path, bool stampInputs) {
     file_ = platform::OpenFile(path, "wb", error);
     failed_ = !file_;
     if (file_) {
-        std::setvbuf(file_.get(), nullptr, _IOFBF, kSpoolBufferSize);
+        platform::BufferForOneThread(file_.get(), kSpoolBufferSize);
     }
     return file_ != nullptr;
 }
@@ -231,21 +241,26 @@ bool JobSpool::Add(const JobSpec& job, bool keepInputs, const JobResult* preset)
     if (!file_) {
         return false;
     }
-    std::string line;
+    std::string& line = line_;
+    line.clear();
     line += job.absentMeansNoDifference ? 'n' : '-';
     line += keepInputs ? 'k' : '-';
     line += kField;
-    line += preset ? std::to_string(static_cast<int>(*preset)) : std::string("-");
+    if (preset) {
+        line += std::to_string(static_cast<int>(*preset));
+    } else {
+        line += '-';
+    }
     const OutputBefore before = outputs_.Note(job.output);
     line += kField;
-    line += StampField(before.existed, before.stamp);
+    AppendStampField(line, before.existed, before.stamp);
     line += kField;
     line += job.output;
     for (const std::string& input : job.inputs) {
         platform::FileStamp stamp;
         const bool known = stampInputs_ && InputStamp(input, knownStamps_, stamp);
         line += kField;
-        line += StampField(known, stamp);
+        AppendStampField(line, known, stamp);
         line += kField;
         line += input;
     }
@@ -345,7 +360,8 @@ InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
 
 // ---- Report -----------------------------------------------------------------------------------
 
-std::string ReportTimeNow() {
+namespace {
+const std::string& ReportTimeText() {
     // A run writes a line per job: the local time is worked out once a second, not per line.
     // Only the user-interface thread writes reports.
     static std::time_t shownAt = -1;
@@ -362,6 +378,11 @@ std::string ReportTimeNow() {
     }
     return shown;
 }
+}  // namespace
+
+std::string ReportTimeNow() {
+    return ReportTimeText();
+}
 
 std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules) {
     return JoinPath(dataDir, "RunReport.log", rules);
@@ -377,7 +398,7 @@ bool RunReport::Open(const std::string& path) {
     int error = 0;
     file_ = platform::OpenFile(path, "ab", error);
     if (file_) {
-        std::setvbuf(file_.get(), nullptr, _IOFBF, kSpoolBufferSize);
+        platform::BufferForOneThread(file_.get(), kSpoolBufferSize);
     }
     return file_ != nullptr;
 }
@@ -387,10 +408,15 @@ void AppendField(std::string& line, std::string_view field) {
     line += kField;
     const std::size_t start = line.size();
     line += field;
-    // A line break inside a message would start a false report line.
-    for (std::size_t i = line.find_first_of("\r\n", start); i != std::string::npos;
-         i = line.find_first_of("\r\n", i + 1)) {
-        line[i] = ' ';
+    // A line break inside a message would start a false report line. Two quick searches
+    // first: almost no field holds one.
+    if (field.find('\r') == std::string_view::npos && field.find('\n') == std::string_view::npos) {
+        return;
+    }
+    for (std::size_t i = start; i < line.size(); ++i) {
+        if (line[i] == '\r' || line[i] == '\n') {
+            line[i] = ' ';
+        }
     }
 }
 }  // namespace
@@ -404,7 +430,7 @@ void RunReport::Line(std::initializer_list<std::string_view> fields,
     if (!file_) {
         return;
     }
-    line_ = ReportTimeNow();
+    line_ = ReportTimeText();
     for (const std::string_view field : fields) {
         AppendField(line_, field);
     }

@@ -137,6 +137,7 @@ class JobSpool {
     bool stampInputs_ = true;
     const StampsByPath* knownStamps_ = nullptr;
     OutputsBefore outputs_;
+    std::string line_;  // reused: a line per job
 };
 
 // What standby does with the files of a job after its result: "deleted", "moved to Failed",

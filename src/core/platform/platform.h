@@ -127,6 +127,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode);
+// For a file one thread writes line by line: a large buffer, and no lock taken on each call
+// where the C library allows that. Before the file's first read or write.
+void BufferForOneThread(std::FILE* file, std::size_t bufferSize);
 
 std::string CurrentDirectory();
 bool ChangeDirectory(const std::string& path);

@@ -363,6 +363,10 @@ FilePtr OpenFile(const std::string& path, const char* mode, int& errorCode) {
     return file;
 }
 
+void BufferForOneThread(std::FILE* file, std::size_t bufferSize) {
+    std::setvbuf(file, nullptr, _IOFBF, bufferSize);
+}
+
 std::string CurrentDirectory() {
     const DWORD n = GetCurrentDirectoryA(0, nullptr);
     if (n == 0) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace ka {
@@ -46,6 +47,22 @@ bool TextLineReader::AtEnd() {
     return c == EOF || c == kCtrlZ;
 }
 
+std::size_t TextLineReader::LineStop(std::size_t from) const {
+    // Three searches the C library does many bytes at a time, each within the last one's find.
+    const char* const begin = buffer_ + from;
+    std::size_t n = len_ - from;
+    if (const void* lf = std::memchr(begin, '\n', n)) {
+        n = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+    }
+    if (const void* cr = std::memchr(begin, '\r', n)) {
+        n = static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+    }
+    if (const void* z = std::memchr(begin, kCtrlZ, n)) {
+        n = static_cast<std::size_t>(static_cast<const char*>(z) - begin);
+    }
+    return from + n;
+}
+
 bool TextLineReader::ReadLine(std::string& line) {
     line.clear();
     if (AtEnd()) {
@@ -56,11 +73,7 @@ bool TextLineReader::ReadLine(std::string& line) {
         if (pos_ >= len_ && !Fill()) {
             return true;
         }
-        std::size_t i = pos_;
-        while (i < len_ && buffer_[i] != '\r' && buffer_[i] != '\n' &&
-               buffer_[i] != static_cast<char>(kCtrlZ)) {
-            ++i;
-        }
+        const std::size_t i = LineStop(pos_);
         line.append(buffer_ + pos_, i - pos_);
         pos_ = i;
         if (i < len_) {

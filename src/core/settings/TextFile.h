@@ -30,6 +30,8 @@ class TextLineReader {
     int Peek();
     int Get();
     bool Fill();
+    // Where the line from `from` stops in the buffer: CR, LF, Ctrl-Z or the buffer's end.
+    std::size_t LineStop(std::size_t from) const;
 
     std::FILE* file_;
     char buffer_[64 * 1024];
