@@ -59,29 +59,40 @@ double Seconds(clockid_t clock) {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+double TimevalSeconds(const timeval& tv) {
+    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+}
+
 double ChildrenCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& tv) {
-        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return TimevalSeconds(usage.ru_utime) + TimevalSeconds(usage.ru_stime);
+}
+
+// Of the CPU time, what the system spent on the process's calls (file work, mostly).
+double SystemSeconds(bool children) {
+    rusage usage{};
+    getrusage(children ? RUSAGE_CHILDREN : RUSAGE_SELF, &usage);
+    return TimevalSeconds(usage.ru_stime);
 }
 
 // CPU and elapsed time of one piece of work; children's CPU is counted for programs started.
 struct Span {
     double cpu = 0;
+    double system = 0;
     double wall = 0;
 };
 
 template <typename Work>
 Span Measure(Work&& work, bool children = false) {
     const double cpu0 = children ? ChildrenCpuSeconds() : Seconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double system0 = SystemSeconds(children);
     const double wall0 = Seconds(CLOCK_MONOTONIC);
     work();
     Span span;
     span.wall = Seconds(CLOCK_MONOTONIC) - wall0;
     span.cpu = (children ? ChildrenCpuSeconds() : Seconds(CLOCK_PROCESS_CPUTIME_ID)) - cpu0;
+    span.system = SystemSeconds(children) - system0;
     return span;
 }
 
@@ -89,6 +100,8 @@ void Report(benchmark::State& state, const Span& program, const Span& limit) {
     state.SetIterationTime(program.wall);
     state.counters["program_cpu_ms"] = program.cpu * 1000.0;
     state.counters["limit_cpu_ms"] = limit.cpu * 1000.0;
+    state.counters["program_sys_ms"] = program.system * 1000.0;
+    state.counters["limit_sys_ms"] = limit.system * 1000.0;
     state.counters["ratio"] = limit.cpu > 0 ? program.cpu / limit.cpu : 0.0;
     state.counters["program_wall_ms"] = program.wall * 1000.0;
     state.counters["limit_wall_ms"] = limit.wall * 1000.0;

@@ -218,9 +218,11 @@ TEST_F(Standby, WithoutALeaseTheModificationTimeMustStayToo) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs files of another owner";
     }
-    for (const char* name : {"kept.hgl", "touched.hgl"}) {
+    // Times that differ, so each file is held to its own.
+    for (const auto& [name, time] :
+         {std::pair{"kept.hgl", 1'600'000'000}, std::pair{"touched.hgl", 1'600'000'030}}) {
         Put(name, "1234");
-        test::SetModificationTime(In(name), 1'600'000'000);
+        test::SetModificationTime(In(name), time);
         ASSERT_EQ(chown(In(name).c_str(), 65534, 65534), 0);
     }
     const WithoutLeaseRight noLease;

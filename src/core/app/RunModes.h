@@ -73,10 +73,10 @@ struct StandbyState {
     std::string sStandbyDir;
     std::int32_t iStandbyCount = -1;
     std::string sPattern;  // file-name wildcard of the current call, as "*.hgl"
-    // Modification times by name: every file of the first snapshot, and those of the second
-    // that could not be checked for other openers. Such a file is stable only when its time,
-    // too, is unchanged through the wait.
-    std::unordered_map<std::string, std::int64_t> firstTimes;
+    // Modification times: of every file of the first snapshot, by its line there; and by name,
+    // of the files of the second that could not be checked for other openers. Such a file is
+    // stable only when its time, too, is unchanged through the wait.
+    std::vector<std::int64_t> firstTimes;
     std::unordered_map<std::string, std::int64_t> uncheckedTimes;
     // Stamps by path from the second snapshot: what a stable file was when it was found stable,
     // and so what it must still be when it is deleted or moved. Spares a second look at it.

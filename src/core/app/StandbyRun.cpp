@@ -116,11 +116,17 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
     host_.ListClear();
-    auto& times = second ? standby_.uncheckedTimes : standby_.firstTimes;
-    times.clear();
     standby_.secondStamps.clear();
+    if (second) {
+        standby_.uncheckedTimes.clear();
+        // Sized for the first snapshot's files, so the map is not grown step by step.
+        standby_.secondStamps.reserve(standby_.firstTimes.size());
+    } else {
+        standby_.firstTimes.clear();
+    }
 
     std::string line;
+    std::string path;
     const auto listEntry = [&](const platform::DirEntry& entry) {
         // Folders, read-only files and pipes or devices are never taken; the kinds save the
         // try. The listing gives no attributes where it gives kinds; the probe below refuses a
@@ -129,7 +135,8 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
             entry.isSpecial) {
             return true;
         }
-        const std::string path = standby_.sStandbyDir + entry.name;
+        path.assign(standby_.sStandbyDir);
+        path += entry.name;
         // Never listed, so never handed over, deleted or moved; reported once, unless it is
         // read-only, which is left alone silently.
         if (!IsJobSafePath(path, rules_)) {
@@ -152,10 +159,10 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
             return true;
         }
         if (!second) {
-            times.emplace(entry.name, stamp.modified);
+            standby_.firstTimes.push_back(stamp.modified);
         } else {
             if (!probe.openersKnown) {
-                times.emplace(entry.name, probe.stamp.modified);
+                standby_.uncheckedTimes.emplace(entry.name, probe.stamp.modified);
             }
             standby_.secondStamps.emplace(path, probe.stamp);
         }
@@ -212,24 +219,25 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 
     // A file whose other openers could not be checked must also have kept its modification
     // time: a stalled writer can keep the size unchanged, rarely the time.
-    const auto timeKept = [this](const std::string& name) {
+    // The first snapshot's times are kept by line: line n of its file is time n.
+    const auto timeKept = [this](std::size_t firstLine, const std::string& name) {
         const auto b = standby_.uncheckedTimes.find(name);
         if (b == standby_.uncheckedTimes.end()) {
             return true;
         }
-        const auto a = standby_.firstTimes.find(name);
-        return a != standby_.firstTimes.end() && a->second == b->second;
+        return firstLine < standby_.firstTimes.size() &&
+               standby_.firstTimes[firstLine] == b->second;
     };
     const bool checkTimes = !standby_.uncheckedTimes.empty();
 
     int stableCount = 0;
     if (first) {
         TextLineReader reader(first.get());
-        while (reader.ReadLine(line)) {
+        for (std::size_t firstLine = 0; reader.ReadLine(line); ++firstLine) {
             if (line.size() <= kSizeFieldWidth || !secondLines.contains(line)) {
                 continue;
             }
-            if (checkTimes && !timeKept(line.substr(kSizeFieldWidth))) {
+            if (checkTimes && !timeKept(firstLine, line.substr(kSizeFieldWidth))) {
                 continue;
             }
             std::string path = standby_.sStandbyDir + line.substr(kSizeFieldWidth);
