@@ -82,6 +82,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
 
         TextLineReader reader(list.get());
         std::string line;
+        std::string arguments;
         JobSpec spec;
         while (reader.ReadLine(line)) {
             bool accepted = true;
@@ -102,7 +103,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 host_.ListSetTopIndex(std::max(0, listCount - kListVisibleLines));
                 host_.PumpMessages();
 
-                const std::string arguments = GetJob(line, spec);
+                GetJob(line, spec, arguments);
                 if (display) {
                     ++progress_.total;
                     const JobResult result = RunDisplayJob(arguments, converter);

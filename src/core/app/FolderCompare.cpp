@@ -276,7 +276,8 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 pairs.push_back(pairLine);
                 host_.PumpMessages();
                 JobSpec spec;
-                const std::string arguments = GetJob(pairLine, spec);
+                std::string arguments;
+                GetJob(pairLine, spec, arguments);
                 spec.inputs = files;
                 if (display) {
                     // The record file is never run for type 22; each pair gets its own start,

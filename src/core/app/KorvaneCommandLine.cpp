@@ -70,27 +70,25 @@ void SwitchAndExt(const KorvaneLineInputs& in, std::string& sw, std::string_view
 
 }  // namespace
 
-std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in,
-                                    std::string* output) {
+void BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in, std::string& line,
+                             std::string* output) {
+    line.clear();
     if (output) {
         output->clear();
     }
     if (job.empty()) {
-        return {};
+        return;
     }
     std::string sw;
     std::string_view ext;
     SwitchAndExt(in, sw, ext);
-    // One buffer for the whole line: a run builds one per job.
-    std::string line;
-    line.reserve(sw.size() + 2 * job.size() + in.sOutDir.size() + 16);
     if (!sw.empty()) {
         line += sw;
         line += ' ';
     }
     AppendQuotedInputList(line, job);
     if (sw.empty() || sw == "/c") {
-        return line;
+        return;
     }
     line += " \"/o";
     const std::size_t pathStart = line.size();
@@ -99,6 +97,12 @@ std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInp
         output->assign(line, pathStart);
     }
     line += '"';
+}
+
+std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in,
+                                    std::string* output) {
+    std::string line;
+    BuildKorvaneCommandLine(job, in, line, output);
     return line;
 }
 
@@ -192,17 +196,22 @@ KorvaneLineInputs LineInputsOf(const RunChoices& choices, const PathRules& rules
     return in;
 }
 
-std::string RunModes::GetJob(const std::string& job, JobSpec& spec) const {
+void RunModes::GetJob(const std::string& job, JobSpec& spec, std::string& arguments) const {
     const KorvaneLineInputs& in = LineInputs();
-    spec.inputs.clear();
-    std::size_t start = 0;
-    while (start <= job.size()) {
+    // The input strings are assigned, not made anew, so their room serves the next job.
+    std::size_t count = 0;
+    for (std::size_t start = 0; start <= job.size(); ++count) {
         const std::size_t comma = std::min(job.find(',', start), job.size());
-        spec.inputs.push_back(job.substr(start, comma - start));
+        if (count < spec.inputs.size()) {
+            spec.inputs[count].assign(job, start, comma - start);
+        } else {
+            spec.inputs.emplace_back(job, start, comma - start);
+        }
         start = comma + 1;
     }
+    spec.inputs.resize(count);
     spec.absentMeansNoDifference = in.output1Shown && in.iChgArea == 1 && in.iNoOut != 0;
-    return BuildKorvaneCommandLine(job, in, &spec.output);
+    BuildKorvaneCommandLine(job, in, arguments, &spec.output);
 }
 
 }  // namespace ka

@@ -35,6 +35,9 @@ struct KorvaneLineInputs {
 // given, gets what BuildKorvaneOutputPath gives, from the same work.
 std::string BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in,
                                     std::string* output = nullptr);
+// The same into `line`, whose room a run reuses from job to job.
+void BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in, std::string& line,
+                             std::string* output);
 
 // True when the converter's job syntax can carry the path: no ",", no double quote and no
 // control character (below 0x20, or 0x7F). With POSIX path rules it must not end with a
@@ -99,8 +102,8 @@ class RunModes {
     void BeginRun(const RunChoices& choices);
 
     // Argument string for a job with the choices of the current run; spec gets the job's files
-    // and output, for judging it after the run.
-    std::string GetJob(const std::string& job, JobSpec& spec) const;
+    // and output, for judging it after the run. Both keep their room from the last job.
+    void GetJob(const std::string& job, JobSpec& spec, std::string& arguments) const;
 
     // Runs the converter and waits, letting the window live meanwhile and following the jobs'
     // outputs with the watch, if any. With iOutTyp other than 22 the given line is replaced by

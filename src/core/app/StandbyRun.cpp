@@ -295,13 +295,14 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     if (work) {
         TextLineReader reader(work.get());
         std::string path;
+        std::string arguments;
         JobSpec spec;
         while (reader.ReadLine(path)) {
             ++standby_.iStandbyCount;
             if (!stable.contains(path)) {
                 continue;
             }
-            const std::string arguments = GetJob(path, spec);
+            GetJob(path, spec, arguments);
             if (display) {
                 ++progress_.total;
                 ShowProgressNow("Converting");
