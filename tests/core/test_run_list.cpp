@@ -60,7 +60,7 @@ TEST(RunListTest, WidestViewAndMarksFollowEveryChange) {
             for (const std::string& line : model)
                 widest = std::max(widest, ByteWidth(line));
             ASSERT_EQ(list.WidestWidth(), widest) << "seed " << seed << " step " << step;
-            ASSERT_EQ(list.WidestLine() == nullptr, model.empty());
+            ASSERT_EQ(!list.WidestLine(), model.empty());
             if (list.WidestLine()) {
                 ASSERT_EQ(ByteWidth(*list.WidestLine()), widest);
             }

@@ -7,22 +7,30 @@ namespace ka {
 
 RunList::RunList(Width width) : width_(std::move(width)) {}
 
+namespace {
+// Text of trimmed rows is dropped once it is this long and the larger part of the buffer.
+constexpr std::size_t kCompactBytes = 1024;
+}  // namespace
+
 void RunList::Clear() {
     rows_.clear();
+    text_.clear();
+    base_ = 0;
     widest_.clear();
     dropped_ = 0;
     viewDropped_ = 0;
     viewCount_ = 0;
 }
 
-void RunList::Add(std::string line) {
+void RunList::Add(std::string_view line) {
     const int width = width_(line);
     const long long number = dropped_ + static_cast<long long>(rows_.size());
     while (!widest_.empty() && widest_.back().width <= width) {
         widest_.pop_back();
     }
     widest_.push_back({number, width});
-    rows_.push_back({std::move(line), width, std::nullopt});
+    rows_.push_back({base_ + text_.size(), line.size(), width, std::nullopt});
+    text_.append(line);
 }
 
 void RunList::DeleteFirst(int count) {
@@ -31,6 +39,11 @@ void RunList::DeleteFirst(int count) {
     dropped_ += static_cast<long long>(n);
     while (!widest_.empty() && widest_.front().line < dropped_) {
         widest_.pop_front();
+    }
+    const std::size_t dead = (rows_.empty() ? base_ + text_.size() : rows_.front().start) - base_;
+    if (dead >= kCompactBytes && dead * 2 > text_.size()) {
+        text_.erase(0, dead);
+        base_ += dead;
     }
 }
 
@@ -47,11 +60,11 @@ int RunList::WidestWidth() const {
     return widest_.empty() ? 0 : widest_.front().width;
 }
 
-const std::string* RunList::WidestLine() const {
+std::optional<std::string_view> RunList::WidestLine() const {
     if (widest_.empty()) {
-        return nullptr;
+        return std::nullopt;
     }
-    return &rows_[static_cast<std::size_t>(widest_.front().line - dropped_)].text;
+    return Line(static_cast<int>(widest_.front().line - dropped_));
 }
 
 RunList::Changes RunList::Sync() {

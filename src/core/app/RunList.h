@@ -24,7 +24,7 @@ class RunList {
     explicit RunList(Width width);
 
     void Clear();
-    void Add(std::string line);
+    void Add(std::string_view line);
     void DeleteFirst(int count);
     // Line numbers count from the last Clear, dropped lines included. False for a line no
     // longer (or not yet) in the list.
@@ -32,14 +32,17 @@ class RunList {
 
     int Count() const { return static_cast<int>(rows_.size()); }
     long long Dropped() const { return dropped_; }
-    const std::string& Line(int row) const { return rows_[static_cast<std::size_t>(row)].text; }
+    std::string_view Line(int row) const {
+        const Row& r = rows_[static_cast<std::size_t>(row)];
+        return std::string_view(text_).substr(r.start - base_, r.size);
+    }
     std::optional<JobMark> MarkOf(int row) const {
         return rows_[static_cast<std::size_t>(row)].mark;
     }
 
     // The widest line now in the list by the cheap width; empty list: width 0 and no line.
     int WidestWidth() const;
-    const std::string* WidestLine() const;
+    std::optional<std::string_view> WidestLine() const;
 
     // What the view must do to show the list as it is now: remove `removed` rows from its
     // front, then append `appended` rows. The view is then in step.
@@ -58,7 +61,8 @@ class RunList {
 
   private:
     struct Row {
-        std::string text;
+        std::size_t start = 0;  // in the text appended since the last Clear
+        std::size_t size = 0;
         int width = 0;
         std::optional<JobMark> mark;
     };
@@ -68,6 +72,10 @@ class RunList {
     };
 
     Width width_;
+    // The rows' text end to end, from the oldest row still listed (or a little before it): a
+    // run of a million lines appends to one buffer instead of making a string per line.
+    std::string text_;
+    std::size_t base_ = 0;  // where text_ starts in the text appended since the last Clear
     std::deque<Row> rows_;
     long long dropped_ = 0;
     // Lines in falling width, each wider than every later line: the front is the widest line

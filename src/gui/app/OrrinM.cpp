@@ -688,7 +688,7 @@ int TOrrinMForm::ListCount() const {
 std::string TOrrinMForm::ListItem(int index) const {
     if (index < 0 || index >= ListCount())
         return {};
-    return listModel_->List().Line(index);
+    return std::string(listModel_->List().Line(index));
 }
 
 void TOrrinMForm::ListDeleteFirst(int count) {

@@ -82,7 +82,7 @@ void RunListModel::Mark(long long line, ka::JobMark mark) {
 }
 
 int RunListModel::MeasureWidest() const {
-    const std::string* widest = list_.WidestLine();
+    const std::optional<std::string_view> widest = list_.WidestLine();
     if (!widest)
         return 0;
     return std::max(list_.WidestWidth(), QFontMetrics(font_).horizontalAdvance(ToQt(*widest)));

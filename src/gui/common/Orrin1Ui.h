@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "settings/Orrin1.h"
 
@@ -16,7 +17,7 @@ class QWidget;
 namespace ka::ui {
 
 // System code page <-> Qt text, at the GUI edge only.
-inline QString ToQt(const std::string& text) {
+inline QString ToQt(std::string_view text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 inline std::string FromQt(const QString& text) {
