@@ -204,17 +204,25 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
     // A line holds the 10-character size field and the name, so "same name and same size
     // field" is "same line". The second snapshot is read once into a set instead of once per
     // line of the first.
-    std::unordered_set<std::string> secondLines;
+    // Its lines are kept end to end in one buffer, the set viewing into it.
+    std::string secondText;
+    std::vector<std::pair<std::size_t, std::size_t>> secondSpans;
     std::string line;
     if (second) {
         TextLineReader reader(second.get());
         while (reader.ReadLine(line)) {
-            secondLines.insert(line);
+            secondSpans.emplace_back(secondText.size(), line.size());
+            secondText += line;
         }
         if (reader.Failed()) {
             ioError = EIO;
             ShowIoError(ioError);
         }
+    }
+    std::unordered_set<std::string_view> secondLines;
+    secondLines.reserve(secondSpans.size());
+    for (const auto& [at, size] : secondSpans) {
+        secondLines.insert(std::string_view(secondText).substr(at, size));
     }
 
     // A file whose other openers could not be checked must also have kept its modification
@@ -284,7 +292,9 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
 
     // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
     // could otherwise name another file, which would then be deleted.
-    const std::unordered_set<std::string_view> stable(stablePaths.begin(), stablePaths.end());
+    std::unordered_set<std::string_view> stable;
+    stable.reserve(stablePaths.size());
+    stable.insert(stablePaths.begin(), stablePaths.end());
     const bool display = settings_.iOutTyp == kOutTypDisplay;
     long long handedOver = 0;
     bool recordFailed = false;

@@ -12,14 +12,17 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStaticText>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -82,6 +85,55 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
         size.setWidth(std::max(size.width(), widest + margins));
         return size;
     }
+
+    // The style draws the row without its text; the text is laid out once per line shown, not
+    // again at every repaint while a run appends rows below it.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget* widget = opt.widget;
+        const QStyle* style = widget ? widget->style() : QApplication::style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const QString text = std::exchange(opt.text, QString());
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (text.isEmpty())
+            return;
+        const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (opt.state & QStyle::State_Active)
+                                               ? QPalette::Normal
+                                               : QPalette::Inactive;
+        const bool selected = (opt.state & QStyle::State_Selected) != 0;
+        painter->save();
+        painter->setPen(
+            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(opt.font);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QFontMetrics metrics(opt.font);
+        const QPoint at(textRect.left() + margin,
+                        textRect.top() + (textRect.height() - metrics.height()) / 2);
+        painter->drawStaticText(at, Laid(text, opt.font));
+        painter->restore();
+    }
+
+  private:
+    const QStaticText& Laid(const QString& text, const QFont& font) const {
+        if (laidFont_ != font || laid_.size() > 512) {
+            laid_.clear();
+            laidFont_ = font;
+        }
+        auto found = laid_.find(text);
+        if (found == laid_.end()) {
+            QStaticText prepared(text);
+            prepared.setTextFormat(Qt::PlainText);
+            prepared.prepare(QTransform(), font);
+            found = laid_.insert(text, prepared);
+        }
+        return found.value();
+    }
+
+    mutable QHash<QString, QStaticText> laid_;
+    mutable QFont laidFont_;
 };
 
 TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::MessageSink& sink,
