@@ -342,6 +342,26 @@ TEST_F(RunOutcome, ASecondCopyWaitsForTheDataFolder) {
     EXPECT_EQ(batchHost.summaries, (std::vector<std::string>{"1 written"}));
 }
 
+TEST(StampsByPathTest, FindsEveryPathAcrossBlocksAndKeepsTheFirstStamp) {
+    StampsByPath stamps;
+    const std::string longPath = "/in/" + std::string(40000, 'x') + ".hgl";
+    std::vector<std::string> paths{longPath};
+    for (int i = 0; i < 5000; ++i)
+        paths.push_back("/in/drawing" + std::to_string(i) + ".hgl");  // several blocks' worth
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        stamps.Add(paths[i], platform::FileStamp{i, 0, 0, 0});
+    stamps.Add(paths[1], platform::FileStamp{99999, 0, 0, 0});
+    ASSERT_EQ(stamps.Size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const platform::FileStamp* found = stamps.Find(paths[i]);
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(found->size, i);
+    }
+    EXPECT_EQ(stamps.Find("/in/drawing5000.hgl"), nullptr);
+    stamps.Clear();
+    EXPECT_EQ(stamps.Find(paths[1]), nullptr);
+}
+
 TEST(FailedFolder, NumbersANameAlreadyThereAndRotatesABigReport) {
     test::TempDir tmp;
     const std::string file = tmp / "a.hgl";

@@ -1,9 +1,11 @@
 #include "app/RunResults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string_view>
 
 #include "settings/TextFile.h"
@@ -209,16 +211,47 @@ std::string RunSummaryText(const RunCounts& counts) {
     return text.empty() ? std::string("No jobs") : text;
 }
 
+// ---- Stamps by path ---------------------------------------------------------------------------
+
+void StampsByPath::Clear() {
+    stamps_.clear();
+    blocks_.clear();
+    blockUsed_ = kBlockSize;
+}
+
+void StampsByPath::Add(std::string_view path, const platform::FileStamp& stamp) {
+    if (stamps_.contains(path)) {
+        return;
+    }
+    char* copy = nullptr;
+    if (path.size() > kBlockSize / 4) {
+        // A long path gets a block of its own, so the shared block is not cut short.
+        blocks_.insert(blocks_.begin(), std::make_unique<char[]>(path.size()));
+        copy = blocks_.front().get();
+    } else {
+        if (blockUsed_ + path.size() > kBlockSize) {
+            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+            blockUsed_ = 0;
+        }
+        copy = blocks_.back().get() + blockUsed_;
+        blockUsed_ += path.size();
+    }
+    std::copy(path.begin(), path.end(), copy);
+    stamps_.emplace(std::string_view(copy, path.size()), stamp);
+}
+
+const platform::FileStamp* StampsByPath::Find(std::string_view path) const {
+    const auto found = stamps_.find(path);
+    return found == stamps_.end() ? nullptr : &found->second;
+}
+
 // ---- Spool ------------------------------------------------------------------------------------
 
 namespace {
 bool InputStamp(const std::string& input, const StampsByPath* known, platform::FileStamp& stamp) {
-    if (known) {
-        const auto found = known->find(input);
-        if (found != known->end()) {
-            stamp = found->second;
-            return true;
-        }
+    if (const platform::FileStamp* found = known ? known->Find(input) : nullptr) {
+        stamp = *found;
+        return true;
     }
     return platform::GetFileStamp(input, stamp);
 }

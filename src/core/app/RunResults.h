@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,7 +50,23 @@ struct OutputBefore {
 };
 OutputBefore NoteOutputBefore(const std::string& output);
 
-using StampsByPath = std::unordered_map<std::string, platform::FileStamp>;
+// Stamps by path. The paths are copied end to end into blocks, not into a string each: a
+// standby cycle keeps one per file of the folder.
+class StampsByPath {
+  public:
+    void Clear();
+    void Reserve(std::size_t count) { stamps_.reserve(count); }
+    // The first stamp given for a path stays.
+    void Add(std::string_view path, const platform::FileStamp& stamp);
+    const platform::FileStamp* Find(std::string_view path) const;
+    std::size_t Size() const { return stamps_.size(); }
+
+  private:
+    static constexpr std::size_t kBlockSize = 64 * 1024;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockUsed_ = kBlockSize;
+    std::unordered_map<std::string_view, platform::FileStamp> stamps_;
+};
 
 // NoteOutputBefore for the many jobs of a run. An output whose folder does not exist does not
 // exist either: a run into a new folder looks at that folder again only after `recheck`, not

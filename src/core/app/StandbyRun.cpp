@@ -116,11 +116,11 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     }
     std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
     host_.ListClear();
-    standby_.secondStamps.clear();
+    standby_.secondStamps.Clear();
     if (second) {
         standby_.uncheckedTimes.clear();
         // Sized for the first snapshot's files, so the map is not grown step by step.
-        standby_.secondStamps.reserve(standby_.firstTimes.size());
+        standby_.secondStamps.Reserve(standby_.firstTimes.size());
     } else {
         standby_.firstTimes.clear();
     }
@@ -164,7 +164,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
             if (!probe.openersKnown) {
                 standby_.uncheckedTimes.emplace(entry.name, probe.stamp.modified);
             }
-            standby_.secondStamps.emplace(path, probe.stamp);
+            standby_.secondStamps.Add(path, probe.stamp);
         }
         line = field;
         line += entry.name;
