@@ -354,6 +354,31 @@ TEST_F(Standby, FilesOfManyGigabytesKeepTheirFullSize) {
     EXPECT_FALSE(Has("big.hgl") || Has("huge.hgl"));
 }
 
+// The work list is read back before hand-over: a line the matching did not write (a cut or
+// foreign line, a file that was not stable, a repeat) hands nothing over, in whatever order.
+TEST_F(Standby, HandsOverOnlyTheStablePathsTheWorkListHoldsAndEachOnce) {
+    for (const char* name : {"a.hgl", "b.hgl", "c.hgl"})
+        Put(name, name);
+    Tick();
+    Put("late.hgl", "late");
+    host.onPump = [&] {
+        if (host.status != "Outputting !")
+            return;
+        host.onPump = nullptr;
+        test::WriteFileBytes(Data("FList.txt"),
+                             test::CrLfLines({In("c.hgl"), In("late.hgl"), In("a.h"), In("a.hgl"),
+                                              In("a.hgl"), In("b.hgl")}));
+    };
+    Tick(2);
+    EXPECT_EQ(Lines(settings.sComLineFile),
+              (std::vector<std::string>{
+                  "/p \"" + In("a.hgl") + "\" \"/o" + settings.sOutDir + "a.pdf\"",
+                  "/p \"" + In("b.hgl") + "\" \"/o" + settings.sOutDir + "b.pdf\"",
+                  "/p \"" + In("c.hgl") + "\" \"/o" + settings.sOutDir + "c.pdf\""}));
+    EXPECT_FALSE(Has("a.hgl") || Has("b.hgl") || Has("c.hgl"));
+    EXPECT_TRUE(Has("late.hgl"));
+}
+
 TEST_F(Standby, UnwritableSnapshotsAreReportedAndNothingIsLost) {
     settings.sDataDir = tmp / "missing";
     Put("a.hgl", "a");

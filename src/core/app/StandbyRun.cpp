@@ -114,7 +114,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     if (!file) {
         return;
     }
-    std::setvbuf(file.get(), nullptr, _IOFBF, kFileBufferSize);
+    platform::BufferForOneThread(file.get(), kFileBufferSize);
     host_.ListClear();
     standby_.secondStamps.Clear();
     if (second) {
@@ -200,6 +200,9 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
     platform::FilePtr first = open(kFirstSnapshot, "rb");
     platform::FilePtr second = open(kSecondSnapshot, "rb");
     platform::FilePtr work = open(kWorkList, "wb");
+    if (work) {
+        platform::BufferForOneThread(work.get(), kFileBufferSize);
+    }
 
     // A line holds the 10-character size field and the name, so "same name and same size
     // field" is "same line". The second snapshot is read once into a set instead of once per
@@ -288,13 +291,27 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         AbandonRun();
         return;
     }
-    std::setvbuf(record.get(), nullptr, _IOFBF, kFileBufferSize);
+    platform::BufferForOneThread(record.get(), kFileBufferSize);
 
     // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
-    // could otherwise name another file, which would then be deleted.
-    std::unordered_set<std::string_view> stable;
-    stable.reserve(stablePaths.size());
-    stable.insert(stablePaths.begin(), stablePaths.end());
+    // could otherwise name another file, which would then be deleted. The list was written in
+    // the order of the paths, so a sound line is the next path; only after a line that is not
+    // are the paths left looked up by name.
+    std::size_t nextPath = 0;
+    std::unordered_set<std::string_view> pathsLeft;
+    bool lookUp = false;
+    const auto written = [&](const std::string& line) {
+        if (!lookUp && nextPath < stablePaths.size() && stablePaths[nextPath] == line) {
+            ++nextPath;
+            return true;
+        }
+        if (!lookUp) {
+            lookUp = true;
+            pathsLeft.insert(stablePaths.begin() + static_cast<std::ptrdiff_t>(nextPath),
+                             stablePaths.end());
+        }
+        return pathsLeft.erase(line) > 0;
+    };
     const bool display = settings_.iOutTyp == kOutTypDisplay;
     long long handedOver = 0;
     bool recordFailed = false;
@@ -309,7 +326,7 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         JobSpec spec;
         while (reader.ReadLine(path)) {
             ++standby_.iStandbyCount;
-            if (!stable.contains(path)) {
+            if (!written(path)) {
                 continue;
             }
             GetJob(path, spec, arguments);
