@@ -206,8 +206,7 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 
     // A line holds the 10-character size field and the name, so "same name and same size
     // field" is "same line". The second snapshot is read once into a set instead of once per
-    // line of the first.
-    // Its lines are kept end to end in one buffer, the set viewing into it.
+    // line of the first: its lines end to end in one buffer, the set viewing into it.
     std::string secondText;
     std::vector<std::pair<std::size_t, std::size_t>> secondSpans;
     std::string line;
