@@ -88,6 +88,12 @@ int RunListModel::MeasureWidest() const {
     return std::max(list_.WidestWidth(), QFontMetrics(font_).horizontalAdvance(ToQt(*widest)));
 }
 
+QModelIndex RunListModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || row >= list_.ViewCount() || column != 0 || parent.isValid())
+        return {};
+    return createIndex(row, column);
+}
+
 int RunListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : list_.ViewCount();
 }

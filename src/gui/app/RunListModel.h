@@ -46,6 +46,10 @@ class RunListModel : public QAbstractListModel {
     // The widest line's exact width in the font; the one measurement of a whole run.
     int MeasureWidest() const;
 
+    // The view lays out every row at each sync; an index is made without the base class's
+    // checks through rowCount and columnCount.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
