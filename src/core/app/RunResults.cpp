@@ -223,19 +223,13 @@ void StampsByPath::Add(std::string_view path, const platform::FileStamp& stamp) 
     if (stamps_.contains(path)) {
         return;
     }
-    char* copy = nullptr;
-    if (path.size() > kBlockSize / 4) {
-        // A long path gets a block of its own, so the shared block is not cut short.
-        blocks_.insert(blocks_.begin(), std::make_unique<char[]>(path.size()));
-        copy = blocks_.front().get();
-    } else {
-        if (blockUsed_ + path.size() > kBlockSize) {
-            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
-            blockUsed_ = 0;
-        }
-        copy = blocks_.back().get() + blockUsed_;
-        blockUsed_ += path.size();
+    if (blockUsed_ + path.size() > kBlockSize) {
+        // A path longer than a block gets a block of its own size.
+        blocks_.push_back(std::make_unique<char[]>(std::max(kBlockSize, path.size())));
+        blockUsed_ = 0;
     }
+    char* const copy = blocks_.back().get() + blockUsed_;
+    blockUsed_ += path.size();
     std::copy(path.begin(), path.end(), copy);
     stamps_.emplace(std::string_view(copy, path.size()), stamp);
 }
@@ -393,8 +387,7 @@ InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
 
 // ---- Report -----------------------------------------------------------------------------------
 
-namespace {
-const std::string& ReportTimeText() {
+const std::string& ReportTimeNow() {
     // A run writes a line per job: the local time is worked out once a second, not per line.
     // Only the user-interface thread writes reports.
     static std::time_t shownAt = -1;
@@ -410,11 +403,6 @@ const std::string& ReportTimeText() {
         shownAt = t;
     }
     return shown;
-}
-}  // namespace
-
-std::string ReportTimeNow() {
-    return ReportTimeText();
 }
 
 std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules) {
@@ -463,7 +451,7 @@ void RunReport::Line(std::initializer_list<std::string_view> fields,
     if (!file_) {
         return;
     }
-    line_ = ReportTimeText();
+    line_ = ReportTimeNow();
     for (const std::string_view field : fields) {
         AppendField(line_, field);
     }

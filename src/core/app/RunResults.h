@@ -194,7 +194,7 @@ class RunReport {
 // Appends one line to the report in the data folder (for messages); false when it cannot.
 bool AppendReportLine(const std::string& dataDir, const std::vector<std::string>& fields);
 
-// "2026-12-08 11:40:02" in local time.
-std::string ReportTimeNow();
+// "2026-12-08 11:40:02" in local time; the text stays until the next call.
+const std::string& ReportTimeNow();
 
 }  // namespace ka

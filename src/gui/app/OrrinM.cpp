@@ -109,9 +109,8 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
             opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->setFont(opt.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-        const QFontMetrics metrics(opt.font);
         const QPoint at(textRect.left() + margin,
-                        textRect.top() + (textRect.height() - metrics.height()) / 2);
+                        textRect.top() + (textRect.height() - opt.fontMetrics.height()) / 2);
         painter->drawStaticText(at, Laid(text, opt.font));
         painter->restore();
     }
