@@ -55,15 +55,6 @@ std::string LfOnly(std::string text) {
     return text;
 }
 
-// What a file read as from line `from` on when it ends there: empty text, numbers 0.
-Edits MissingFrom(std::size_t from) {
-    Edits edits;
-    for (std::size_t line = from; line <= 23; ++line) {
-        edits.emplace_back(line, line == 14 || line >= 17 ? "0" : "");
-    }
-    return edits;
-}
-
 // The stored fields as the file holds them, in file order.
 std::vector<std::string> Fields(const Settings& s) {
     std::vector<std::string> fields;
@@ -78,8 +69,8 @@ TEST(ParFile, RoundTripKeepsEveryStoredFieldByteForByte) {
     // clang-format off
     const std::vector<std::string> lines = Edited(ParLines(), {
         {2, "hgl;;HPG"}, {3, ""}, {4, " pdf"}, {5, "\x80\xFF"}, {11, "C:\\\x95\x5C\\a"},
-        {13, "C:\\\x95\x5C\\"}, {14, "-2147483648"}, {15, "a\tb"}, {17, "255"}, {18, "22"},
-        {19, "7"}, {20, "128"}, {22, "2147483647"}, {23, "0"}});
+        {13, "C:\\\x95\x5C\\"}, {14, "2147483647"}, {15, "a\tb"}, {17, "1"}, {18, "22"},
+        {19, "7"}, {20, "1"}, {22, "100"}, {23, "0"}});
     // clang-format on
     Settings settings;
     settings.sParFile = dir / "in.par";
@@ -188,15 +179,17 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LfLineEnds", LfOnly(ParText()), 0, {}},
         ReadCase{"RandomBytes", PseudoRandomBytes(), 2, {}},
         ReadCase{"Complete", ParText(), 0, {}},
-        ReadCase{"EndsAfterLine16", ParText({}, 16), 0, MissingFrom(17)},
-        ReadCase{"CtrlZEndsTheFile", ParText({}, 12, "\x1A" "C:\\Out\\\r\n600\r\n"), 0,
-                 MissingFrom(13)},
+        ReadCase{"SingleLine", ParText({}, 1), 3, {}},
+        ReadCase{"EndsAfterLine22", ParText({}, 22), 3, {}},
+        ReadCase{"CtrlZEndsTheFile", ParText({}, 12, "\x1A" "C:\\Out\\\r\n600\r\n"), 3, {}},
         ReadCase{"LinesAfter23Ignored", ParText({}, 23, "99\r\nx\r\n"), 0, {}},
-        ReadCase{"NumberLineWithoutNumberReadsZero", ParText({{14, "abc"}, {17, ""}}), 0,
-                 {{14, "0"}, {17, "0"}}},
-        ReadCase{"EightBitFieldsTakeLowBits",
-                 ParText({{17, "-1"}, {18, "256"}, {19, " 7 trailing"}, {23, "513"}}), 0,
-                 {{17, "255"}, {18, "0"}, {19, "7"}, {23, "1"}}}),
+        ReadCase{"NumberLineWithoutNumberReadsZeroClamped", ParText({{14, "abc"}, {17, ""}}), 0,
+                 {{14, "2"}, {17, "0"}}},
+        ReadCase{"NumbersAreClampedNeverWrapped",
+                 ParText({{14, "99999999999999"}, {17, "-1"}, {18, "256"}, {19, " 7 trailing"},
+                          {21, "4294967299"}, {22, "-5"}, {23, "513"}}), 0,
+                 {{14, "2147483647"}, {17, "0"}, {18, "0"}, {19, "7"}, {21, "3"}, {22, "0"},
+                  {23, "1"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 // clang-format on
 

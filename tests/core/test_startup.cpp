@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "app/Startup.h"
 #include "platform/platform.h"
+#include "settings/RunSettings.h"
 
 namespace ka {
 namespace {
@@ -99,17 +100,54 @@ TEST_F(DataFolder, UncreatableFolderIsNotReportedAndLoadFailsLater) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(DataFolder, OtherVersionIsReplacedByTheShippedFile) {
+// Another version's file, or one cut short, gives way to the shipped one but is kept, and said.
+TEST_F(DataFolder, UnreadableFileIsKeptAsBadAndTheShippedOneUsed) {
     const std::string shipped = test::ParFileBytes({{"iCompFileSizeOver", "55"}});
+    const std::string whole = test::ParFileBytes({{"sOutDir", "/mine/"}});
+    const std::string damaged[] = {"Version 9.0\r\n", "Version 10.11\r\n",
+                                   whole.substr(0, whole.size() / 2) + "\x1A" + "rest"};
     test::WriteFileBytes(JoinPath(init, "KorvaneAuto.par"), shipped);
     test::MakeDir(dataDir);
-    test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), "Version 9.0\r\n");
-    PrepareDataFolder(settings, appData, init);
-    test::RecordingMessageSink sink;
-    EXPECT_EQ(LoadParameterFile(settings, sink, init), 0);
-    EXPECT_EQ(settings.iIoResult, 0);
-    EXPECT_EQ(settings.iCompFileSizeOver, 55);
-    EXPECT_EQ(test::ReadFileBytes(settings.sParFile), shipped);
+    for (const std::string& old : damaged) {
+        test::WriteFileBytes(JoinPath(dataDir, "KorvaneAuto.par"), old);
+        PrepareDataFolder(settings, appData, init);
+        test::RecordingMessageSink sink;
+        EXPECT_EQ(LoadParameterFile(settings, sink, init), 0);
+        EXPECT_EQ(settings.iCompFileSizeOver, 55);
+        EXPECT_EQ(test::ReadFileBytes(settings.sParFile), shipped);
+        EXPECT_EQ(test::ReadFileBytes(settings.sParFile + ".bad"), old);
+        ASSERT_EQ(sink.messages.size(), 1u);
+        EXPECT_NE(sink.messages[0].find("kept as KorvaneAuto.par.bad"), std::string::npos);
+    }
+}
+
+TEST(RunSettingsFile, DefaultsClampingAndForeignLinesKept) {
+    test::TempDir dir;
+    const std::string ini = RunSettingsPath(dir.Path());
+    EXPECT_EQ(LoadRunSettings(dir.Path()).successExitCodes, std::vector<int>{0});
+    // Nothing to write while every value is its default.
+    EXPECT_EQ(SaveRunSettings(dir.Path(), RunSettings()), 0);
+    EXPECT_FALSE(platform::PathExists(ini));
+
+    test::WriteFileBytes(
+        ini, test::CrLfLines({"; by hand", "[Run]", "successexitcodes = 0; 3;x", "Converters=900",
+                              "ConverterIdleMinutes=0.5", "ReplaceOutputs=yes", "Other=kept", "",
+                              "[Window]", "Geometry=1,2"}));
+    RunSettings run = LoadRunSettings(dir.Path());
+    EXPECT_EQ(run.successExitCodes, (std::vector<int>{0, 3}));
+    EXPECT_TRUE(run.IsSuccessExitCode(3));
+    EXPECT_FALSE(run.IsSuccessExitCode(1));
+    EXPECT_EQ(run.converters, 64);
+    EXPECT_DOUBLE_EQ(run.converterIdleMinutes, 0.5);
+    EXPECT_FALSE(run.replaceOutputs);  // no number: the default stays
+
+    run.sharedHotFolder = true;
+    ASSERT_EQ(SaveRunSettings(dir.Path(), run), 0);
+    EXPECT_EQ(test::ReadFileBytes(ini),
+              test::CrLfLines({"; by hand", "[Run]", "SuccessExitCodes=0;3", "Converters=64",
+                               "ConverterIdleMinutes=0.5", "ReplaceOutputs=0", "Other=kept",
+                               "SharedHotFolder=1", "", "[Window]", "Geometry=1,2"}));
+    EXPECT_TRUE(LoadRunSettings(dir.Path()).sharedHotFolder);
 }
 
 TEST_F(DataFolder, ShippedFileOfAnotherVersionFails) {

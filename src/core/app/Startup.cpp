@@ -5,6 +5,7 @@
 #include "app/RunResults.h"
 #include "platform/platform.h"
 #include "settings/OutputTypes.h"
+#include "settings/UserMessages.h"
 #include "shell/UnitShell.h"
 
 namespace ka {
@@ -143,12 +144,27 @@ bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
 int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& initFolder,
                       const PathRules& rules) {
     int result = ReadParFile(settings, sink);
-    if (result == 2) {
-        // Another version's file: the shipped one replaces it.
-        CopyFolderTree(initFolder, settings.sDataDir, rules);
-        result = ReadParFile(settings, sink);
+    if (result == 2 || result == 3) {
+        // Another version's file, or one cut short: the shipped one replaces it, but only once
+        // the old one is kept beside it. Where it cannot be kept, the start-up fails and writes
+        // nothing rather than lose it.
+        const std::string kept = settings.sParFile + ".bad";
+        if (platform::ReplaceFileWith(settings.sParFile, kept) == 0) {
+            CopyFolderTree(initFolder, settings.sDataDir, rules);
+            result = ReadParFile(settings, sink);
+            if (result == 0) {
+                sink.ShowMsg(PathMessage(settings.sParFile,
+                                         "could not be read whole or is of another version: it "
+                                         "is kept as " +
+                                             NamePart(kept, rules) +
+                                             ", and the shipped settings are used."));
+            }
+        }
     }
     settings.iIoResult = result;
+    if (result == 0) {
+        settings.run = LoadRunSettings(settings.sDataDir);
+    }
     return result;
 }
 

@@ -48,8 +48,10 @@ std::string DataFolderPath(const std::string& localAppData,
 bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
                        const std::string& initFolder, const PathRules& rules = PathRules::Native());
 
-// Reads the parameter file; on a version mismatch copies the Init folder into the data folder
-// again and reads once more. Leaves the result in iIoResult and returns it (0 means loaded).
+// Reads the parameter file; when it is of another version or cut short, keeps it as
+// "KorvaneAuto.par.bad", copies the Init folder into the data folder again, reads once more and
+// says so. Then reads "KorvaneAuto.ini". Leaves the result in iIoResult and returns it (0 means
+// loaded).
 // On a non-zero result the caller shows sParFile + "Cannot open parameter file!" and closes.
 int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& initFolder,
                       const PathRules& rules = PathRules::Native());

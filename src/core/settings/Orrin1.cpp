@@ -1,7 +1,9 @@
 #include "settings/Orrin1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -49,13 +51,64 @@ std::string ParFieldText(const Settings& settings, const ParField& field) {
         field.member);
 }
 
+namespace {
+
+struct NumberRange {
+    std::string_view name;
+    long long min;
+    long long max;
+    bool outsideMeansShipped;  // a choice from a list: a value beyond it means nothing
+};
+
+// Out of range is clamped, never wrapped: "256" must not become output type 0, nor "-1" 255.
+constexpr NumberRange kNumberRanges[] = {
+    {"iAutoWaitTime", 2, 2147483647, false},
+    {"iChgArea", 0, 1, false},
+    {"iOutTyp", 0, 22, true},
+    {"iOutTyp2", 0, 7, true},
+    {"iSavBatch", 0, 1, false},
+    {"iCompSkipFlags", 0, 3, false},
+    {"iCompFileSizeOver", 0, 100, false},
+    {"iNoOut", 0, 1, false},
+};
+
+// The decimal number at the start of the line, saturated far beyond any range; 0 for none.
+long long LeadingNumber(std::string_view line) {
+    std::size_t i = line.find_first_not_of(" \t");
+    if (i == std::string_view::npos) {
+        return 0;
+    }
+    const bool negative = line[i] == '-';
+    if (line[i] == '+' || line[i] == '-') {
+        ++i;
+    }
+    constexpr long long kSaturated = 1'000'000'000'000LL;
+    long long value = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        value = std::min(kSaturated, value * 10 + (line[i] - '0'));
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace
+
 void SetParField(Settings& settings, const ParField& field, const std::string& line) {
     std::visit(
-        [&settings, &line]<typename T>(T Settings::*member) {
+        [&settings, &line, &field]<typename T>(T Settings::*member) {
             if constexpr (std::is_same_v<T, std::string>) {
                 settings.*member = line;
             } else {
-                settings.*member = static_cast<T>(ParseLeadingInt(line));
+                long long value = LeadingNumber(line);
+                for (const NumberRange& range : kNumberRanges) {
+                    if (range.name != field.name) {
+                        continue;
+                    }
+                    if (range.outsideMeansShipped && (value < range.min || value > range.max)) {
+                        value = LeadingNumber(field.shipped);
+                    }
+                    value = std::clamp(value, range.min, range.max);
+                }
+                settings.*member = static_cast<T>(value);
             }
         },
         field.member);
@@ -105,14 +158,19 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
     }
 
     // Every field is taken from its own line: a damaged number line reads 0 and never moves a
-    // later value onto the wrong field. Missing lines read as empty text.
-    bool more = true;
+    // later value onto the wrong field. A file cut short (a Ctrl-Z early, a write that stopped)
+    // is not taken at all: its missing lines would blank the converter, list and folders, and
+    // writing the store back at the end would make that loss permanent.
+    Settings read = settings;
     for (const ParField& field : kParFields) {
         std::string value;
-        more = more && reader.ReadLine(value);
-        SetParField(settings, field, more ? value : std::string());
+        if (!reader.ReadLine(value)) {
+            return reader.Failed() ? 1 : 3;
+        }
+        SetParField(read, field, value);
     }
     file.reset();
+    settings = std::move(read);
 
     settings.sKorvaneExeStored = settings.sKorvaneExe;
     settings.sKorvaneExe =

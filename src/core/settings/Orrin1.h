@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "settings/RunSettings.h"
 #include "shell/Paths.h"
 
 namespace ka {
@@ -44,6 +45,7 @@ struct Settings {
     std::string sIgesFileExt = "igs";
     std::string sGerberFileExt = "gbr";
     std::string sSxfFileExt = "p21;sfc";  // fixed, not stored
+    RunSettings run;                      // KorvaneAuto.ini, beside the parameter file
 };
 
 // Program-wide one-byte flags, false at program start.
@@ -64,9 +66,11 @@ class MessageSink {
     virtual void ShowMsg(const std::string& text) = 0;
 };
 
-// Reads sParFile into the store. 0 read, 1 the file cannot be opened, 2 the first line is not
-// the version text (the store is then unchanged). Warns through the sink when the converter
-// named in the file does not exist.
+// Reads sParFile into the store. 0 read, 1 the file cannot be opened or read, 2 the first line
+// is not the version text, 3 the file ends before its last field; the store is unchanged but
+// for 0. Numbers out of their field's range are clamped (a list choice beyond its list reads as
+// the shipped value). Warns through the sink when the converter named in the file does not
+// exist.
 int ReadParFile(Settings& settings, MessageSink& sink);
 
 // The converter check of ReadParFile: keeps an existing program; moves the default path under

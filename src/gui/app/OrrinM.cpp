@@ -484,8 +484,12 @@ void TOrrinMForm::FormDestroy() {
     Timer1->stop();
     // After a failed start-up the store holds only its start values: writing them would replace
     // the user's file with defaults.
-    if (parFileLoaded_)
+    if (parFileLoaded_) {
         ka::WriteParFile(settings_, sink_);
+        if (ka::SaveRunSettings(settings_.sDataDir, settings_.run) != 0)
+            sink_.ShowMsg(ka::PathMessage(ka::RunSettingsPath(settings_.sDataDir),
+                                          "Cannot create parameter file!"));
+    }
 }
 
 // ---- Handlers ---------------------------------------------------------------------------------
