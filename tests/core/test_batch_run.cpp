@@ -285,7 +285,7 @@ struct ConverterTrouble {
     const char* result;   // in the report; empty: no job ran
     const char* message;  // start of the one message; empty: none
     int exitCode;
-    std::optional<JobMark> mark;  // the job's line's last mark: its result
+    std::optional<JobResult> mark;  // the job's line's last mark: its result
 };
 
 void PrintTo(const ConverterTrouble& c, std::ostream* os) {
@@ -339,14 +339,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ConverterTrouble{"Missing", true, "KORVANE_STANDIN_UNUSED", "1", false, "",
                                        "\nKorvane program cannot be started!", 2, std::nullopt},
                       ConverterTrouble{"ExitsNonZero", false, "KORVANE_STANDIN_EXIT", "7", true,
-                                       "written", "", 0, JobMark::Done},
+                                       "written", "", 0, JobResult::Written},
                       ConverterTrouble{"Crashes", false, "KORVANE_STANDIN_CRASH", "segv", true,
                                        "not run", "\nKorvane program ended abnormally (", 1,
-                                       JobMark::NotRun},
+                                       JobResult::NotRun},
                       ConverterTrouble{"WritesNothing", false, "KORVANE_STANDIN_WRITE_ONLY", "0",
-                                       false, "no output", "", 1, JobMark::NoOutput},
+                                       false, "no output", "", 1, JobResult::NoOutput},
                       ConverterTrouble{"Sleeps", false, "KORVANE_STANDIN_SLEEP_MS", "400", true,
-                                       "written", "", 0, JobMark::Done}),
+                                       "written", "", 0, JobResult::Written}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A record file that cannot be written whole is reported and not handed to the converter.

@@ -35,8 +35,8 @@ TEST(OutputWatch, SeesJobsInOrderAFewPerCallAndOnlyFreshOutputs) {
     EXPECT_EQ(progress.done, 1);
     watch.Check(100, host, progress);  // stops at the job whose output is older than the run
     EXPECT_EQ(progress.done, 2);
-    using Mark = std::pair<long long, JobMark>;
-    EXPECT_EQ(host.marks, (std::vector<Mark>{{10, JobMark::Done}, {12, JobMark::Done}}));
+    using Mark = std::pair<long long, JobResult>;
+    EXPECT_EQ(host.marks, (std::vector<Mark>{{10, JobResult::Written}, {12, JobResult::Written}}));
 }
 
 }  // namespace

@@ -47,11 +47,11 @@ TEST(RunListTest, WidestViewAndMarksFollowEveryChange) {
                 ASSERT_EQ(view, model) << "seed " << seed << " step " << step;
             } else if (!model.empty()) {
                 const long long line = dropped + static_cast<long long>(random() % model.size());
-                EXPECT_TRUE(list.Mark(line, JobMark::Done));
-                EXPECT_EQ(list.MarkOf(static_cast<int>(line - dropped)), JobMark::Done);
-                EXPECT_FALSE(list.Mark(dropped - 1, JobMark::Done));
+                EXPECT_TRUE(list.Mark(line, JobResult::Written));
+                EXPECT_EQ(list.MarkOf(static_cast<int>(line - dropped)), JobResult::Written);
+                EXPECT_FALSE(list.Mark(dropped - 1, JobResult::Written));
                 EXPECT_FALSE(
-                    list.Mark(dropped + static_cast<long long>(model.size()), JobMark::Done));
+                    list.Mark(dropped + static_cast<long long>(model.size()), JobResult::Written));
             }
 
             ASSERT_EQ(list.Count(), static_cast<int>(model.size()));

@@ -143,7 +143,10 @@ class RecordingRunHost : public RunHost {
     }
     void ListSetTopIndex(int index) override { topIndex = index; }
     void SetListBoxExtent() override {}
-    void MarkLine(long long line, JobMark mark) override { marks.emplace_back(line, mark); }
+    void MarkLine(long long line, JobResult result, std::string_view reason) override {
+        marks.emplace_back(line, result);
+        reasons.emplace_back(reason);
+    }
     void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
     void Set_Button_Enable(bool enable) override {
         buttonsEnabled = enable;
@@ -162,7 +165,8 @@ class RecordingRunHost : public RunHost {
     std::vector<std::string> summaries;
     std::vector<std::string> list;
     int topIndex = 0;
-    std::vector<std::pair<long long, JobMark>> marks;
+    std::vector<std::pair<long long, JobResult>> marks;
+    std::vector<std::string> reasons;  // of each mark
     std::vector<RunProgress> progress;
     bool buttonsEnabled = true;
     std::vector<bool> enableHistory;

@@ -110,7 +110,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                     AddJob(spec, false, &result);
                     const bool shown = result == JobResult::Shown;
                     progress_.done += shown ? 1 : 0;
-                    host_.MarkLine(listLine, shown ? JobMark::Done : JobMark::NotRun);
+                    host_.MarkLine(listLine, result, {});
                 } else if (WriteLineCrLf(record.get(), arguments)) {
                     ++jobCount;
                     AddJob(spec);

@@ -288,8 +288,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     AddJob(spec, false, &result);
                     const bool shown = result == JobResult::Shown;
                     progress_.done += shown ? 1 : 0;
-                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1,
-                                   shown ? JobMark::Done : JobMark::NotRun);
+                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1, result, {});
                 } else {
                     if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
                         recordFailed = true;

@@ -70,10 +70,10 @@ bool OutputWatch::NextJob(std::string& output) {
     }
 }
 
-void OutputWatch::Mark(RunHost& host, JobMark mark) {
+void OutputWatch::Mark(RunHost& host, JobResult mark) {
     havePending_ = false;
     if (nextLine_ >= 0) {
-        host.MarkLine(nextLine_++, mark);
+        host.MarkLine(nextLine_++, mark, {});
     }
 }
 
@@ -84,7 +84,7 @@ void OutputWatch::Check(int budget, RunHost& host, RunProgress& progress) {
             return;
         }
         ++progress.done;
-        Mark(host, JobMark::Done);
+        Mark(host, JobResult::Written);
     }
 }
 

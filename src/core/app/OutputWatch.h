@@ -38,7 +38,7 @@ class OutputWatch {
     bool havePending_ = false;
 
     bool NextJob(std::string& output);
-    void Mark(RunHost& host, JobMark mark);
+    void Mark(RunHost& host, JobResult mark);
 };
 
 }  // namespace ka

@@ -156,15 +156,6 @@ bool RunModes::CloseRecordFile(platform::FilePtr record, bool writeFailed) {
     return false;
 }
 
-namespace {
-JobMark MarkOf(JobResult result) {
-    if (JobDone(result)) {
-        return JobMark::Done;
-    }
-    return result == JobResult::NoOutput ? JobMark::NoOutput : JobMark::NotRun;
-}
-}  // namespace
-
 void RunModes::FinishRun(const platform::ProcessResult& converter) {
     spoolOk_ = spool_.Close() && spoolOk_;
     RunReport report;
@@ -183,7 +174,7 @@ void RunModes::FinishRun(const platform::ProcessResult& converter) {
         counts.Add(result);
         done += JobDone(result) ? 1 : 0;
         if (!e.hasPreset && line >= 0) {
-            host_.MarkLine(line++, MarkOf(result));
+            host_.MarkLine(line++, result, {});
         }
         const std::string_view fate =
             runSettlesInputs_ ? FateText(SettleStandbyInputs(e, result, rules_)) : "-";

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "app/JobResult.h"
 
 namespace ka {
 
@@ -11,9 +14,6 @@ namespace ka {
 // listing, converting and deleting; timer ticks are not taken. Stopping: a stop was asked for
 // during a cycle, which ends first.
 enum class StandbyPhase { Idle, Waiting, Cycle, Stopping };
-
-// What became of the job shown on a run-list line.
-enum class JobMark { Done, NoOutput, NotRun };
 
 // How far the converter has come in the current run.
 struct RunProgress {
@@ -38,9 +38,10 @@ class RunHost {
     virtual void ListDeleteFirst(int count) = 0;
     virtual void ListSetTopIndex(int index) = 0;
     virtual void SetListBoxExtent() = 0;  // horizontal extent = widest line
-    // Marks the job shown on that line: Done as soon as its output appears; once the converter
-    // has ended, the others as NoOutput, or NotRun when the converter was stopped.
-    virtual void MarkLine(long long line, JobMark mark) = 0;
+    // Marks the job shown on that line with its result and, for a job not done, why. A line may
+    // be marked Written while the converter still runs (its output is there and whole) and then
+    // again with the result of the run.
+    virtual void MarkLine(long long line, JobResult result, std::string_view reason) = 0;
 
     // While the converter runs.
     virtual void ShowProgress(const RunProgress& progress) = 0;

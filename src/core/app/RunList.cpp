@@ -14,6 +14,7 @@ constexpr std::size_t kCompactBytes = 1024;
 
 void RunList::Clear() {
     rows_.clear();
+    reasons_.clear();
     text_.clear();
     base_ = 0;
     widest_.clear();
@@ -37,6 +38,9 @@ void RunList::DeleteFirst(int count) {
     const auto n = static_cast<std::size_t>(std::clamp(count, 0, Count()));
     rows_.erase(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(n));
     dropped_ += static_cast<long long>(n);
+    if (!reasons_.empty()) {
+        std::erase_if(reasons_, [this](const auto& entry) { return entry.first < dropped_; });
+    }
     while (!widest_.empty() && widest_.front().line < dropped_) {
         widest_.pop_front();
     }
@@ -47,13 +51,23 @@ void RunList::DeleteFirst(int count) {
     }
 }
 
-bool RunList::Mark(long long line, JobMark mark) {
+bool RunList::Mark(long long line, JobResult result, std::string_view reason) {
     const long long row = line - dropped_;
     if (row < 0 || row >= Count()) {
         return false;
     }
-    rows_[static_cast<std::size_t>(row)].mark = mark;
+    rows_[static_cast<std::size_t>(row)].mark = result;
+    if (reason.empty()) {
+        reasons_.erase(line);
+    } else {
+        reasons_[line].assign(reason);
+    }
     return true;
+}
+
+std::string_view RunList::ReasonOf(int row) const {
+    const auto found = reasons_.find(dropped_ + row);
+    return found == reasons_.end() ? std::string_view() : std::string_view(found->second);
 }
 
 int RunList::WidestWidth() const {

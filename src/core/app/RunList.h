@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "app/RunHost.h"
 
@@ -28,7 +29,7 @@ class RunList {
     void DeleteFirst(int count);
     // Line numbers count from the last Clear, dropped lines included. False for a line no
     // longer (or not yet) in the list.
-    bool Mark(long long line, JobMark mark);
+    bool Mark(long long line, JobResult result, std::string_view reason = {});
 
     int Count() const { return static_cast<int>(rows_.size()); }
     long long Dropped() const { return dropped_; }
@@ -36,9 +37,11 @@ class RunList {
         const Row& r = rows_[static_cast<std::size_t>(row)];
         return std::string_view(text_).substr(r.start - base_, r.size);
     }
-    std::optional<JobMark> MarkOf(int row) const {
+    std::optional<JobResult> MarkOf(int row) const {
         return rows_[static_cast<std::size_t>(row)].mark;
     }
+    // Why the row's job is not done; empty when it is, or when nothing was said.
+    std::string_view ReasonOf(int row) const;
 
     // The widest line now in the list by the cheap width; empty list: width 0 and no line.
     int WidestWidth() const;
@@ -64,7 +67,7 @@ class RunList {
         std::size_t start = 0;  // in the text appended since the last Clear
         std::size_t size = 0;
         int width = 0;
-        std::optional<JobMark> mark;
+        std::optional<JobResult> mark;
     };
     struct Candidate {
         long long line = 0;
@@ -77,6 +80,8 @@ class RunList {
     std::string text_;
     std::size_t base_ = 0;  // where text_ starts in the text appended since the last Clear
     std::deque<Row> rows_;
+    // Reasons by line number: only jobs not done have one, so no row carries a string.
+    std::unordered_map<long long, std::string> reasons_;
     long long dropped_ = 0;
     // Lines in falling width, each wider than every later line: the front is the widest line
     // still listed. Appends pop the narrower tail, trims pop the front: no line is measured

@@ -98,8 +98,12 @@ const char* JobResultText(JobResult result) {
             return "no difference";
         case JobResult::Shown:
             return "shown";
+        case JobResult::Skipped:
+            return "skipped";
         case JobResult::NoOutput:
             return "no output";
+        case JobResult::Doubtful:
+            return "doubtful";
         case JobResult::NotRun:
             break;
     }
@@ -108,7 +112,7 @@ const char* JobResultText(JobResult result) {
 
 bool JobDone(JobResult result) {
     return result == JobResult::Written || result == JobResult::NoDifference ||
-           result == JobResult::Shown;
+           result == JobResult::Shown || result == JobResult::Skipped;
 }
 
 OutputBefore NoteOutputBefore(const std::string& output) {
@@ -196,8 +200,8 @@ long long RunCounts::Total() const {
 }
 
 std::string RunSummaryText(const RunCounts& counts) {
-    static constexpr const char* kNames[kJobResultCount] = {"written", "no difference", "shown",
-                                                            "without output", "not run"};
+    static constexpr const char* kNames[kJobResultCount] = {
+        "written", "no difference", "shown", "skipped", "without output", "doubtful", "not run"};
     std::string text;
     for (std::size_t i = 0; i < kJobResultCount; ++i) {
         if (counts.count[i] == 0) {

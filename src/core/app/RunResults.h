@@ -15,25 +15,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/JobResult.h"
 #include "platform/platform.h"
 #include "shell/Paths.h"
 
 namespace ka {
-
-enum class JobResult : std::uint8_t {
-    Written,       // its output exists and the run wrote it
-    NoDifference,  // comparison with "no output when no difference", no output after a normal end
-    Shown,         // display: the converter started and ended normally
-    NoOutput,      // no new output after a normal end
-    NotRun,        // the converter did not start, crashed or was stopped
-};
-inline constexpr std::size_t kJobResultCount = 5;
-
-// The result's name in the report: "written", "no difference", "shown", "no output", "not run".
-const char* JobResultText(JobResult result);
-
-// Written, no difference and shown: the job is done and its inputs may go.
-bool JobDone(JobResult result);
 
 // One job as it was handed to the converter.
 struct JobSpec {
@@ -114,7 +100,10 @@ struct RunCounts {
     void Add(JobResult result) { ++count[static_cast<std::size_t>(result)]; }
     long long Of(JobResult result) const { return count[static_cast<std::size_t>(result)]; }
     long long Total() const;
-    bool AllDone() const { return Of(JobResult::NoOutput) == 0 && Of(JobResult::NotRun) == 0; }
+    bool AllDone() const {
+        return Of(JobResult::NoOutput) == 0 && Of(JobResult::Doubtful) == 0 &&
+               Of(JobResult::NotRun) == 0;
+    }
 };
 
 // "2,998 written, 2 without output"; results without jobs are left out; "No jobs" for none.

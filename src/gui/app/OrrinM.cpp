@@ -813,8 +813,8 @@ int TOrrinMForm::SelectedOutTyp2() const {
     return outTyp2Buttons_->checkedId();
 }
 
-void TOrrinMForm::MarkLine(long long line, ka::JobMark mark) {
-    listModel_->Mark(line, mark);
+void TOrrinMForm::MarkLine(long long line, ka::JobResult result, std::string_view reason) {
+    listModel_->Mark(line, result, reason);
 }
 
 void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {

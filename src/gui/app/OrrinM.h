@@ -104,7 +104,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void ListDeleteFirst(int count) override;
     void ListSetTopIndex(int index) override;
     void SetListBoxExtent() override;
-    void MarkLine(long long line, ka::JobMark mark) override;
+    void MarkLine(long long line, ka::JobResult result, std::string_view reason) override;
     void ShowProgress(const ka::RunProgress& progress) override;
     void Set_Button_Enable(bool enable) override;
     void SetBusyCursor(int flag) override;

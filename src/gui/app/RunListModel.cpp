@@ -71,8 +71,8 @@ void RunListModel::Sync() {
     }
 }
 
-void RunListModel::Mark(long long line, ka::JobMark mark) {
-    if (!list_.Mark(line, mark))
+void RunListModel::Mark(long long line, ka::JobResult result, std::string_view reason) {
+    if (!list_.Mark(line, result, reason))
         return;  // scrolled out of the kept lines
     const int viewRow = list_.ViewRowOf(static_cast<int>(line - list_.Dropped()));
     if (viewRow >= 0) {
@@ -103,27 +103,31 @@ QVariant RunListModel::data(const QModelIndex& index, int role) const {
     const int row = list_.RowOfViewRow(index.row());
     if (row < 0)
         return {};
-    const std::optional<ka::JobMark> mark = list_.MarkOf(row);
+    const std::optional<ka::JobResult> mark = list_.MarkOf(row);
+    const bool done = mark && ka::JobDone(*mark);
     switch (role) {
         case Qt::DisplayRole:
             return ToQt(list_.Line(row));
         case Qt::DecorationRole:
             if (!mark)
                 return {};
-            return *mark == ka::JobMark::Done       ? done_
-                   : *mark == ka::JobMark::NoOutput ? noOutput_
-                                                    : notRun_;
+            return done ? done_ : *mark == ka::JobResult::NotRun ? notRun_ : noOutput_;
         case Qt::ForegroundRole:
-            // Jobs without output stand out in red.
-            if (mark && *mark != ka::JobMark::Done)
+            // Jobs not done stand out in red.
+            if (mark && !done)
                 return QColor(0xB0, 0x00, 0x00);
             return {};
+        case Qt::ToolTipRole:
+            if (!mark)
+                return {};
+            if (list_.ReasonOf(row).empty())
+                return QString::fromLatin1(ka::JobResultText(*mark));
+            return QString::fromLatin1(ka::JobResultText(*mark)) + QStringLiteral(": ") +
+                   ToQt(list_.ReasonOf(row));
         case kLineMarkRole:
             if (!mark)
                 return {};
-            return *mark == ka::JobMark::Done       ? QStringLiteral("done")
-                   : *mark == ka::JobMark::NoOutput ? QStringLiteral("no output")
-                                                    : QStringLiteral("not run");
+            return QString::fromLatin1(ka::JobResultText(*mark));
         default:
             return {};
     }

@@ -42,7 +42,7 @@ class RunListModel : public QAbstractListModel {
     void Clear();
     // Tells the view what changed since the last sync.
     void Sync();
-    void Mark(long long line, ka::JobMark mark);
+    void Mark(long long line, ka::JobResult result, std::string_view reason);
     // The widest line's exact width in the font; the one measurement of a whole run.
     int MeasureWidest() const;
 
