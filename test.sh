@@ -96,7 +96,8 @@ fi
 # KorvaneAuto.exe with its windows, linked against a static Qt built from Debian's source (cached
 # in ~/.cache/korvaneauto: about half an hour on two cores the first time). Its GUI and end-to-end
 # tests run under Wine on a virtual X display, in code pages 1252 and 932; then the ZIP package is
-# unpacked and the program in it converts a two-line batch list.
+# unpacked and the program in it converts a two-line batch list, and the MSI is installed, upgraded
+# and removed silently in a fresh prefix.
 windows_program_stage() {
     step "Windows program: static Qt"
     local started=$SECONDS qt
@@ -110,12 +111,13 @@ windows_program_stage() {
     step "Windows program: build and package"
     if ! KA_QT_PREFIX="$qt" cmake --preset mingw-gui >/dev/null ||
         ! cmake --build --preset mingw-gui -j "$(nproc)" \
-            --target KorvaneAuto Korvane gui_tests e2e_tests ||
+            --target KorvaneAuto Korvane gui_tests e2e_tests msi ||
         ! (cd build-mingw-gui && cpack -G ZIP >cpack.log 2>&1); then
         failed=1
         return
     fi
-    ls -l build-mingw-gui/bin/KorvaneAuto.exe build-mingw-gui/package/*.zip | awk '{print $5, $9}'
+    ls -l build-mingw-gui/bin/KorvaneAuto.exe build-mingw-gui/package/*.zip \
+        build-mingw-gui/package/*.msi | awk '{print $5, $9}'
 
     local display_file
     display_file=$(mktemp)
@@ -148,6 +150,10 @@ windows_program_stage() {
     LANG=C.UTF-8 LC_ALL=C.UTF-8 wine_start
     scripts/windows-package-check.sh build-mingw-gui/package || failed=1
     wineserver -k >/dev/null 2>&1 || true
+
+    # In a fresh prefix of its own: install, program run, shortcut, removal, upgrade, downgrade.
+    echo "-- the MSI package"
+    LANG=C.UTF-8 LC_ALL=C.UTF-8 scripts/windows-msi-check.sh build-mingw-gui || failed=1
     kill "$xvfb" 2>/dev/null || true
     unset DISPLAY
 }

@@ -10,13 +10,13 @@ ka_packages=(
 
 # Testing: GoogleTest and Google Benchmark; the Windows cross build run under Wine (a Japanese
 # locale for code page 932); a virtual display, a window manager and tools for screenshots;
-# formatting; the .deb (dpkg-dev also unpacks Qt's source for the Windows program); fonts for
-# Wine's windows and for Japanese names.
+# formatting; the .deb (dpkg-dev also unpacks Qt's source for the Windows program); the MSI
+# (wixl builds it, msitools reads it); fonts for Wine's windows and for Japanese names.
 ka_test_packages=(
     googletest libgtest-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 locales
     xvfb x11-utils xdotool imagemagick openbox
-    clang-format dpkg-dev
+    clang-format dpkg-dev wixl msitools
     fonts-crosextra-carlito fonts-liberation2 fonts-ipafont-gothic fonts-wine
 )
 
