@@ -41,35 +41,29 @@ class ConverterExec : public ::testing::Test {
     RunModes modes{flags, sink, host};
 };
 
-TEST_F(ConverterExec, RecordFileStartReplacesTheGivenLine) {
-    const std::string in = tmp / "a.hgl";
-    const std::string out = tmp / "a.pdf";
-    test::WriteFileBytes(in, "drawing");
-    const std::string job = "/p \"" + in + "\" \"/o" + out + "\"";
-    test::WriteFileBytes(settings.sComLineFile, test::CrLfLines({job}));
-
-    EXPECT_TRUE(modes.ExecKorvane("\"" + settings.sKorvaneExe + "\" \"" + in + "\""));
-    const std::vector<std::string> expected = {
-        "start",       "argv 1 /z",     "argv 2 " + settings.sComLineFile,
-        "line " + job, "output " + out, "end 0"};
-    EXPECT_EQ(test::ReadLfLines(log), expected);
-}
-
-TEST_F(ConverterExec, DisplayTypeRunsTheGivenLineOnly) {
-    settings.iOutTyp = 22;
-    Begin();
+// Both ways of starting the converter, with blanks in the converter's and the record file's
+// paths: over the record file with "/z", and once per job for display.
+TEST_F(ConverterExec, StartsQuoteThePathsTheyHandOver) {
     const std::string in = tmp / "my drawing.hgl";
-    test::WriteFileBytes(in, "x");
-    EXPECT_TRUE(modes.ExecKorvane(DirectStartCommand(settings.sKorvaneExe, "\"" + in + "\"")));
-    EXPECT_EQ(test::ReadLfLines(log), (std::vector<std::string>{"start", "argv 1 " + in, "end 0"}));
+    test::WriteFileBytes(in, "drawing");
+    settings.sOutDir = WithTrailingSeparator(tmp / "Out Dir");
+    test::MakeDir(tmp / "Out Dir");
+    settings.sOutListFileName = tmp / "list.txt";
+    test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines({in}));
+    const std::string out = settings.sOutDir + "my drawing.pdf";
+    const std::string job = "/p \"" + in + "\" \"/o" + out + "\"";
+    RunChoices choices;
+    choices.settings = settings;
+    modes.ButtonBatchOutputClick(choices);
+    EXPECT_EQ(test::ReadLfLines(log),
+              (std::vector<std::string>{"start", "argv 1 /z", "argv 2 " + settings.sComLineFile,
+                                        "line " + job, "output " + out, "end 0"}));
 
     std::filesystem::remove(log);
-    EXPECT_FALSE(modes.ExecKorvane(""));
-    settings.iOutTyp = 0;
-    settings.sKorvaneExe = tmp / "no-converter";
-    Begin();
-    EXPECT_FALSE(modes.ExecKorvane(""));
-    EXPECT_FALSE(platform::FileExists(log));
+    choices.settings.iOutTyp = 22;
+    modes.ButtonBatchOutputClick(choices);
+    EXPECT_EQ(test::ReadLfLines(log), (std::vector<std::string>{"start", "argv 1 " + in, "end 0"}));
+    EXPECT_EQ(modes.ExitCode(), 0);
 }
 
 TEST_F(ConverterExec, LogFileClearDeletesTheSiblingLogAndIgnoresAMissingOne) {

@@ -74,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                  R"(/p "C:\In\a b.hgl" " " "C:\c.hgl" "/oD:\My Out\a b.pdf")"},
         LineCase{"PageSuffix", true, 0, 0, 0, -1, R"(D:\Out\)", R"(C:\In\a.pdf_3)",
                  R"(/p "C:\In\a.pdf_3" "/oD:\Out\a.pdf")"},
-        LineCase{"NoDotCutAtFolderDot", true, 0, 0, 0, -1, R"(D:\Out.new\)", R"(C:\In\noext)",
-                 R"(/p "C:\In\noext" "/oD:\Out.pdf")"},
+        LineCase{"NoDotUnderDottedFolder", true, 0, 0, 0, -1, R"(D:\Out.new\)", R"(C:\In\noext)",
+                 R"(/p "C:\In\noext" "/oD:\Out.new\noext.pdf")"},
         LineCase{"DotAtFirstPositionKept", true, 0, 0, 0, -1, "", ".hgl",
                  R"(/p ".hgl" "/o.hgl.pdf")"},
         LineCase{"NameAfterDriveColon", true, 0, 19, 0, -1, R"(D:\Out\)", R"(C:a.b.hgl)",
@@ -94,8 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                                R"(/ctn "/a/x.hgl" "/b/x.hgl" "/o/out/x.tif")"},
                       LineCase{"BackslashAndColonInName", true, 0, 0, 0, -1, "/out/",
                                R"(/in/a\b:c.hgl)", R"(/p "/in/a\b:c.hgl" "/o/out/a\b:c.pdf")"},
-                      LineCase{"NoDotCutAtFolderDot", true, 0, 0, 0, -1, "/out.new/", "/in/noext",
-                               R"(/p "/in/noext" "/o/out.pdf")"}),
+                      LineCase{"NoDotUnderDottedFolder", true, 0, 0, 0, -1, "/out.new/",
+                               "/in/noext", R"(/p "/in/noext" "/o/out.new/noext.pdf")"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // In code page 932 a trail byte can be 0x5C ("\"): no separator there. In 1252 there is one.

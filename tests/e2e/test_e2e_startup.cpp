@@ -64,9 +64,9 @@ TEST_P(CompareStartTest, CompareSwitchRunsEndsAndKeepsTheCommandLineSettings) {
     const std::string pattern = ka::JoinPath(work / "in1", "*.hgl");
     const ProgramRun run = Run({"/h", pattern, work / "in2"});
     ASSERT_TRUE(run.ended) << "the program did not end by itself";
-    EXPECT_EQ(run.exitCode, 0);
-    // The comparison ran: it created the (empty) record file before finding nothing to pair.
-    EXPECT_TRUE(ka::platform::FileExists(ka::JoinPath(DataDir(), "Korvaneline.txt")));
+    // The shipped settings name no output folder: the comparison is refused, nothing runs.
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_FALSE(ka::platform::FileExists(ka::JoinPath(DataDir(), "Korvaneline.txt")));
 
     const std::vector<std::string> written = ParLines(ka::test::ReadFileBytes(ParPath()));
     const std::vector<std::string> shipped = ParLines(ShippedPar());
@@ -96,7 +96,7 @@ TEST_F(StartupE2eTest, FreshHomeGetsItsDataFolder) {
     options.env = {{"HOME", home}, {"XDG_DATA_HOME", ""}};
     const ProgramRun run = RunKorvaneAuto({"/h", work / "in1/*.hgl", work / "in2"}, options);
     ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);  // no output folder in the shipped settings
     const std::vector<std::string> par = ParLines(
         ka::test::ReadFileBytes(home + "/.local/share/Tavrolint/KorvaneAuto/KorvaneAuto.par"));
     ASSERT_EQ(par.size(), 23u);

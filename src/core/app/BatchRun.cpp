@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "app/ConversionRun.h"
 #include "app/RunModes.h"
 #include "platform/platform.h"
 #include "settings/OutputTypes.h"
@@ -37,8 +38,8 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
     RefusedItems skipped;
 
     // Every way out of the run, refused or done, ends in the same restoring steps below.
-    // The run streams: one line of the list in memory at a time, the record file written as it
-    // goes, so lists of any length run in the same memory.
+    // The run streams: one line of the list in memory at a time, the jobs kept on disk as they
+    // come, so lists of any length run in the same memory.
     [&] {
         if (settings_.sOutListFileName.empty()) {
             sink_.ShowMsg("There is no specification of batch file!");
@@ -58,13 +59,14 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
             NoteExitCode(2);
             return;
         }
-        // The record file is written and run under the data folder's lock: another copy of the
-        // program on the same folder waits rather than rewriting it under a running converter.
-        if (!OpenRun("batch", false, 0)) {
-            return;
-        }
-        platform::FilePtr record = OpenRecordFile();
-        if (!record) {
+        // The jobs are written and run under the data folder's lock: another copy of the
+        // program on the same folder waits rather than rewriting them under a running converter.
+        RunPlan plan;
+        plan.mode = "batch";
+        plan.display = settings_.iOutTyp == kOutTypDisplay;
+        ConversionRun run(Context(), plan);
+        if (!run.Open()) {
+            NoteExitCode(run.ExitCode());
             return;
         }
 
@@ -74,11 +76,6 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         host_.ListClear();
         int listCount = 0;
         long long listLine = -1;  // of the line in hand, counted from the list's clearing
-        long long jobCount = 0;
-        bool recordFailed = false;
-        const bool display = settings_.iOutTyp == kOutTypDisplay;
-        // Display starts the converter per job; the run's line reports the first abnormal end.
-        platform::ProcessResult converter;
 
         TextLineReader reader(list.get());
         std::string line;
@@ -104,38 +101,19 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
                 host_.PumpMessages();
 
                 GetJob(line, spec, arguments);
-                if (display) {
-                    ++progress_.total;
-                    const JobResult result = RunDisplayJob(arguments, converter);
-                    AddJob(spec, false, &result);
-                    const bool shown = result == JobResult::Shown;
-                    progress_.done += shown ? 1 : 0;
-                    host_.MarkLine(listLine, result, {});
-                } else if (WriteLineCrLf(record.get(), arguments)) {
-                    ++jobCount;
-                    AddJob(spec);
-                } else {
-                    recordFailed = true;
+                if (!run.Add(spec, arguments, listLine)) {
+                    break;
                 }
             }
-            if (recordFailed || flags_.bEndRequested || stopRequested_) {
+            if (flags_.bEndRequested || stopRequested_) {
                 break;
             }
         }
         host_.SetListBoxExtent();
-
         list.reset();
-        if (!CloseRecordFile(std::move(record), recordFailed)) {
-            return;
-        }
-        if (jobCount > 0) {
-            // Job n is line n of the run list: every accepted line is one job.
-            progress_.total = jobCount;
-            OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
-            converter = RunKorvane(std::string(), &watch);
-        }
+        run.Finish();
         host_.SetStatusText("Waiting !");
-        FinishRun(converter);
+        TakeOutcome(run);
     }();
 
     if (skipped.Count() > 0) {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/ConversionRun.h"
 #include "app/RunModes.h"
 #include "platform/platform.h"
 #include "settings/OutputTypes.h"
@@ -46,13 +47,6 @@ std::string ChangeExt(const std::string& path, const std::string& ext, const Pat
     }
     return path.substr(0, dot) + ext;
 }
-
-// A pair the skip rules dropped under standby output: its files go with the cycle, as they
-// were when they were compared.
-struct DroppedPair {
-    std::vector<std::string> files;
-    std::vector<platform::FileStamp> stamps;
-};
 
 }  // namespace
 
@@ -162,6 +156,9 @@ std::string CompLogFailureMessage() {
 
 std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices) {
     BeginRun(choices);
+    if (!OutputFolderUsable()) {
+        return {};
+    }
     host_.Set_Button_Enable(false);
     host_.SetBusyCursor(0);
     LogFileClear();
@@ -194,17 +191,14 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             NoteExitCode(2);
             return;
         }
-        if (!OpenRun(inStandby ? "standby comparison" : "comparison", inStandby, 0)) {
-            return;
-        }
-
-        platform::FilePtr record = OpenRecordFile();
-        if (!record) {
-            return;
-        }
-        if (names1.empty() || names2.empty()) {
-            record.reset();
-            FinishRun(platform::ProcessResult{});
+        RunPlan plan;
+        plan.mode = inStandby ? "standby comparison" : "comparison";
+        plan.settlesInputs = inStandby;
+        plan.numberExistingOutputs = inStandby;
+        plan.display = settings_.iOutTyp == kOutTypDisplay;
+        ConversionRun run(Context(), plan);
+        if (!run.Open()) {
+            NoteExitCode(run.ExitCode());
             return;
         }
         host_.SetStatusText("Outputting !");
@@ -215,7 +209,6 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         // is deleted is always the file that was compared.
         const std::string& folder2 = settings_.sChgAreaDir2;
         CompLog log(LogFilePath(), rules_);
-        const bool display = settings_.iOutTyp == kOutTypDisplay;
 
         // Names in a folder are unique, so "the first equal name of list 2" is simply whether
         // list 2 holds the name; a hash set keeps the pairing linear.
@@ -227,11 +220,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
         const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
 
-        std::vector<DroppedPair> dropped;
         bool logFailureShown = false;
-        bool recordFailed = false;
-        platform::ProcessResult converter;
-        long long displayStarts = 0;
+        JobSpec spec;
+        std::string arguments;
         for (const std::string& name : names1) {
             if (!inFolder2.contains(name)) {
                 continue;
@@ -252,6 +243,9 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             }
             const CompSkip verdict = CheckCompSkip(path1, path2, settings_.iCompSkipFlags,
                                                    settings_.iCompFileSizeOver, sink_);
+            if (verdict == CompSkip::CannotOpen) {
+                continue;
+            }
             const std::string logLine = CompLogLine(verdict, settings_.iCompFileSizeOver, path1);
             // One message per run is enough: the log's folder is the same for every line, and
             // an unattended run must not stack up a modal box per dropped pair.
@@ -260,89 +254,43 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                 logFailureShown = true;
             }
 
+            const std::string pairLine = path1 + "," + path2;
+            GetJob(pairLine, spec, arguments);
             // A pair's files: both drawings and, under standby, the comment files of the first.
-            std::vector<std::string> files = {path1, path2};
             if (inStandby) {
                 const std::string comment = ChangeExt(path1, ".cmt", rules_);
                 for (const std::string& extra : {comment, comment + "b"}) {
                     if (platform::FileExists(extra)) {
-                        files.push_back(extra);
+                        spec.inputs.push_back(extra);
                     }
                 }
             }
+            bool added = true;
             if (verdict == CompSkip::Process) {
-                const std::string pairLine = path1 + "," + path2;
                 host_.ListAdd(pairLine);
                 pairs.push_back(pairLine);
                 host_.PumpMessages();
-                JobSpec spec;
-                std::string arguments;
-                GetJob(pairLine, spec, arguments);
-                spec.inputs = files;
-                if (display) {
-                    // The record file is never run for type 22; each pair gets its own start,
-                    // as batch and standby output do.
-                    ++displayStarts;
-                    ++progress_.total;
-                    const JobResult result = RunDisplayJob(arguments, converter);
-                    AddJob(spec, false, &result);
-                    const bool shown = result == JobResult::Shown;
-                    progress_.done += shown ? 1 : 0;
-                    host_.MarkLine(static_cast<long long>(pairs.size()) - 1, result, {});
-                } else {
-                    if (!recordFailed && !WriteLineCrLf(record.get(), arguments)) {
-                        recordFailed = true;
-                    }
-                    AddJob(spec);
-                }
-            } else if (inStandby && verdict != CompSkip::CannotOpen) {
-                DroppedPair pair;
-                for (const std::string& file : files) {
-                    platform::FileStamp stamp;
-                    if (platform::GetFileStamp(file, stamp)) {
-                        pair.files.push_back(file);
-                        pair.stamps.push_back(stamp);
-                    }
-                }
-                dropped.push_back(std::move(pair));
+                added = run.Add(spec, arguments, static_cast<long long>(pairs.size()) - 1);
+            } else {
+                added = run.AddDecided(
+                    spec, {JobResult::Skipped, JobReason::SkippedByRule, static_cast<int>(verdict)},
+                    -1);
             }
             // "End" stops after the pair in hand; the pairs so far still go to the converter.
-            if (flags_.bEndRequested || stopRequested_) {
+            if (!added || flags_.bEndRequested || stopRequested_) {
                 break;
             }
         }
         host_.SetListBoxExtent();
         // Closed before the converter runs, which may write to the same folder.
         log.Close();
-
-        // A cut-off record would have the converter skip pairs whose files standby output then
-        // deletes; nothing is handed on and nothing deleted instead.
-        if (!CloseRecordFile(std::move(record), recordFailed)) {
-            return;
-        }
-        if (!display) {
-            // Pair n is line n of the run list.
-            progress_.total = static_cast<long long>(pairs.size());
-            ShowProgressNow(inStandby ? "Converting" : nullptr);
-            OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
-            converter = RunKorvane(std::string(), &watch);
-        }
-        // Dropped pairs go with the cycle once the converter ended normally; after a failed
-        // start, a crash or a stop the whole cycle is kept for the next one.
-        const bool converterEnded =
-            converter.end == platform::ProcessEnd::Exited || (display && displayStarts == 0);
-        if (inStandby && converterEnded && !stopRequested_) {
-            for (const DroppedPair& pair : dropped) {
-                for (std::size_t i = 0; i < pair.files.size(); ++i) {
-                    platform::FileStamp now;
-                    if (platform::GetFileStamp(pair.files[i], now) && now == pair.stamps[i]) {
-                        platform::DeleteFileAt(pair.files[i]);
-                    }
-                }
-            }
-        }
+        ShowProgressNow(inStandby ? "Converting" : nullptr);
+        run.Finish();
         host_.SetStatusText("Waiting !");
-        FinishRun(converter);
+        TakeOutcome(run);
+        if (inStandby) {
+            NoteUnsettled(run);
+        }
     }();
 
     host_.SetListBoxExtent();

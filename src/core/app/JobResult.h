@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace ka {
 
@@ -24,5 +25,38 @@ const char* JobResultText(JobResult result);
 
 // Written, no difference, shown and skipped: the job is done and its inputs may go.
 bool JobDone(JobResult result);
+
+// Why a job is not done (or, for a skipped pair, which rule dropped it).
+enum class JobReason : std::uint8_t {
+    None,
+    InputMissing,
+    EmptyOutput,
+    OutputNotWritten,
+    ExitCode,  // detail: the code
+    Crashed,   // detail: the signal (POSIX) or exception code (Windows)
+    TimedOut,
+    CrashedOnDrawing,
+    TimedOutOnDrawing,
+    NotStarted,
+    Stopped,
+    OutputIsInput,
+    OutputTaken,
+    UnsafeName,
+    SkippedByRule,  // detail: the rule's log text without the path
+    NotHandedOver,
+    Interrupted,
+    OutputFolderMissing,
+};
+
+struct JobVerdict {
+    JobResult result = JobResult::NotRun;
+    JobReason reason = JobReason::None;
+    std::int64_t detail = 0;
+    bool operator==(const JobVerdict&) const = default;
+};
+
+// The reason as the report and the run list say it ("converter exit code 3"); "-" for none.
+// ruleText: for SkippedByRule, the rule's words.
+std::string JobReasonText(const JobVerdict& verdict, const std::string& ruleText = {});
 
 }  // namespace ka

@@ -34,11 +34,12 @@ void AppendOutputPath(std::string& out, std::string_view job, const KorvaneLineI
     const std::size_t separator = LastSeparatorPos(first, in.rules);
     const std::size_t start = out.size();
     out += in.sOutDir;
+    const std::size_t nameStart = out.size();
     out += separator == std::string_view::npos ? first : first.substr(separator + 1);
-    // The dot search covers the folder too: a name without a dot under "D:\Out.new\" is cut
-    // at the folder's dot. That is what the converter has always been given.
+    // The extension is replaced in the file name only: a name without a dot under
+    // "D:\Out.new\" gets the extension appended, never cut at the folder's dot.
     const std::size_t dot = out.rfind('.');
-    if (dot != std::string::npos && dot > start) {
+    if (dot != std::string::npos && dot >= nameStart && dot > start) {
         out.erase(dot);
     }
     out += ext;

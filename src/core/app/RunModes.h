@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/OutputWatch.h"
+#include "app/ConversionRun.h"
 #include "app/RunHost.h"
 #include "app/RunResults.h"
 #include "platform/platform.h"
@@ -88,6 +88,11 @@ struct StandbyState {
     // stays; and those noted since the last report.
     std::unordered_set<std::string> unsafeReported;
     std::vector<std::string> unsafeNew;
+    // Files judged but not deleted or moved (a folder the program cannot change): left out of
+    // later cycles while they stay as they were, so they are not converted again and again.
+    std::unordered_map<std::string, platform::FileStamp> unsettled;
+    // The output folder gone (a network drive that dropped) is said once, until it is back.
+    bool outputFolderGoneSaid = false;
 };
 
 class RunModes {
@@ -104,15 +109,6 @@ class RunModes {
     // Argument string for a job with the choices of the current run; spec gets the job's files
     // and output, for judging it after the run. Both keep their room from the last job.
     void GetJob(const std::string& job, JobSpec& spec, std::string& arguments) const;
-
-    // Runs the converter and waits, letting the window live meanwhile and following the jobs'
-    // outputs with the watch, if any. With iOutTyp other than 22 the given line is replaced by
-    // the converter start command over the record file. A stop request ends the converter
-    // (terminated, then killed); its end is then Stopped.
-    platform::ProcessResult RunKorvane(const std::string& commandLine,
-                                       OutputWatch* watch = nullptr);
-    // The same; true when the converter started and was not stopped.
-    bool ExecKorvane(const std::string& commandLine, OutputWatch* watch = nullptr);
 
     // The exit code of a program started for a run that ends by itself, the worst so far:
     // 0 every job done, 1 a job not done, 2 a run could not start, 3 an internal error.
@@ -157,56 +153,32 @@ class RunModes {
     PathRules rules_;
     RunChoices choices_;
     Settings& settings_ = choices_.settings;
+    KorvaneLineInputs lineInputs_;  // of choices_, taken with them
     StandbyState standby_;
     bool stopRequested_ = false;
+    // The run's clock and what it shows while it goes: one for every mode.
     RunProgress progress_;
-    std::chrono::steady_clock::time_point runClock_;
-    std::int64_t runStartStamp_ = 0;  // file-time of the run's start, for the outputs' age
-
-    void StartClock();
-    void ShowProgressNow(const char* step = nullptr);
-
-    void SetStandbyPhase(StandbyPhase phase);
-
-    // The frame every run shares (RunFrame.cpp): the data folder's lock, the converter check,
-    // the job spool, and after the converter the results, the report and the summary.
-    const KorvaneLineInputs& LineInputs() const { return lineInputs_; }
-    std::string DataFilePath(const char* name) const;
-    // standby: the run settles its inputs at the end (done ones deleted, those without output
-    // moved to "Failed"), so their stamps are spooled. firstJobLine: the run-list line of the
-    // first job handed to the converter, the others following it; -1 when the jobs have no
-    // lines of their own. Both hold until the run ends.
-    bool OpenRun(const char* mode, bool standby, long long firstJobLine);
-    bool AddJob(const JobSpec& job, bool keepInputs = false, const JobResult* preset = nullptr);
-    // Judges every job, marks its line with the result, settles standby inputs, reports.
-    void FinishRun(const platform::ProcessResult& converter);
-    void AbandonRun();
-    // The converter's record file, buffered. When it cannot be opened the run says so and is
-    // abandoned (null returned).
-    platform::FilePtr OpenRecordFile();
-    // A record file not written whole (a full disk) is never handed on: the converter would
-    // run a cut-off last line and drop the rest. Says so and abandons the run; false then.
-    bool CloseRecordFile(platform::FilePtr record, bool writeFailed);
-    // One display job: its own converter start, judged by that start alone. runEnd keeps the
-    // first abnormal end of the run, else the last end.
-    JobResult RunDisplayJob(const std::string& arguments, platform::ProcessResult& runEnd);
-    bool LockDataFolder();
-    bool ConverterUsable();
-    bool LockStandby();
-
-    platform::FileLock runLock_;
-    platform::FileLock standbyLock_;
-    JobSpool spool_;
-    bool spoolOk_ = false;
-    std::string runMode_;
-    KorvaneLineInputs lineInputs_;  // of choices_, taken with them
-    bool runSettlesInputs_ = false;
-    long long firstJobLine_ = -1;
-    std::int64_t runStart_ = 0;
-    std::int64_t runClockStart_ = 0;
+    std::chrono::steady_clock::time_point clockStart_;
     RunCounts lastCounts_;
     std::string lastSummary_;
     int exitCode_ = 0;
+    bool reportFailureSaid_ = false;
+    platform::FileLock standbyLock_;
+
+    void StartClock();
+    void ShowProgressNow(const char* step = nullptr);
+    void SetStandbyPhase(StandbyPhase phase);
+    const KorvaneLineInputs& LineInputs() const { return lineInputs_; }
+    std::string DataFilePath(const char* name) const;
+    bool LockStandby();
+
+    // A run over the current choices, and what it leaves behind (counts, summary, exit code).
+    RunContext Context();
+    void TakeOutcome(const ConversionRun& run);
+    // The output folder the run's jobs write into: false (said, exit code 2) when there is none
+    // that can be written.
+    bool OutputFolderUsable();
+    bool JobsWriteOutputs() const;
 
     // Standby cycle steps (StandbyRun.cpp).
     void StartWaitingPeriod();
@@ -214,6 +186,11 @@ class RunModes {
     void ShowSnapshotError();
     int MatchSnapshots(std::vector<std::string>& stablePaths);
     void HandOverStableFiles(const std::vector<std::string>& stablePaths);
+    // Standby whose wildcard would take its own outputs from its output folder: said, true.
+    bool TakesItsOwnOutputs();
+    // False (said once) while the output folder is gone.
+    bool OutputFolderStillThere();
+    void NoteUnsettled(const ConversionRun& run);
 
     // The comparison; under standby, stablePaths names the inputs that may be deleted.
     std::vector<std::string> CompareFolders(const std::vector<std::string>* stablePaths);

@@ -15,60 +15,7 @@ namespace ka {
 namespace {
 
 constexpr char kField = '\t';
-constexpr std::int64_t kCoarseFileTimeNs = 2'000'000'000;
-constexpr std::size_t kSpoolBufferSize = 256 * 1024;
-
-// Views into the line; fields is reused from line to line.
-void SplitFields(std::string_view line, std::vector<std::string_view>& fields) {
-    fields.clear();
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find(kField, start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string_view::npos) {
-            return;
-        }
-        start = tab + 1;
-    }
-}
-
-// "-" for a missing file, else "size:modified:volume:index".
-void AppendStampField(std::string& line, bool known, const platform::FileStamp& s) {
-    if (!known) {
-        line += '-';
-        return;
-    }
-    const auto append = [&line](auto value) {
-        char text[24];
-        line.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-    };
-    append(s.size);
-    line += ':';
-    append(s.modified);
-    line += ':';
-    append(s.volume);
-    line += ':';
-    append(s.index);
-}
-
-bool ParseStampField(std::string_view text, platform::FileStamp& s) {
-    s = platform::FileStamp{};
-    if (text == "-") {
-        return false;
-    }
-    const char* const end = text.data() + text.size();
-    const char* p = std::from_chars(text.data(), end, s.size).ptr;
-    // Each later part follows a ':'; from the first one missing on, the parts stay 0.
-    const auto next = [&](auto& value) {
-        if (p != end && *p == ':') {
-            p = std::from_chars(p + 1, end, value).ptr;
-        }
-    };
-    next(s.modified);
-    next(s.volume);
-    next(s.index);
-    return true;
-}
+constexpr std::size_t kReportBufferSize = 256 * 1024;
 
 std::string WithThousands(long long n) {
     std::string digits = std::to_string(n);
@@ -76,16 +23,6 @@ std::string WithThousands(long long n) {
         digits.insert(static_cast<std::size_t>(i), ",");
     }
     return digits;
-}
-
-// "a.hgl" gives "a (2).hgl", "a (3).hgl", ...
-std::string NumberedName(const std::string& name, int n) {
-    const std::size_t dot = name.rfind('.');
-    const std::string suffix = " (" + std::to_string(n) + ")";
-    if (dot == std::string::npos || dot == 0) {
-        return name + suffix;
-    }
-    return name.substr(0, dot) + suffix + name.substr(dot);
 }
 
 }  // namespace
@@ -115,80 +52,62 @@ bool JobDone(JobResult result) {
            result == JobResult::Shown || result == JobResult::Skipped;
 }
 
-OutputBefore NoteOutputBefore(const std::string& output) {
-    OutputBefore before;
-    before.existed = !output.empty() && platform::GetFileStamp(output, before.stamp);
-    return before;
+std::string JobReasonText(const JobVerdict& verdict, const std::string& ruleText) {
+    switch (verdict.reason) {
+        case JobReason::None:
+            break;
+        case JobReason::InputMissing:
+            return "input missing";
+        case JobReason::EmptyOutput:
+            return "empty output";
+        case JobReason::OutputNotWritten:
+            return "output not written";
+        case JobReason::ExitCode:
+            return "converter exit code " + std::to_string(verdict.detail);
+        case JobReason::Crashed: {
+            platform::ProcessResult end;
+            end.end = platform::ProcessEnd::Crashed;
+            end.crashCode = static_cast<std::uint32_t>(verdict.detail);
+            return "converter crashed (" + platform::DescribeProcessEnd(end) + ")";
+        }
+        case JobReason::TimedOut:
+            return "converter timed out";
+        case JobReason::CrashedOnDrawing:
+            return "the converter crashed on this drawing";
+        case JobReason::TimedOutOnDrawing:
+            return "the converter timed out on this drawing";
+        case JobReason::NotStarted:
+            return "converter not started";
+        case JobReason::Stopped:
+            return "stopped";
+        case JobReason::OutputIsInput:
+            return "output would replace its input";
+        case JobReason::OutputTaken:
+            return "output name taken by another job";
+        case JobReason::UnsafeName:
+            return "name not for the converter";
+        case JobReason::SkippedByRule:
+            return "skipped by a comparison rule: " + ruleText;
+        case JobReason::NotHandedOver:
+            return "record file not written";
+        case JobReason::Interrupted:
+            return "run interrupted";
+        case JobReason::OutputFolderMissing:
+            return "output folder missing";
+    }
+    return "-";
 }
 
-OutputBefore OutputsBefore::Note(const std::string& output) {
-    const std::size_t separator = LastSeparatorPos(output);
-    if (separator == std::string::npos) {
-        return NoteOutputBefore(output);
+const char* InputFateText(InputFate fate) {
+    switch (fate) {
+        case InputFate::Deleted:
+            return "inputs deleted";
+        case InputFate::MovedToFailed:
+            return "inputs moved to Failed";
+        case InputFate::Kept:
+            break;
     }
-    const std::string_view folder(output.data(), separator + 1);
-    const Clock::time_point now = Clock::now();
-    if (folder == missing_ && now - missingSeen_ < recheck_) {
-        return OutputBefore{};
-    }
-    const OutputBefore before = NoteOutputBefore(output);
-    if (before.existed || (folder == present_ && now - presentSeen_ < recheck_)) {
-        return before;
-    }
-    // Only a missing output makes the folder worth a look; one look serves the moment.
-    if (platform::IsMissing(std::string(folder))) {
-        missing_ = folder;
-        missingSeen_ = now;
-    } else {
-        present_ = folder;
-        presentSeen_ = now;
-    }
-    return before;
-}
-
-bool SplitOutputs::Written(const std::string& output) {
-    const std::string folder = FolderPart(output, rules_);
-    auto found = folders_.find(folder);
-    if (found == folders_.end()) {
-        std::unordered_set<std::string> written;
-        platform::FindEntries(folder + "*", [&](const platform::DirEntry& entry) {
-            const std::string& name = entry.name;
-            const std::size_t dot = name.rfind('.');
-            const std::size_t stemEnd = dot == std::string::npos ? name.size() : dot;
-            const std::size_t underscore = name.rfind('_', stemEnd);
-            if (entry.isDirectory || underscore == std::string::npos || underscore == 0 ||
-                underscore + 1 >= stemEnd ||
-                name.find_first_not_of("0123456789", underscore + 1) < stemEnd) {
-                return true;
-            }
-            platform::FileStamp stamp;
-            if (platform::GetFileStamp(folder + name, stamp) &&
-                stamp.modified >= since_ - kCoarseFileTimeNs) {
-                written.insert(name.substr(0, underscore) + name.substr(stemEnd));
-            }
-            return true;
-        });
-        found = folders_.emplace(folder, std::move(written)).first;
-    }
-    return found->second.contains(NamePart(output, rules_));
-}
-
-JobResult JudgeJob(const JobSpec& job, const OutputBefore& before,
-                   const platform::ProcessResult& converter, SplitOutputs& split) {
-    if (converter.end != platform::ProcessEnd::Exited) {
-        return JobResult::NotRun;
-    }
-    if (job.output.empty()) {
-        return JobResult::Shown;
-    }
-    platform::FileStamp now;
-    if (platform::GetFileStamp(job.output, now) && (!before.existed || now != before.stamp)) {
-        return JobResult::Written;
-    }
-    if (split.Written(job.output)) {
-        return JobResult::Written;
-    }
-    return job.absentMeansNoDifference ? JobResult::NoDifference : JobResult::NoOutput;
+    return "inputs kept";
 }
 
 long long RunCounts::Total() const {
@@ -243,110 +162,16 @@ const platform::FileStamp* StampsByPath::Find(std::string_view path) const {
     return found == stamps_.end() ? nullptr : &found->second;
 }
 
-// ---- Spool ------------------------------------------------------------------------------------
-
-namespace {
-bool InputStamp(const std::string& input, const StampsByPath* known, platform::FileStamp& stamp) {
-    if (const platform::FileStamp* found = known ? known->Find(input) : nullptr) {
-        stamp = *found;
-        return true;
-    }
-    return platform::GetFileStamp(input, stamp);
-}
-}  // namespace
-
-bool JobSpool::Create(const std::string& path, bool stampInputs) {
-    stampInputs_ = stampInputs;
-    knownStamps_ = nullptr;
-    outputs_ = OutputsBefore();
-    int error = 0;
-    file_ = platform::OpenFile(path, "wb", error);
-    failed_ = !file_;
-    if (file_) {
-        platform::BufferForOneThread(file_.get(), kSpoolBufferSize);
-    }
-    return file_ != nullptr;
-}
-
-bool JobSpool::Add(const JobSpec& job, bool keepInputs, const JobResult* preset) {
-    if (!file_) {
-        return false;
-    }
-    std::string& line = line_;
-    line.clear();
-    line += job.absentMeansNoDifference ? 'n' : '-';
-    line += keepInputs ? 'k' : '-';
-    line += kField;
-    if (preset) {
-        line += std::to_string(static_cast<int>(*preset));
-    } else {
-        line += '-';
-    }
-    const OutputBefore before = outputs_.Note(job.output);
-    line += kField;
-    AppendStampField(line, before.existed, before.stamp);
-    line += kField;
-    line += job.output;
-    for (const std::string& input : job.inputs) {
-        platform::FileStamp stamp;
-        const bool known = stampInputs_ && InputStamp(input, knownStamps_, stamp);
-        line += kField;
-        AppendStampField(line, known, stamp);
-        line += kField;
-        line += input;
-    }
-    if (!WriteLineCrLf(file_.get(), line)) {
-        failed_ = true;
-    }
-    return !failed_;
-}
-
-bool JobSpool::Close() {
-    if (!file_) {
-        return false;
-    }
-    return CloseWritten(std::move(file_)) && !failed_;
-}
-
-bool JobSpool::Read(const std::string& path, const std::function<void(const Entry&)>& visit) {
-    int error = 0;
-    platform::FilePtr file = platform::OpenFile(path, "rb", error);
-    if (!file) {
-        return false;
-    }
-    TextLineReader reader(file.get());
-    std::string line;
-    std::vector<std::string_view> f;
-    Entry entry;
-    while (reader.ReadLine(line)) {
-        SplitFields(line, f);
-        if (f.size() < 4 || f[0].size() != 2 || f.size() % 2 != 0) {
-            continue;
-        }
-        entry.job.absentMeansNoDifference = f[0][0] == 'n';
-        entry.keepInputs = f[0][1] == 'k';
-        entry.hasPreset = f[1] != "-";
-        int preset = 0;
-        std::from_chars(f[1].data(), f[1].data() + f[1].size(), preset);
-        entry.preset = entry.hasPreset ? static_cast<JobResult>(preset) : JobResult::NotRun;
-        entry.before = OutputBefore{};
-        entry.before.existed = ParseStampField(f[2], entry.before.stamp);
-        entry.job.output.assign(f[3]);
-        // The strings are kept from job to job: assigning reuses their room.
-        const std::size_t inputs = (f.size() - 4) / 2;
-        entry.job.inputs.resize(inputs);
-        entry.inputKnown.resize(inputs);
-        entry.inputStamps.resize(inputs);
-        for (std::size_t i = 0; i < inputs; ++i) {
-            entry.inputKnown[i] = ParseStampField(f[4 + 2 * i], entry.inputStamps[i]);
-            entry.job.inputs[i].assign(f[5 + 2 * i]);
-        }
-        visit(entry);
-    }
-    return !reader.Failed();
-}
-
 // ---- Standby inputs ---------------------------------------------------------------------------
+
+std::string NumberedName(const std::string& name, int n) {
+    const std::size_t dot = name.rfind('.');
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    if (dot == std::string::npos || dot == 0) {
+        return name + suffix;
+    }
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
 
 int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
     const std::string folder = JoinPath(FolderPart(path, rules), kFailedFolderName, rules);
@@ -359,34 +184,6 @@ int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
         target = JoinPath(folder, NumberedName(name, n), rules);
     }
     return platform::ReplaceFileWith(path, target);
-}
-
-InputFate SettleStandbyInputs(const JobSpool::Entry& entry, JobResult result,
-                              const PathRules& rules) {
-    const bool done = JobDone(result);
-    if (entry.keepInputs || (!done && result != JobResult::NoOutput)) {
-        return InputFate::Kept;
-    }
-    // A file replaced or changed during the run is another version: the whole job (both files
-    // of a pair too) waits for the next cycle.
-    for (std::size_t i = 0; i < entry.job.inputs.size(); ++i) {
-        platform::FileStamp now;
-        if (entry.inputKnown[i] &&
-            (!platform::GetFileStamp(entry.job.inputs[i], now) || now != entry.inputStamps[i])) {
-            return InputFate::Kept;
-        }
-    }
-    InputFate fate = done ? InputFate::Deleted : InputFate::MovedToFailed;
-    for (std::size_t i = 0; i < entry.job.inputs.size(); ++i) {
-        if (!entry.inputKnown[i]) {
-            continue;
-        }
-        const std::string& path = entry.job.inputs[i];
-        if ((done ? platform::DeleteFileAt(path) : MoveToFailedFolder(path, rules)) != 0) {
-            fate = InputFate::Kept;
-        }
-    }
-    return fate;
 }
 
 // ---- Report -----------------------------------------------------------------------------------
@@ -414,18 +211,30 @@ std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules
 }
 
 bool RunReport::Open(const std::string& path) {
+    failed_ = false;
     platform::FileStamp stamp;
-    if (platform::GetFileStamp(path, stamp) && stamp.size > kRotateSize) {
+    const bool exists = platform::GetFileStamp(path, stamp);
+    if (exists && stamp.size > kRotateSize) {
         std::string old = path;
         old.replace(old.size() - 4, 4, ".old.log");
         platform::ReplaceFileWith(path, old);
     }
     int error = 0;
     file_ = platform::OpenFile(path, "ab", error);
-    if (file_) {
-        platform::BufferForOneThread(file_.get(), kSpoolBufferSize);
+    if (!file_) {
+        return false;
     }
-    return file_ != nullptr;
+    platform::BufferForOneThread(file_.get(), kReportBufferSize);
+    // A line cut short by a program that was killed while writing it would glue itself to ours.
+    if (exists && stamp.size > 0) {
+        int readError = 0;
+        if (platform::FilePtr tail = platform::OpenFile(path, "rb", readError)) {
+            if (std::fseek(tail.get(), -1, SEEK_END) == 0 && std::fgetc(tail.get()) != '\n') {
+                failed_ = std::fputs("\r\n", file_.get()) < 0;
+            }
+        }
+    }
+    return true;
 }
 
 namespace {
@@ -451,7 +260,7 @@ void RunReport::Line(const std::vector<std::string>& fields) {
 }
 
 void RunReport::Line(std::initializer_list<std::string_view> fields,
-                     const std::vector<std::string>& more) {
+                     const std::vector<std::string>& more, std::string_view last, bool withLast) {
     if (!file_) {
         return;
     }
@@ -462,11 +271,27 @@ void RunReport::Line(std::initializer_list<std::string_view> fields,
     for (const std::string& field : more) {
         AppendField(line_, field);
     }
-    WriteLineCrLf(file_.get(), line_);
+    if (withLast) {
+        AppendField(line_, last);
+    }
+    if (!WriteLineCrLf(file_.get(), line_)) {
+        failed_ = true;
+    }
+}
+
+bool RunReport::Flush() {
+    if (file_ && std::fflush(file_.get()) != 0) {
+        failed_ = true;
+    }
+    return file_ && !failed_;
 }
 
 bool RunReport::Close() {
-    return file_ && CloseWritten(std::move(file_));
+    if (!file_) {
+        return false;
+    }
+    const bool ok = !failed_;
+    return CloseWritten(std::move(file_)) && ok;
 }
 
 bool AppendReportLine(const std::string& dataDir, const std::vector<std::string>& fields) {

@@ -11,10 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "app/ConversionRun.h"
 #include "app/RunModes.h"
 #include "platform/platform.h"
 #include "settings/OutputTypes.h"
 #include "settings/TextFile.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -154,7 +156,19 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
                    : !platform::GetEntryStamp(entry, path, stamp, &readOnly) || readOnly) {
             return true;
         }
-        const std::string field = SnapshotSizeField(second ? probe.stamp.size : stamp.size);
+        const platform::FileStamp& now = second ? probe.stamp : stamp;
+        // A file that was judged but could not be deleted or moved is not taken again while it
+        // stays as it was.
+        if (!standby_.unsettled.empty()) {
+            const auto left = standby_.unsettled.find(path);
+            if (left != standby_.unsettled.end()) {
+                if (left->second == now) {
+                    return true;
+                }
+                standby_.unsettled.erase(left);
+            }
+        }
+        const std::string field = SnapshotSizeField(now.size);
         if (field.empty()) {
             return true;
         }
@@ -279,18 +293,17 @@ int RunModes::MatchSnapshots(std::vector<std::string>& stablePaths) {
 void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) {
     // No lock, no usable converter or no record file: no conversion and no deletion this
     // cycle; the files wait for the next one.
-    if (!OpenRun("standby", true, -1)) {
+    RunPlan plan;
+    plan.mode = "standby";
+    plan.settlesInputs = true;
+    plan.numberExistingOutputs = true;
+    plan.display = settings_.iOutTyp == kOutTypDisplay;
+    ConversionRun run(Context(), plan);
+    if (!run.Open()) {
+        NoteExitCode(run.ExitCode());
         return;
     }
-    spool_.UseStamps(&standby_.secondStamps);
-    int errorCode = 0;
-    platform::FilePtr record = platform::OpenFile(settings_.sComLineFile, "wb", errorCode);
-    if (!record) {
-        sink_.ShowMsg(settings_.sComLineFile + "Cannot open file!");
-        AbandonRun();
-        return;
-    }
-    platform::BufferForOneThread(record.get(), kFileBufferSize);
+    run.UseStamps(&standby_.secondStamps);
 
     // Only a line that the matching wrote whole is taken: a work list cut short by a full disk
     // could otherwise name another file, which would then be deleted. The list was written in
@@ -311,11 +324,9 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         }
         return pathsLeft.erase(line) > 0;
     };
-    const bool display = settings_.iOutTyp == kOutTypDisplay;
-    long long handedOver = 0;
-    bool recordFailed = false;
-    platform::ProcessResult converter;
 
+    ShowProgressNow("Converting");
+    int errorCode = 0;
     platform::FilePtr work =
         platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
     if (work) {
@@ -329,42 +340,32 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
                 continue;
             }
             GetJob(path, spec, arguments);
-            if (display) {
-                ++progress_.total;
-                ShowProgressNow("Converting");
-                const JobResult result = RunDisplayJob(arguments, converter);
-                AddJob(spec, false, &result);
-                progress_.done += result == JobResult::Shown ? 1 : 0;
-            } else if (WriteLineCrLf(record.get(), arguments)) {
-                AddJob(spec);
-                ++handedOver;
-            } else {
-                recordFailed = true;
+            if (!run.Add(spec, arguments, -1)) {
                 break;
             }
         }
     }
     work.reset();
+    run.Finish();
+    ShowProgressNow("Cycle ended");
+    host_.SetStatusText("Waiting !");
+    TakeOutcome(run);
+    NoteUnsettled(run);
+}
 
-    if (!CloseWritten(std::move(record))) {
-        recordFailed = true;
-    }
-    // A record file that is not complete is not handed on, and nothing is deleted.
-    if (recordFailed) {
-        AbandonRun();
-        host_.SetStatusText("Waiting !");
+void RunModes::NoteUnsettled(const ConversionRun& run) {
+    if (run.Unsettled().empty()) {
         return;
     }
-    if (!display && handedOver > 0) {
-        progress_.total = handedOver;
-        ShowProgressNow("Converting");
-        OutputWatch watch(settings_.sComLineFile, firstJobLine_, runStartStamp_);
-        converter = RunKorvane(std::string(), &watch);
+    RefusedItems items;
+    for (const UnsettledInput& input : run.Unsettled()) {
+        standby_.unsettled[input.path] = input.stamp;
+        items.Add(input.path);
     }
-    ShowProgressNow("Deleting converted files");
-    host_.SetStatusText("Waiting !");
-    // Each input goes only when its job is done, and only while it is the file handed over.
-    FinishRun(converter);
+    sink_.ShowMsg(items.Message(
+        "converted file could not be deleted or moved to Failed",
+        "converted files could not be deleted or moved to Failed",
+        "they stay where they are and are not converted again while they are unchanged."));
 }
 
 void RunModes::SetStandbyPhase(StandbyPhase phase) {
@@ -395,8 +396,36 @@ void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
         standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
     standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
     standby_.sStandbyDir = FolderPart(inputSpec, rules_);
+    if (!OutputFolderUsable() || TakesItsOwnOutputs()) {
+        standbyLock_.Unlock();
+        host_.Set_Button_Enable(true);
+        return;
+    }
+    standby_.outputFolderGoneSaid = false;
     host_.Set_Button_Enable(false);
     StartWaitingPeriod();
+}
+
+bool RunModes::TakesItsOwnOutputs() {
+    JobSpec spec;
+    std::string arguments;
+    GetJob(standby_.sStandbyDir + "x", spec, arguments);
+    if (spec.output.empty()) {
+        return false;
+    }
+    RunOutputs names(0, rules_);
+    const std::string outputName = NamePart(spec.output, rules_);
+    if (names.Key(FolderPart(spec.output, rules_) + "x") != names.Key(standby_.sStandbyDir + "x") ||
+        !platform::WildcardMatches(standby_.sPattern, outputName)) {
+        return false;
+    }
+    sink_.ShowMsg(PathMessage(settings_.sOutDir,
+                              "The output folder is the input folder and its wildcard " +
+                                  standby_.sPattern + " takes the outputs (" + outputName +
+                                  ") too: standby would convert its own outputs again. Choose "
+                                  "another output folder or wildcard."));
+    NoteExitCode(2);
+    return true;
 }
 
 void RunModes::StandbyTick() {
@@ -446,7 +475,7 @@ void RunModes::RunStandbyCycle() {
     ShowSnapshotError();
 
     std::vector<std::string> stablePaths;
-    if (MatchSnapshots(stablePaths) > 0) {
+    if (MatchSnapshots(stablePaths) > 0 && OutputFolderStillThere()) {
         settings_.iIoResult = 0;
         host_.SetStatusText("Outputting !");
         host_.PumpMessages();
@@ -459,6 +488,21 @@ void RunModes::RunStandbyCycle() {
         }
     }
     host_.SetBusyCursor(2);
+}
+
+bool RunModes::OutputFolderStillThere() {
+    // A network drive that dropped: nothing is converted or moved until it is back.
+    if (!JobsWriteOutputs() || platform::DirectoryExists(settings_.sOutDir)) {
+        standby_.outputFolderGoneSaid = false;
+        return true;
+    }
+    if (!standby_.outputFolderGoneSaid) {
+        standby_.outputFolderGoneSaid = true;
+        sink_.ShowMsg(PathMessage(settings_.sOutDir,
+                                  "The output folder is gone: nothing is converted until it is "
+                                  "back; standby tries again every cycle."));
+    }
+    return false;
 }
 
 void RunModes::StartWaitingPeriod() {

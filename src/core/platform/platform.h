@@ -259,4 +259,7 @@ bool OpenUrl(const std::string& url);
 // runtime): blanks and tabs separate, double quotes group, backslashes escape quotes only.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
+// True when a file name matches a wildcard by the rules FindEntries applies.
+bool WildcardMatches(const std::string& wildcard, const std::string& name);
+
 }  // namespace ka::platform

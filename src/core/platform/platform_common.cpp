@@ -354,4 +354,9 @@ bool ReadShellLinkLocalPath(const std::string& bytes, std::string& target) {
 }
 
 }  // namespace detail
+
+bool WildcardMatches(const std::string& wildcard, const std::string& name) {
+    return detail::WildcardMatcher(wildcard).Matches(name);
+}
+
 }  // namespace ka::platform
