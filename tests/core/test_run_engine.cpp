@@ -1,0 +1,233 @@
+// The one run engine under the three modes: a drawing that crashes or hangs the converter is
+// found and set aside while every other drawing gets its own result, several converters share
+// a run, and the modes fail the same way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RunFixture.h"
+#include "TestSupport.h"
+#include "app/RunModes.h"
+#include "app/RunResults.h"
+#include "platform/platform.h"
+
+namespace ka {
+namespace {
+
+enum class Mode { Batch, Standby, StandbyCompare };
+
+struct PoisonRow {
+    const char* what;
+    Mode mode;
+    const char* fault;  // KORVANE_STANDIN_CRASH_ON or KORVANE_STANDIN_HANG_ON
+    int converters;
+    const char* reason;
+};
+
+void PrintTo(const PoisonRow& row, std::ostream* os) {
+    *os << row.what;
+}
+
+class PoisonDrawing : public test::RunFixture, public ::testing::WithParamInterface<PoisonRow> {
+  protected:
+    std::string In(const std::string& name) const { return JoinPath(inDir, name); }
+    const std::string inDir = tmp / "in";
+    const std::string in2Dir = tmp / "in2";
+};
+
+// One drawing among twenty good ones makes the converter crash or hang: the good ones are
+// converted (each exactly once but for the groups retried around the bad one) and settled in
+// the same cycle; the bad one is set aside with its reason.
+TEST_P(PoisonDrawing, IsSetAsideAndTheRestGoOn) {
+    const PoisonRow& row = GetParam();
+    test::ScopedEnv fault(row.fault, "poison");
+    settings.run.converters = row.converters;
+    settings.run.converterIdleMinutes = 0.01;  // 0.6 s without progress
+    test::MakeDir(inDir);
+    test::MakeDir(in2Dir);
+    std::vector<std::string> names;
+    for (int i = 0; i < 21; ++i) {
+        names.push_back(i == 7 ? "poison.hgl" : "good" + std::to_string(i) + ".hgl");
+        test::WriteFileBytes(In(names.back()), "one " + names.back());
+        test::WriteFileBytes(JoinPath(in2Dir, names.back()), "two " + names.back());
+    }
+    settings.iAutoWaitTime = 2;
+    settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+    if (row.mode == Mode::Batch) {
+        settings.sOutListFileName = tmp / "list.txt";
+        std::vector<std::string> lines;
+        for (const std::string& name : names) {
+            lines.push_back(In(name));
+        }
+        test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines(lines));
+        window.settings = settings;
+        modes.ButtonBatchOutputClick(window);
+    } else {
+        if (row.mode == Mode::StandbyCompare) {
+            window.compareChecked = true;
+            settings.iChgArea = 1;
+            settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
+            settings.sChgAreaDir2 = WithTrailingSeparator(in2Dir);
+        }
+        window.settings = settings;
+        modes.ButtonAutoOutputClick(window);
+        modes.StandbyTick();
+        modes.StandbyTick();
+        modes.StopStandby();
+    }
+
+    const bool standby = row.mode != Mode::Batch;
+    for (const std::string& name : names) {
+        const bool poison = name == "poison.hgl";
+        EXPECT_EQ(platform::FileExists(settings.sOutDir +
+                                       NamePart(name).substr(0, name.size() - 4) + ".pdf"),
+                  !poison)
+            << name;
+        if (standby) {
+            EXPECT_FALSE(platform::FileExists(In(name))) << name;
+            EXPECT_EQ(platform::FileExists(JoinPath(JoinPath(inDir, kFailedFolderName), name)),
+                      poison)
+                << name;
+        }
+    }
+    const std::string report = test::ReadFileBytes(RunReport::PathIn(dataDir));
+    EXPECT_NE(report.find("\tno output\t" + std::string(standby ? "inputs moved to Failed" : "-") +
+                          "\t" + settings.sOutDir + "poison.pdf\t" + In("poison.hgl")),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find(std::string("\t") + row.reason + "\r\n"), std::string::npos) << report;
+    EXPECT_EQ(modes.LastCounts().Of(JobResult::Written), 20);
+    EXPECT_EQ(modes.ExitCode(), 1);
+    ASSERT_FALSE(sink.messages.empty());
+    EXPECT_NE(sink.messages.back().find("set aside"), std::string::npos) << sink.messages.back();
+}
+
+const PoisonRow kPoisonRows[] = {
+    {"batch, crash", Mode::Batch, "KORVANE_STANDIN_CRASH_ON", 1,
+     "the converter crashed on this drawing"},
+    {"standby, crash", Mode::Standby, "KORVANE_STANDIN_CRASH_ON", 1,
+     "the converter crashed on this drawing"},
+    {"standby comparison, crash", Mode::StandbyCompare, "KORVANE_STANDIN_CRASH_ON", 1,
+     "the converter crashed on this drawing"},
+    {"standby, hang", Mode::Standby, "KORVANE_STANDIN_HANG_ON", 1,
+     "the converter timed out on this drawing"},
+    {"batch, hang, three converters", Mode::Batch, "KORVANE_STANDIN_HANG_ON", 3,
+     "the converter timed out on this drawing"},
+    {"standby, crash, two converters", Mode::Standby, "KORVANE_STANDIN_CRASH_ON", 2,
+     "the converter crashed on this drawing"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, PoisonDrawing, ::testing::ValuesIn(kPoisonRows),
+                         [](const ::testing::TestParamInfo<PoisonRow>& row) {
+                             std::string name;
+                             for (const char c : std::string(row.param.what)) {
+                                 if (std::isalnum(static_cast<unsigned char>(c))) {
+                                     name += c;
+                                 }
+                             }
+                             return name;
+                         });
+
+class Engine : public test::RunFixture {
+  protected:
+    std::string In(const std::string& name) const { return JoinPath(inDir, name); }
+    void BatchOf(int count) {
+        test::MakeDir(inDir);
+        std::vector<std::string> lines;
+        for (int i = 0; i < count; ++i) {
+            lines.push_back(In("d" + std::to_string(i) + ".hgl"));
+            test::WriteFileBytes(lines.back(), "drawing");
+        }
+        settings.sOutListFileName = tmp / "list.txt";
+        test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines(lines));
+    }
+    void RunBatch() {
+        window.settings = settings;
+        modes.ButtonBatchOutputClick(window);
+    }
+    const std::string inDir = tmp / "in";
+};
+
+// A converter that crashes on everything is not taken for forty bad drawings: after a few
+// starts the run gives up, nothing is set aside, and every job says how the converter ended.
+TEST_F(Engine, AConverterThatAlwaysCrashesIsNotBlamedOnTheDrawings) {
+    test::ScopedEnv crash("KORVANE_STANDIN_CRASH", "segv");
+    BatchOf(40);
+    RunBatch();
+    EXPECT_EQ(modes.LastCounts().Of(JobResult::NotRun), 40);
+    EXPECT_LE(Starts(), 16);
+    EXPECT_EQ(modes.ExitCode(), 1);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("Korvane program ended abnormally"), std::string::npos);
+}
+
+// Several converters share a run: each job goes to exactly one of them, each over a record file
+// of its own written whole before its start.
+TEST_F(Engine, SeveralConvertersTakeEachJobOnce) {
+    settings.run.converters = 3;
+    test::ScopedEnv slow("KORVANE_STANDIN_JOB_MS", "5");
+    BatchOf(60);
+    RunBatch();
+    EXPECT_EQ(modes.LastCounts().Of(JobResult::Written), 60);
+    std::map<std::string, int> converted;
+    for (const std::string& line : test::ReadLfLines(standinLog)) {
+        if (line.rfind("output ", 0) == 0) {
+            ++converted[line.substr(7)];
+        }
+    }
+    EXPECT_EQ(converted.size(), 60u);
+    for (const auto& [output, times] : converted) {
+        EXPECT_EQ(times, 1) << output;
+    }
+    EXPECT_GT(Starts(), 3);
+    for (const char* record : {"Korvaneline.txt", "Korvaneline2.txt", "Korvaneline3.txt"}) {
+        EXPECT_TRUE(platform::FileExists(JoinPath(dataDir, record))) << record;
+    }
+    EXPECT_EQ(modes.ExitCode(), 0);
+}
+
+// A record file that cannot be written stops every mode the same way, with the same message,
+// and no converter starts.
+TEST_F(Engine, ARecordFileNotWrittenStopsEveryModeAlike) {
+    if (!platform::PathExists("/dev/full")) {
+        GTEST_SKIP() << "no device that fails every write";
+    }
+    test::MakeDir(inDir);
+    test::MakeDir(tmp / "in2");
+    test::WriteFileBytes(In("a.hgl"), "a");
+    test::WriteFileBytes(JoinPath(tmp / "in2", "a.hgl"), "b");
+    settings.sComLineFile = "/dev/full";
+    settings.sOutListFileName = tmp / "list.txt";
+    test::WriteFileBytes(settings.sOutListFileName, test::CrLfLines({In("a.hgl")}));
+    settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+    settings.sChgAreaDir1 = JoinPath(inDir, "*.hgl");
+    settings.sChgAreaDir2 = WithTrailingSeparator(tmp / "in2");
+    settings.iAutoWaitTime = 2;
+    for (int mode = 0; mode < 3; ++mode) {
+        sink.messages.clear();
+        window.settings = settings;
+        RunModes run(flags, sink, host);
+        if (mode == 0) {
+            run.ButtonBatchOutputClick(window);
+        } else if (mode == 1) {
+            run.ButtonChgAreaClick(window);
+        } else {
+            run.ButtonAutoOutputClick(window);
+            run.StandbyTick();
+            run.StandbyTick();
+            run.StopStandby();
+        }
+        EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/full\nCannot open file!"}) << mode;
+        EXPECT_EQ(run.ExitCode(), 2) << mode;
+    }
+    EXPECT_EQ(Starts(), 0);
+    EXPECT_TRUE(platform::FileExists(In("a.hgl")));
+}
+
+}  // namespace
+}  // namespace ka
