@@ -12,6 +12,8 @@
 
 #include "RunFixture.h"
 #include "TestSupport.h"
+#include "app/ConversionRun.h"
+#include "app/RunJournal.h"
 #include "app/RunModes.h"
 #include "app/RunResults.h"
 #include "platform/platform.h"
@@ -227,6 +229,72 @@ TEST_F(Engine, ARecordFileNotWrittenStopsEveryModeAlike) {
     }
     EXPECT_EQ(Starts(), 0);
     EXPECT_TRUE(platform::FileExists(In("a.hgl")));
+}
+
+// A run killed on its way (a crash, a kill, a power loss) is finished at the next start from its
+// journal: what it had proven done is settled and reported as recovered, nothing else is touched,
+// and a report line it left half written is ended first.
+TEST_F(Engine, AnInterruptedRunIsFinishedFromItsJournal) {
+    test::MakeDir(inDir);
+    for (const char* name : {"b.hgl", "c.hgl", "d.hgl"}) {
+        test::WriteFileBytes(In(name), name);
+    }
+    test::WriteFileBytes(settings.sOutDir + "a.pdf", "a converted");
+    test::WriteFileBytes(settings.sOutDir + "b.pdf", "b converted");
+    const std::string journalPath = JoinPath(dataDir, "Korvanejobs.txt");
+    {
+        RunJournal journal;
+        ASSERT_TRUE(journal.Create(journalPath, {"standby", true}));
+        for (const char* name : {"a", "b", "c", "d"}) {
+            JournalJob job;
+            job.job.inputs = {In(std::string(name) + ".hgl")};
+            job.job.output = settings.sOutDir + name + ".pdf";
+            job.arguments = "/p";
+            job.inputKnown = {true};
+            job.inputStamps.resize(1);
+            platform::GetFileStamp(job.job.inputs[0], job.inputStamps[0]);
+            ASSERT_TRUE(journal.Add(job));
+        }
+        ASSERT_TRUE(journal.EndJobs());
+        const JobVerdict written{JobResult::Written, JobReason::None, 0};
+        ASSERT_TRUE(journal.NoteVerdicts(
+            0, {written, written, {JobResult::NoOutput, JobReason::OutputNotWritten, 0}}));
+        ASSERT_TRUE(journal.NoteSettled(1));  // a's input was deleted and reported
+    }
+    const std::string reportPath = RunReport::PathIn(dataDir);
+    const std::string cut = "2026-12-09 10:00:00\tstandby\twritten\tinputs del";
+    test::WriteFileBytes(reportPath, cut);
+
+    RunChoices choices;
+    choices.settings = settings;
+    bool stop = false;
+    RunProgress progress;
+    const RunContext context{flags,
+                             sink,
+                             host,
+                             PathRules::Native(),
+                             choices.settings,
+                             stop,
+                             progress,
+                             std::chrono::steady_clock::now()};
+    ASSERT_TRUE(ConversionRun::RecoverInterrupted(journalPath, context));
+    EXPECT_FALSE(platform::FileExists(In("b.hgl")));
+    EXPECT_TRUE(platform::FileExists(JoinPath(JoinPath(inDir, kFailedFolderName), "c.hgl")));
+    EXPECT_TRUE(platform::FileExists(In("d.hgl")));
+    const std::string report = test::ReadFileBytes(reportPath);
+    EXPECT_EQ(report.substr(0, cut.size() + 2), cut + "\r\n");
+    for (const std::string& line :
+         {"\tstandby recovered\twritten\tinputs deleted\t" + settings.sOutDir + "b.pdf\t" +
+              In("b.hgl") + "\t-\r\n",
+          "\tstandby recovered\tno output\tinputs moved to Failed\t" + settings.sOutDir +
+              "c.pdf\t" + In("c.hgl") + "\toutput not written\r\n",
+          "\tstandby recovered\tnot run\tinputs kept\t" + settings.sOutDir + "d.pdf\t" +
+              In("d.hgl") + "\trun interrupted\r\n"}) {
+        EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    }
+    EXPECT_EQ(report.find("a.hgl"), std::string::npos);
+    // Finished once: a second start finds nothing to recover.
+    EXPECT_FALSE(ConversionRun::RecoverInterrupted(journalPath, context));
 }
 
 }  // namespace
