@@ -17,6 +17,7 @@
 #include "app/RunModes.h"
 #include "app/RunResults.h"
 #include "platform/platform.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 namespace {
@@ -295,6 +296,43 @@ TEST_F(Engine, AnInterruptedRunIsFinishedFromItsJournal) {
     EXPECT_EQ(report.find("a.hgl"), std::string::npos);
     // Finished once: a second start finds nothing to recover.
     EXPECT_FALSE(ConversionRun::RecoverInterrupted(journalPath, context));
+}
+
+// Inputs that cannot be settled (here a "Failed" that is a file) are said once and not handed
+// to the converter again while they stay unchanged; changed, they are taken again.
+TEST_F(Engine, WhatCannotBeSettledIsSaidOnceAndNotRedone) {
+    test::ScopedEnv fail("KORVANE_STANDIN_FAIL_ON", "bad");
+    test::MakeDir(inDir);
+    test::WriteFileBytes(In("bad.hgl"), "fails");
+    test::WriteFileBytes(JoinPath(inDir, kFailedFolderName), "a file, not a folder");
+    settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+    settings.iAutoWaitTime = 2;
+    window.settings = settings;
+    modes.ButtonAutoOutputClick(window);
+    for (int tick = 0; tick < 8; ++tick) {
+        modes.StandbyTick();
+    }
+    EXPECT_EQ(Starts(), 1);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("could not be deleted or moved to Failed"), std::string::npos);
+    EXPECT_NE(sink.messages[0].find(In("bad.hgl")), std::string::npos);
+    test::WriteFileBytes(In("bad.hgl"), "a new version");
+    for (int tick = 0; tick < 4; ++tick) {
+        modes.StandbyTick();
+    }
+    modes.StopStandby();
+    EXPECT_EQ(Starts(), 2);
+    EXPECT_EQ(test::ReadFileBytes(In("bad.hgl")), "a new version");
+}
+
+TEST_F(Engine, AReportThatCannotBeWrittenIsSaidOnce) {
+    test::MakeDir(RunReport::PathIn(dataDir));  // a folder where the report goes
+    BatchOf(1);
+    RunBatch();
+    RunBatch();
+    EXPECT_EQ(sink.messages, std::vector<std::string>{PathMessage(
+                                 RunReport::PathIn(dataDir), "The run report cannot be written!")});
+    EXPECT_EQ(modes.LastCounts().Of(JobResult::Written), 1);
 }
 
 }  // namespace
