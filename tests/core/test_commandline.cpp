@@ -128,6 +128,33 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 // clang-format on
 
+// "/jN" and "/s" after the mode switch, in any order with the output type; N is clamped.
+TEST(CommandLine, ConvertersAndSharedHotFolderSwitches) {
+    struct Row {
+        std::vector<std::string> args;
+        int converters;
+        bool shared;
+        const char* input;
+    };
+    for (const Row& row : {
+             Row{{"/b", "/j4", "/op", "/s", "x/*.plt", "y"}, 4, true, "x/*.plt"},
+             Row{{"/d", "/op", "/J99", "a.lst"}, 64, false, "a.lst"},
+             Row{{"/d", "/j0", "a.lst"}, 1, false, "a.lst"},
+             Row{{"/d", "/j", "a.lst"}, 1, false, "/j"},
+             Row{{"/a", "/S", "/j2", "/s", "y"}, 2, true, "/s"},
+         }) {
+        Settings settings;
+        ProgramFlags flags;
+        SettingsControls controls(settings);
+        ReadCommandLine(row.args, settings, flags, controls, PathRules::Posix());
+        EXPECT_EQ(settings.run.converters, row.converters) << row.args[1];
+        EXPECT_EQ(settings.run.sharedHotFolder, row.shared) << row.args[1];
+        EXPECT_EQ(flags.bCmdStandby ? settings.sAutoOutDirFName : settings.sOutListFileName,
+                  row.input)
+            << row.args[1];
+    }
+}
+
 TEST(CommandLine, CmtSelectedWhileComparingFromTheStoreFallsBack) {
     Settings settings;
     settings.iOutTyp = 20;

@@ -1,6 +1,8 @@
 #include "app/Startup.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "app/RunResults.h"
 #include "platform/platform.h"
@@ -168,6 +170,20 @@ int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& 
     return result;
 }
 
+namespace {
+// "/j" or "/J" and a number: converters at once, clamped into 1..64.
+bool ReadConvertersSwitch(const std::string& arg, Settings& settings) {
+    if (arg.size() < 3 || arg[0] != '/' || (arg[1] != 'j' && arg[1] != 'J') ||
+        arg.find_first_not_of("0123456789", 2) != std::string::npos) {
+        return false;
+    }
+    const std::string digits = arg.substr(2);
+    const long long n = digits.size() > 3 ? 64 : std::stoll(digits);
+    settings.run.converters = static_cast<std::int32_t>(std::clamp(n, 1LL, 64LL));
+    return true;
+}
+}  // namespace
+
 StartAction ReadCommandLine(const std::vector<std::string>& args, Settings& settings,
                             ProgramFlags& flags, StartupControls& controls,
                             const PathRules& rules) {
@@ -192,9 +208,24 @@ StartAction ReadCommandLine(const std::vector<std::string>& args, Settings& sett
         SetComparison(mode->comparison == Comparison::On, settings, controls);
     }
 
+    // After the mode switch, in any order: the output type, "/jN" (converters at once) and "/s"
+    // (a hot folder shared by several machines), each at most once.
     std::size_t k = 1;
-    if (args.size() >= 2 && ReadOutputTypeSwitch(args[1], settings, flags, controls)) {
-        k = 2;
+    bool outputType = false;
+    bool converters = false;
+    bool shared = false;
+    for (; k < args.size(); ++k) {
+        const std::string& arg = args[k];
+        if (!outputType && ReadOutputTypeSwitch(arg, settings, flags, controls)) {
+            outputType = true;
+        } else if (!converters && ReadConvertersSwitch(arg, settings)) {
+            converters = true;
+        } else if (!shared && (arg == "/s" || arg == "/S")) {
+            shared = true;
+            settings.run.sharedHotFolder = true;
+        } else {
+            break;
+        }
     }
 
     const auto hasArg = [&args](std::size_t i) { return i < args.size(); };
