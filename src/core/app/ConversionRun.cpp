@@ -648,24 +648,26 @@ void ConversionRun::EndOfStart(Slot& slot, std::deque<Group>& pending) {
         setAside_.Add(firstInput.front());
         return;
     }
-    // Smaller groups: the jobs whose outputs came in order before the failure go again as one,
-    // the rest in halves; the half without the job in hand when it failed goes first.
+    // Smaller groups. The converter works through its jobs in order, so the job in hand when it
+    // failed is the first whose output had not come: it goes alone, the jobs before it go again
+    // as one group and those after it as another, the good ones first. Without that clue (every
+    // output came, then it failed) the jobs go in halves.
     const auto range = [&](std::size_t from, std::size_t to) {
         return Group{jobs[from], jobs[to - 1] - jobs[from] + 1, 0};
     };
     std::vector<Group> next;
-    std::size_t restFrom = 0;
-    if (reached > 0 && reached < jobs.size()) {
-        next.push_back(range(0, reached));
-        restFrom = reached;
-    }
-    const std::size_t rest = jobs.size() - restFrom;
-    if (rest == 1) {
-        next.push_back(range(restFrom, jobs.size()));
+    if (reached < jobs.size()) {
+        if (reached > 0) {
+            next.push_back(range(0, reached));
+        }
+        if (reached + 1 < jobs.size()) {
+            next.push_back(range(reached + 1, jobs.size()));
+        }
+        next.push_back(range(reached, reached + 1));
     } else {
-        const std::size_t mid = restFrom + rest / 2;
+        const std::size_t mid = jobs.size() / 2;
         next.push_back(range(mid, jobs.size()));
-        next.push_back(range(restFrom, mid));
+        next.push_back(range(0, mid));
     }
     for (auto it = next.rbegin(); it != next.rend(); ++it) {
         pending.push_front(*it);
