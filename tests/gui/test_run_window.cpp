@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QListView>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -79,9 +80,15 @@ class RunWindowTest : public ::testing::Test {
             questions.push_back(text.toStdString());
             return answerYes;
         });
+        // "End" during a run: "Stop now" for yes, "Finish, then end" for no.
+        ka::ui::SetChoiceHook([this](const QString& text, const QStringList&) {
+            questions.push_back(text.toStdString());
+            return answerYes ? 0 : 1;
+        });
     }
     void TearDown() override {
         ka::ui::SetQuestionHook(nullptr);
+        ka::ui::SetChoiceHook(nullptr);
         form.reset();
     }
 
@@ -172,6 +179,9 @@ struct EndRow {
 
 class EndDuringRunTest : public RunWindowTest, public ::testing::WithParamInterface<EndRow> {};
 
+const char* const kEndQuestion =
+    "A conversion is running.\nStop it now, or let it finish and then end?";
+
 TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
     const EndRow& row = GetParam();
     answerYes = row.answerYes;
@@ -196,7 +206,7 @@ TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
     QTest::mouseClick(Button(row.compare ? "ButtonChgArea" : "ButtonBatchOutput"), Qt::LeftButton);
     QApplication::processEvents();
 
-    EXPECT_EQ(questions, std::vector<std::string>{"Stop the conversion now?"});
+    EXPECT_EQ(questions, std::vector<std::string>{kEndQuestion});
     EXPECT_TRUE(visibleAfterEnd);
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(form->RunActive());
@@ -248,5 +258,57 @@ TEST_F(RunWindowTest, StopStandbyRestoresTheControlsAndEndStillEnds) {
     EXPECT_FALSE(form->isVisible());
     EXPECT_FALSE(timer->isActive());
 }
+
+// "End" during a run, answered in the box itself: by its buttons, and Escape on the focus
+// widget for "Cancel", which goes back to the run and leaves the window open.
+class EndAnswersTest : public RunWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EndAnswersTest, EachAnswerDoesWhatItSays) {
+    const int answer = GetParam();  // 0 stop now, 1 finish then end, 2 cancel by Escape
+    ka::ui::SetChoiceHook(nullptr);
+    bool asked = false;
+    bool boxSeen = false;
+    During([&] {
+        if (asked || !ConverterStarted())
+            return;
+        asked = true;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            boxSeen = true;
+            if (answer == 2) {
+                // The box takes the focus, on its default button, once it is active.
+                box->activateWindow();
+                EXPECT_TRUE(QTest::qWaitFor([box] {
+                    return QApplication::focusWidget() &&
+                           QApplication::focusWidget()->window() == box;
+                }));
+                QWidget* focus = QApplication::focusWidget();
+                QTest::keyClick(focus ? focus : box, Qt::Key_Escape);
+                return;
+            }
+            const QString caption =
+                answer == 0 ? QStringLiteral("&Stop now") : QStringLiteral("&Finish, then end");
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text() == caption)
+                    QTest::mouseClick(button, Qt::LeftButton);
+            }
+        });
+        QTest::mouseClick(Button("ButtonOK"), Qt::LeftButton);
+        if (answer != 0)
+            ReleaseConverter();
+    });
+    QTest::mouseClick(Button("ButtonBatchOutput"), Qt::LeftButton);
+    QApplication::processEvents();
+
+    EXPECT_TRUE(boxSeen);
+    EXPECT_FALSE(form->RunActive());
+    EXPECT_EQ(form->isVisible(), answer == 2);
+    EXPECT_EQ(Out("a.pdf") && Out("b.pdf") && Out("c.pdf"), answer != 0);
+    EXPECT_EQ(flags.bEndRequested, answer != 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, EndAnswersTest, ::testing::Values(0, 1, 2));
 
 }  // namespace

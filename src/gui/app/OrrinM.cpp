@@ -589,9 +589,17 @@ bool TOrrinMForm::RunIsSetUp(ka::RunKind kind) {
 
 void TOrrinMForm::AskStopDuringRun() {
     // The run only takes the request here; the window closes once the run has returned.
-    const bool stopNow = ka::ui::AskYesNo(this, QStringLiteral("Stop the conversion now?"));
+    enum Answer { kStopNow, kFinishThenEnd, kCancel };
+    const int answer = ka::ui::AskChoice(
+        this,
+        QStringLiteral("A conversion is running.\nStop it now, or let it finish and then end?"),
+        {QStringLiteral("&Stop now"), QStringLiteral("&Finish, then end"),
+         QStringLiteral("Cancel")},
+        kCancel, kCancel);
+    if (answer == kCancel)
+        return;
     flags_.bEndRequested = true;
-    if (stopNow)
+    if (answer == kStopNow)
         runModes_.RequestStop();
 }
 

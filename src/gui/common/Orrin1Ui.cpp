@@ -11,13 +11,16 @@
 #include <QFontMetrics>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStringList>
 #include <QStyle>
 #include <QVariant>
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace ka::ui {
 
@@ -74,6 +77,33 @@ bool AskYesNo(QWidget* parent, const QString& text) {
 
 void SetQuestionHook(std::function<bool(const QString& text)> hook) {
     QuestionHook() = std::move(hook);
+}
+
+namespace {
+std::function<int(const QString&, const QStringList&)>& ChoiceHook() {
+    static std::function<int(const QString&, const QStringList&)> hook;
+    return hook;
+}
+}  // namespace
+
+int AskChoice(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+              int escapeAnswer) {
+    if (ChoiceHook())
+        return ChoiceHook()(text, answers);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
+                    parent);
+    std::vector<QPushButton*> buttons;
+    for (const QString& answer : answers)
+        buttons.push_back(box.addButton(answer, QMessageBox::ActionRole));
+    box.setDefaultButton(buttons.at(static_cast<std::size_t>(defaultAnswer)));
+    box.setEscapeButton(buttons.at(static_cast<std::size_t>(escapeAnswer)));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? escapeAnswer : static_cast<int>(chosen - buttons.begin());
+}
+
+void SetChoiceHook(std::function<int(const QString& text, const QStringList& answers)> hook) {
+    ChoiceHook() = std::move(hook);
 }
 
 void PumpMessages() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,13 @@ class WarningMessageSink : public MessageSink {
 // instead (null restores the box).
 bool AskYesNo(QWidget* parent, const QString& text);
 void SetQuestionHook(std::function<bool(const QString& text)> hook);
+
+// A question with several answers, one button each (mnemonics in the captions); Escape gives
+// escapeAnswer and Enter defaultAnswer. Returns the answer's index. Tests may answer it in
+// advance with the hook.
+int AskChoice(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+              int escapeAnswer);
+void SetChoiceHook(std::function<int(const QString& text, const QStringList& answers)> hook);
 
 // The frame every dialog of the program shares: fixed size, title, system menu and close box
 // (and a minimise box where asked), and its font family at a pixel size.
