@@ -224,7 +224,16 @@ INSTANTIATE_TEST_SUITE_P(
         RowsCase{"ByReasonDescending",
                  Query(false, "", ReportColumn::Reason),
                  {2, 1, 4, 3, 0},
-                 {2, 5, 1, 4, 6, 3, 0}}),
+                 {2, 5, 1, 4, 6, 3, 0}},
+        // Keys that share their start with the first one, and one that is empty.
+        RowsCase{"ByOutput",
+                 Query(false, "", ReportColumn::Output, true),
+                 {2, 0, 1, 3, 4},
+                 {2, 0, 1, 3, 5, 6, 4}},
+        RowsCase{"ByOutputDescending",
+                 Query(false, "", ReportColumn::Output),
+                 {4, 3, 1, 0, 2},
+                 {4, 6, 5, 3, 1, 0, 2}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WriteRetryListTest, WritesANewListEachTimeAndNeverReplacesOne) {

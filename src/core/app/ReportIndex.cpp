@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "app/JobResult.h"
@@ -81,7 +83,119 @@ bool ContainsFolded(std::string_view text, std::string_view lowerNeedle) {
     return found != text.end() || lowerNeedle.empty();
 }
 
+// Field i of a line as it stands; empty when the line has fewer.
+std::string_view NthField(std::string_view text, std::size_t i) {
+    std::size_t start = 0;
+    for (; i > 0; --i) {
+        start = text.find('\t', start);
+        if (start == std::string_view::npos) {
+            return {};
+        }
+        ++start;
+    }
+    return text.substr(start, std::min(text.find('\t', start), text.size()) - start);
+}
+
+// Sort keys kept as the part after what each shares with the first key: the paths of one folder
+// then cost little more than their names, and two keys still compare without being rebuilt.
+class FrontCodedKeys {
+  public:
+    void Reserve(std::size_t count) { entries_.reserve(count); }
+
+    void Add(std::uint32_t line, std::string_view key) {
+        if (entries_.empty()) {
+            first_ = key;
+        }
+        const std::size_t common = static_cast<std::size_t>(
+            std::mismatch(key.begin(), key.end(), first_.begin(), first_.end()).first -
+            key.begin());
+        const std::string_view rest =
+            key.substr(common, std::min<std::size_t>(key.size() - common, kBlockSize));
+        if (blocks_.empty() || used_ + rest.size() > kBlockSize) {
+            blocks_.push_back(std::make_unique<char[]>(kBlockSize));
+            used_ = 0;
+        }
+        std::copy(rest.begin(), rest.end(), blocks_.back().get() + used_);
+        entries_.push_back(
+            {line, static_cast<std::uint32_t>((blocks_.size() - 1) * kBlockSize + used_),
+             static_cast<std::uint32_t>(rest.size()), static_cast<std::uint32_t>(common)});
+        used_ += rest.size();
+    }
+
+    // The lines in key order, ties newest first.
+    void Sort(bool ascending, std::vector<std::uint32_t>& lines) {
+        std::sort(entries_.begin(), entries_.end(), [&](const Entry& a, const Entry& b) {
+            const int order = Compare(a, b);
+            if (order != 0) {
+                return ascending ? order < 0 : order > 0;
+            }
+            return a.line > b.line;
+        });
+        lines.clear();
+        lines.reserve(entries_.size());
+        for (const Entry& e : entries_) {
+            lines.push_back(e.line);
+        }
+    }
+
+  private:
+    static constexpr std::size_t kBlockSize = 4 * 1024 * 1024;
+    struct Entry {
+        std::uint32_t line;
+        std::uint32_t offset;  // of the rest, over the blocks end to end
+        std::uint32_t length;
+        std::uint32_t common;  // leading bytes shared with the first key
+    };
+
+    std::string_view Rest(const Entry& e) const {
+        return {blocks_[e.offset / kBlockSize].get() + e.offset % kBlockSize, e.length};
+    }
+
+    int Compare(const Entry& a, const Entry& b) const {
+        if (a.common == b.common) {
+            return Rest(a).compare(Rest(b));
+        }
+        // The one sharing less with the first key differs from it where the other still
+        // follows it: that byte decides.
+        const bool aLess = a.common < b.common;
+        const Entry& shorter = aLess ? a : b;
+        const int order = Rest(shorter).empty() ? -1
+                          : std::char_traits<char>::lt(Rest(shorter)[0], first_[shorter.common])
+                              ? -1
+                              : 1;
+        return aLess ? order : -order;
+    }
+
+    std::string first_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = 0;
+    std::vector<Entry> entries_;
+};
+
 }  // namespace
+
+void SortKey(std::string_view text, ReportKind kind, ReportColumn column, ReportFields& scratch,
+             std::string& key) {
+    // The columns that are one field as written are taken without splitting the line.
+    switch (column) {
+        case ReportColumn::Time:
+        case ReportColumn::Mode:
+        case ReportColumn::Result:
+            key.assign(NthField(text, static_cast<std::size_t>(column)));
+            return;
+        case ReportColumn::Output:
+        case ReportColumn::Fate:
+            if (kind == ReportKind::Job) {
+                key.assign(Shown(NthField(text, column == ReportColumn::Output ? 4 : 3)));
+                return;
+            }
+            break;
+        default:
+            break;
+    }
+    ParseReportLine(text, scratch);
+    key = ReportColumnText(scratch, column);
+}
 
 void ParseReportLine(std::string_view line, ReportFields& fields) {
     std::vector<std::string_view>& f = fields.all;
@@ -376,8 +490,9 @@ std::string ReportRows::KeyOf(std::size_t line) const {
     std::string text;
     index_.ReadLine(line, text);
     ReportFields fields;
-    ParseReportLine(text, fields);
-    return ReportColumnText(fields, query_.sortColumn);
+    std::string key;
+    SortKey(text, index_.KindOf(line), query_.sortColumn, fields, key);
+    return key;
 }
 
 bool ReportRows::Before(const std::string& keyA, std::size_t lineA, const std::string& keyB,
@@ -422,43 +537,21 @@ bool ReportRows::Apply(const Query& query) {
         return ok;
     }
 
-    // Each line's key goes into one buffer; only the order is kept afterwards.
-    struct Keyed {
-        std::uint32_t line;
-        std::uint32_t length;
-        std::uint64_t offset;
-    };
-    std::vector<Keyed> keyed;
-    std::string keys;
+    FrontCodedKeys keys;
+    std::string key;
     ReportFields fields;
+    // The most lines the query can take: room for all of them at once, not grown by copies.
+    keys.Reserve(count_);
     const bool ok = index_.Scan(0, count_, [&](std::size_t line, std::string_view text) {
-        if (!Takes(line, text)) {
-            return;
+        if (Takes(line, text)) {
+            SortKey(text, index_.KindOf(line), query_.sortColumn, fields, key);
+            keys.Add(static_cast<std::uint32_t>(line), key);
         }
-        ParseReportLine(text, fields);
-        const std::string key = ReportColumnText(fields, query_.sortColumn);
-        keyed.push_back({static_cast<std::uint32_t>(line), static_cast<std::uint32_t>(key.size()),
-                         keys.size()});
-        keys += key;
     });
     if (!ok) {
         return false;
     }
-    const auto keyOf = [&keys](const Keyed& k) {
-        return std::string_view(keys).substr(static_cast<std::size_t>(k.offset), k.length);
-    };
-    std::sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-        const std::string_view ka = keyOf(a);
-        const std::string_view kb = keyOf(b);
-        if (ka != kb) {
-            return query_.ascending ? ka < kb : ka > kb;
-        }
-        return a.line > b.line;
-    });
-    lines_.reserve(keyed.size());
-    for (const Keyed& k : keyed) {
-        lines_.push_back(k.line);
-    }
+    keys.Sort(query_.ascending, lines_);
     return true;
 }
 

@@ -54,6 +54,11 @@ inline constexpr std::size_t kReportColumnCount = 7;
 // by ", ", a run's reason holds its summary, how the converter ended and the seconds.
 std::string ReportColumnText(const ReportFields& fields, ReportColumn column);
 
+// ReportColumnText as a sort key, for a line of the given kind; without splitting the whole line
+// where the column is one field as written. `scratch` is reused from line to line.
+void SortKey(std::string_view text, ReportKind kind, ReportColumn column, ReportFields& scratch,
+             std::string& key);
+
 // The batch list line that runs a job again: its inputs joined by ",".
 std::string ListLineOf(const ReportFields& fields);
 
