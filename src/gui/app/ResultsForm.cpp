@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFont>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -109,7 +112,19 @@ void TResultsForm::BuildControls() {
     columns->setStretchLastSection(true);
     columns->setSectionsMovable(false);
     columns->setSortIndicator(static_cast<int>(ka::ReportColumn::Time), Qt::DescendingOrder);
-    const int widths[] = {130, 90, 100, 260, 230, 230, 140};
+    // The time and the longest result whole; the reason gets the most room.
+    QFont bold = TableResults->font();
+    bold.setBold(true);  // as a run's line shows
+    const QFontMetrics metrics(bold);
+    const int pad = 2 * metrics.averageCharWidth() + 4;
+    const int icon = TableResults->style()->pixelMetric(QStyle::PM_SmallIconSize);
+    const int widths[] = {metrics.horizontalAdvance(QStringLiteral("2026-12-08 88:88:88")) + pad,
+                          metrics.horizontalAdvance(QStringLiteral("comparison")) + pad,
+                          metrics.horizontalAdvance(QStringLiteral("no difference")) + icon + pad,
+                          300,
+                          220,
+                          220,
+                          140};
     for (int c = 0; c < static_cast<int>(ka::kReportColumnCount); ++c) {
         columns->resizeSection(c, widths[c]);
     }

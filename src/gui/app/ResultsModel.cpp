@@ -184,14 +184,18 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
         return section == static_cast<int>(ka::ReportColumn::Time) ? Qt::DescendingOrder
                                                                    : Qt::AscendingOrder;
     }
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+    if (orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(ka::kReportColumnCount)) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::ToolTipRole && section == static_cast<int>(ka::ReportColumn::Fate)) {
+        return QStringLiteral("What became of the inputs (standby only)");
+    }
+    if (role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
     static const char* const kNames[ka::kReportColumnCount] = {
-        "Time", "Mode", "Result", "Reason", "Output", "Inputs", "What became of the inputs"};
-    if (section < 0 || section >= static_cast<int>(ka::kReportColumnCount)) {
-        return {};
-    }
+        "Time", "Mode", "Result", "Reason", "Output", "Inputs", "Inputs afterwards"};
     return QString::fromLatin1(kNames[section]);
 }
 
