@@ -205,7 +205,12 @@ TEST_F(ResultsViewTest, ShowsEveryLineNewestFirstAndNarrowsToWhatWasNotDone) {
 
 TEST_F(ResultsViewTest, FollowsTheReportAsItGrowsAndKeepsTheSelection) {
     Append(report, kEveryResult);
-    Open();
+    // Made before the start-up has found the data folder, as the main window makes it.
+    settings.sDataDir.clear();
+    view = std::make_unique<ka::ui::TResultsForm>(settings, sink);
+    settings.sDataDir = dataDir;
+    ka::test::ShowActive(*view);
+    ASSERT_EQ(Rows(), 10);
     ClickRow(8);  // "no output"
     Append(report,
            "2026-12-08 11:50:00\tstandby\twritten\tinputs deleted\t/out/x.pdf\t/in/x.hgl\t-\r\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
@@ -81,6 +82,13 @@ bool ContainsFolded(std::string_view text, std::string_view lowerNeedle) {
     const auto found = std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(),
                                    [](char a, char b) { return FoldAscii(a) == b; });
     return found != text.end() || lowerNeedle.empty();
+}
+
+// A long is 32 bits on Windows: a report past 2 GiB is read up to there, never at a wrapped
+// offset.
+bool SeekTo(std::FILE* file, std::uint64_t offset) {
+    return offset <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+           std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
 // Field i of a line as it stands; empty when the line has fewer.
@@ -341,6 +349,11 @@ bool ReportIndex::NeedsLook(std::size_t line) const {
            (kind == ReportKind::Job && (flags_[line] & report_flag::kNotDone) != 0);
 }
 
+void ReportIndex::SetPath(std::string path) {
+    path_ = std::move(path);
+    Clear();
+}
+
 ReportIndex::Change ReportIndex::Refresh() {
     Change change;
     platform::FileStamp stamp;
@@ -363,7 +376,7 @@ ReportIndex::Change ReportIndex::Refresh() {
     }
     int error = 0;
     platform::FilePtr file = platform::OpenFile(path_, "rb", error);
-    if (!file || std::fseek(file.get(), static_cast<long>(end_), SEEK_SET) != 0) {
+    if (!file || !SeekTo(file.get(), end_)) {
         return change;
     }
     const std::size_t before = starts_.size();
@@ -422,7 +435,7 @@ bool ReportIndex::ReadLine(std::size_t line, std::string& text) const {
         return false;
     }
     platform::FilePtr file = OpenIndexed();
-    if (!file || std::fseek(file.get(), static_cast<long>(starts_[line]), SEEK_SET) != 0) {
+    if (!file || !SeekTo(file.get(), starts_[line])) {
         return false;
     }
     const std::uint64_t stop = line + 1 < starts_.size() ? starts_[line + 1] : end_;
@@ -445,7 +458,7 @@ bool ReportIndex::Scan(
         return true;
     }
     platform::FilePtr file = OpenIndexed();
-    if (!file || std::fseek(file.get(), static_cast<long>(starts_[first]), SEEK_SET) != 0) {
+    if (!file || !SeekTo(file.get(), starts_[first])) {
         return false;
     }
     const auto stopOf = [this](std::size_t line) {

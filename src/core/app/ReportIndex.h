@@ -76,6 +76,8 @@ class ReportIndex {
     explicit ReportIndex(std::string path) : path_(std::move(path)) {}
 
     const std::string& Path() const { return path_; }
+    // Another report (the data folder became known or changed): nothing of the old one stays.
+    void SetPath(std::string path);
 
     struct Change {
         bool reset = false;     // the lines known before are gone (moved aside, cut, deleted)

@@ -13,6 +13,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -257,8 +258,13 @@ void TResultsForm::ConnectHandlers() {
 
 void TResultsForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (LabelStatus->text().isEmpty()) {
-        Say(QStringLiteral("Run report: ") + ToQt(model_->Index().Path()));
+    // The data folder is known only after the program's start-up, which may follow this
+    // window's making.
+    const std::string report = RunReport::PathIn(settings_.sDataDir);
+    if (LabelStatus->text().isEmpty() || report != model_->Index().Path()) {
+        model_->SetReportPath(report);
+        Say(QStringLiteral("Run report: ") + ToQt(report));
+        LabelCount->setToolTip(ToQt(report));
     }
     Timer1Timer();
     ShowCount();
@@ -487,7 +493,12 @@ void TResultsForm::ButtonRetryBatchClick() {
     for (const std::string& line : lines) {
         shownLines << ToQt(line);
     }
-    Say(jobs + QStringLiteral(" handed to a new batch run, listed in ") + ToQt(listFile) +
+    if (!isSignalConnected(QMetaMethod::fromSignal(&TResultsForm::RetryBatch))) {
+        Say(jobs + QStringLiteral(" written to ") + ToQt(listFile) +
+            QStringLiteral(": choose it as the batch list file to run them."));
+        return;
+    }
+    Say(jobs + QStringLiteral(" handed to Batch Output, listed in ") + ToQt(listFile) +
         QLatin1Char('.'));
     emit RetryBatch(ToQt(listFile), shownLines);
 }

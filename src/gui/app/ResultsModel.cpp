@@ -53,6 +53,18 @@ void ResultsModel::Refresh() {
     }
 }
 
+void ResultsModel::SetReportPath(const std::string& reportPath) {
+    if (reportPath == index_.Path()) {
+        return;
+    }
+    beginResetModel();
+    cache_.clear();
+    index_.SetPath(reportPath);
+    index_.Refresh();
+    rows_.Apply(rows_.CurrentQuery());
+    endResetModel();
+}
+
 void ResultsModel::SetFilter(bool needsLookOnly, const QString& text) {
     ka::ReportRows::Query query = rows_.CurrentQuery();
     query.needsLookOnly = needsLookOnly;

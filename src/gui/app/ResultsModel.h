@@ -26,6 +26,8 @@ class ResultsModel : public QAbstractTableModel {
     // a selection stays on its lines); a report moved aside or cut gives the rows anew.
     void Refresh();
     void SetFilter(bool needsLookOnly, const QString& text);
+    // Reads another report from now on, from its start.
+    void SetReportPath(const std::string& reportPath);
 
     std::size_t LineOfRow(int row) const { return rows_.LineAt(static_cast<std::size_t>(row)); }
     // The line of a row, read and split; false when the report cannot be read as indexed.
