@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QColor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -247,7 +248,8 @@ TEST_F(ResultsViewTest, OpensTheOutputAndItsFoldersAndCopiesPaths) {
     ChooseFromMenu(0, "ActionOpenInputFolder");
     ChooseFromMenu(0, "ActionCopyInputs");
     ASSERT_EQ(opened.urls.size(), 3);
-    EXPECT_EQ(opened.urls[1].toLocalFile(), QString::fromStdString(JoinPath(inDir, "Failed")));
+    EXPECT_EQ(QDir(opened.urls[1].toLocalFile()),
+              QDir(QString::fromStdString(JoinPath(inDir, "Failed"))));
     EXPECT_EQ(QDir(opened.urls[2].toLocalFile()), QDir(QString::fromStdString(inDir)));
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(input));
 
