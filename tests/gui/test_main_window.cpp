@@ -377,6 +377,7 @@ INSTANTIATE_TEST_SUITE_P(Topics, HelpTopicTest,
                          ::testing::Values(std::pair{0, "index.html"},
                                            std::pair{301, "topic301.html"},
                                            std::pair{302, "topic302.html"},
+                                           std::pair{303, "topic303.html"},
                                            std::pair{550, "topic550.html"}, std::pair{42, ""}),
                          [](const auto& row) { return "Topic" + std::to_string(row.param.first); });
 

@@ -78,6 +78,15 @@ int DeleteFileAt(const std::string& path);
 // 0 on success, else the platform's error code.
 int ReplaceFileWith(const std::string& from, const std::string& to);
 
+// Moves a file to a name that must not exist yet: an entry already there, even one that
+// appears meanwhile, is never replaced (the move then fails). 0 on success, else the
+// platform's error code.
+int MoveFileNoReplace(const std::string& from, const std::string& to);
+
+// A plain file itself: not a folder, pipe or device, and not a symbolic link (nor, on Windows,
+// any other reparse point), whatever it points to.
+bool IsPlainFile(const std::string& path);
+
 // Size, last-write time and identity of a file: two stamps are equal only for the same file
 // (same device and inode on POSIX, same volume and file index on Windows) unchanged.
 struct FileStamp {

@@ -351,6 +351,33 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return errno != 0 ? errno : EIO;
 }
 
+int MoveFileNoReplace(const std::string& from, const std::string& to) {
+#if defined(RENAME_NOREPLACE)
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno != 0 ? errno : EIO;
+    }
+#endif
+    // Where the file system cannot rename without replacing, a second name made by link()
+    // fails on an existing entry just the same.
+    if (link(from.c_str(), to.c_str()) != 0) {
+        return errno != 0 ? errno : EIO;
+    }
+    if (unlink(from.c_str()) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        unlink(to.c_str());
+        return error;
+    }
+    return 0;
+}
+
+bool IsPlainFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 namespace {
 
 FileStamp StampOf(const struct stat& st) {

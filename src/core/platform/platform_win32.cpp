@@ -255,6 +255,24 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
 }
 
+int MoveFileNoReplace(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target.
+    if (MoveFileExA(from.c_str(), to.c_str(), 0)) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+}
+
+bool IsPlainFile(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    if (path.empty() || a == INVALID_FILE_ATTRIBUTES ||
+        (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE))) {
+        return false;
+    }
+    return true;
+}
+
 bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
     HANDLE h =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

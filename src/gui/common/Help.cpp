@@ -64,6 +64,7 @@ QString HelpPageName(int topic) {
             return QStringLiteral("index.html");
         case kHelpSettingsDialog:
         case kHelpBatchFileDialog:
+        case kHelpResultsView:
         case kHelpBatchFileHelpButton:
             return QStringLiteral("topic%1.html").arg(topic);
         default:

@@ -12,6 +12,7 @@ namespace ka::ui {
 inline constexpr int kHelpContents = 0;
 inline constexpr int kHelpSettingsDialog = 301;
 inline constexpr int kHelpBatchFileDialog = 302;
+inline constexpr int kHelpResultsView = 303;
 inline constexpr int kHelpBatchFileHelpButton = 550;
 
 // Folder of the help pages: the executable's folder + "/help".
