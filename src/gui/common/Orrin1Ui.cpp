@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QMargins>
 #include <QSize>
 
 #include <QAbstractEventDispatcher>
@@ -27,17 +28,25 @@ constexpr const char* kDesignSizeProperty = "kaDesignSize";
 constexpr const char* kKeepOnScreenProperty = "kaKeepOnScreen";
 constexpr const char* kScrollAreaName = "DialogScrollArea";
 
-// The frame a window manager adds around a dialog; estimated before the first showing.
+// The frame a window manager adds around a dialog, on both sides together.
 QSize FrameMargins(const QWidget& window) {
-    const QSize measured = window.frameGeometry().size() - window.size();
-    if (measured.width() > 0 || measured.height() > 0) {
-        return measured;
-    }
-    const int border = 2 * window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border};
+    const QMargins margins = EstimatedFrameMargins(window);
+    return {margins.left() + margins.right(), margins.top() + margins.bottom()};
 }
 
 }  // namespace
+
+QMargins EstimatedFrameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    if (frame != inner) {
+        return {inner.left() - frame.left(), inner.top() - frame.top(),
+                frame.right() - inner.right(), frame.bottom() - inner.bottom()};
+    }
+    const int border = window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border,
+            border};
+}
 
 void WarningMessageSink::ShowMsg(const std::string& text) {
     // Some texts break their lines with a lone carriage return, which a label does not break at.

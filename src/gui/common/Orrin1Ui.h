@@ -11,6 +11,7 @@
 
 class QDialog;
 class QListWidget;
+class QMargins;
 class QSize;
 class QWidget;
 
@@ -51,6 +52,10 @@ void KeepOnScreen(QWidget* control);
 // controls marked with KeepOnScreen stay at the bottom, outside it. On a screen big enough the
 // dialog keeps its size and layout. Called on every showing, before centring.
 void FitToScreen(QDialog& dialog);
+
+// The frame the window manager puts around a window (title bar, borders); estimated from the
+// style until the window has been framed.
+QMargins EstimatedFrameMargins(const QWidget& window);
 
 // Processes every pending event, then returns.
 void PumpMessages();
