@@ -179,6 +179,28 @@ TEST_F(OutListFile, EditorPicksIntoTheShownSlotAndSavesOnlyWhatWasLoaded) {
     EXPECT_TRUE(editor.Rows().empty());
 }
 
+// Files added one line each go after the last line with files, then past the slots; the file
+// keeps them in that order.
+TEST_F(OutListFile, EditorAddsOneLinePerFileAfterTheLastLine) {
+    settings.sOutListFileName = listFile;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 97; ++i) {
+        lines.push_back("L" + std::to_string(i));
+    }
+    test::WriteFileBytes(listFile, test::CrLfLines(lines));
+    OutListEditor editor;
+    EXPECT_EQ(editor.AddLines({"x"}), 0);  // nothing loaded
+    ASSERT_EQ(editor.Load(settings, sink, chooser), 0);
+    EXPECT_EQ(editor.AddLines({}), 0);
+    EXPECT_EQ(editor.AddLines({"a", "b", "c", "d", "e"}), 98);
+    EXPECT_EQ(editor.HighestUsed(), kOutSlotCount);
+    EXPECT_EQ(editor.Rest(), (OutListRest{"d", "e"}));
+    EXPECT_EQ(editor.AddLines({"f"}), 0);
+    ASSERT_EQ(editor.Save(settings, sink, chooser), 0);
+    lines.insert(lines.end(), {"a", "b", "c", "d", "e", "f"});
+    EXPECT_EQ(test::ReadFileBytes(listFile), test::CrLfLines(lines));
+}
+
 // A name that cannot be created asks again, naming the unchanged setting; an existing choice is
 // taken as it is, a new name is created empty.
 TEST_F(OutListFile, ReadAsksUntilAFileIsTakenOrCreated) {

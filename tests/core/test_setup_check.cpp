@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "platform/platform.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
 
@@ -46,7 +47,19 @@ TEST(SetupCheck, FolderBoxAcceptsEmptyOrAnExistingFolderAndNamesTheBoxOtherwise)
         EXPECT_EQ(check.ok, c.ok) << c.text;
         EXPECT_EQ(check.folder, c.folder) << c.text;
         EXPECT_EQ(check.message, c.message) << c.text;
+        EXPECT_EQ(check.missing, c.message == missing ? n(t + "/gone") : "") << c.text;
     }
+}
+
+TEST(SetupCheck, MissingFolderIsCreatedWithTheFoldersAboveIt) {
+    test::TempDir tmp;
+    test::WriteFileBytes(tmp / "file", "x");
+    const std::string deep = JoinPath(JoinPath(tmp / "a", "b"), "c");
+    EXPECT_TRUE(CreateFolderTree(deep));
+    EXPECT_TRUE(platform::DirectoryExists(deep));
+    EXPECT_TRUE(CreateFolderTree(deep));  // already there
+    EXPECT_FALSE(CreateFolderTree(JoinPath(tmp / "file", "sub")));
+    EXPECT_FALSE(CreateFolderTree(""));
 }
 
 // "Set" refuses the first box in the dialog's order and names it; accepted, the output folder and

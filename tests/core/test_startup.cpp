@@ -10,6 +10,7 @@
 #include "app/Startup.h"
 #include "platform/platform.h"
 #include "settings/RunSettings.h"
+#include "settings/WindowPlacement.h"
 
 namespace ka {
 namespace {
@@ -148,6 +149,50 @@ TEST(RunSettingsFile, DefaultsClampingAndForeignLinesKept) {
                                "ConverterIdleMinutes=0.5", "ReplaceOutputs=0", "Other=kept",
                                "SharedHotFolder=1", "", "[Window]", "Geometry=1,2"}));
     EXPECT_TRUE(LoadRunSettings(dir.Path()).sharedHotFolder);
+}
+
+TEST(WindowPlacementFile, SharesTheFileWithTheRunSettingsAndKeepsItsLines) {
+    test::TempDir dir;
+    const std::string ini = RunSettingsPath(dir.Path());
+    WindowPlacement placement;
+    EXPECT_FALSE(LoadWindowPlacement(dir.Path(), placement));
+    test::WriteFileBytes(ini, test::CrLfLines({"[Run]", "Converters=2", "[Window]", "Left=7",
+                                               "Top=8", "Width=0", "Height=9", "Mine=kept"}));
+    EXPECT_FALSE(LoadWindowPlacement(dir.Path(), placement));  // no size: nothing to restore
+
+    const WindowPlacement saved{{-1200, 30, 900, 500}, true};
+    ASSERT_EQ(SaveWindowPlacement(dir.Path(), saved), 0);
+    EXPECT_EQ(test::ReadFileBytes(ini),
+              test::CrLfLines({"[Run]", "Converters=2", "[Window]", "Left=-1200", "Top=30",
+                               "Width=900", "Height=500", "Mine=kept", "Maximized=1"}));
+    ASSERT_TRUE(LoadWindowPlacement(dir.Path(), placement));
+    EXPECT_EQ(placement, saved);
+    EXPECT_EQ(LoadRunSettings(dir.Path()).converters, 2);
+}
+
+struct FitRow {
+    const char* what;
+    ScreenRect frame;
+    ScreenRect expected;
+};
+
+TEST(WindowPlacementFit, BringsTheWindowBackIntoTheAvailableArea) {
+    // The area of a 1366 x 768 screen with a panel of 32 pixels at the top; minimum 600 x 400.
+    const ScreenRect area{0, 32, 1366, 736};
+    const FitRow rows[] = {
+        {"fits: unchanged", {100, 100, 1010, 597}, {100, 100, 1010, 597}},
+        {"title bar above the screen", {-73, -45, 1010, 597}, {0, 32, 1010, 597}},
+        {"past the right and bottom edges", {900, 600, 800, 500}, {566, 268, 800, 500}},
+        {"larger than the screen", {-73, -45, 1515, 896}, {0, 32, 1366, 736}},
+        {"on a screen that is gone", {3000, 100, 1010, 597}, {356, 100, 1010, 597}},
+        {"smaller than the minimum", {10, 40, 200, 100}, {10, 40, 600, 400}},
+    };
+    for (const FitRow& row : rows) {
+        EXPECT_EQ(FitIntoArea(row.frame, area, 600, 400), row.expected) << row.what;
+    }
+    // A minimum larger than the area wins, at the area's top-left corner.
+    EXPECT_EQ(FitIntoArea({50, 60, 700, 700}, {0, 0, 640, 480}, 800, 500),
+              (ScreenRect{0, 0, 800, 500}));
 }
 
 TEST_F(DataFolder, ShippedFileOfAnotherVersionFails) {

@@ -2,8 +2,11 @@
 // the folder check's reduced text, the batch list file handlers that store at once, and the
 // dialogs it opens.
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 
 #include "gui/batch/OutFileListDlg.h"
@@ -32,6 +35,10 @@ class SettingsDialogTest : public ::testing::Test {
         QApplication::setQuitOnLastWindowClosed(false);
         ka::ui::SetHelpRequestHook(
             [this](int topic, const QString&, bool) { helpTopics.push_back(topic); });
+        ka::ui::SetQuestionHook([this](const QString& text) {
+            questions.push_back(FromQt(text));
+            return answerYes;
+        });
         for (const char* folder : {"in", "out", "cmp1", "cmp2"})
             ka::test::MakeDir(temp / folder);
         WriteFileBytes(Native(temp / "Korvane.exe"), "");
@@ -48,7 +55,10 @@ class SettingsDialogTest : public ::testing::Test {
         dialog.OpenDialog1().SetInteractive(false);
         batch.SaveDialog1().SetInteractive(false);
     }
-    void TearDown() override { ka::ui::SetHelpRequestHook(nullptr); }
+    void TearDown() override {
+        ka::ui::SetHelpRequestHook(nullptr);
+        ka::ui::SetQuestionHook(nullptr);
+    }
 
     QLineEdit* Edit(const char* name) const { return Child<QLineEdit>(dialog, name); }
     void SetText(const char* edit, const std::string& text) { Edit(edit)->setText(ToQt(text)); }
@@ -68,6 +78,8 @@ class SettingsDialogTest : public ::testing::Test {
     ka::Settings settings;
     RecordingMessageSink sink;
     std::vector<int> helpTopics;
+    std::vector<std::string> questions;
+    bool answerYes = false;
     int childRuns = 0;
     ka::ui::TFormOutFileList batch{settings, sink};
     ka::ui::TFolderOpenForm folders{settings, sink};
@@ -91,9 +103,9 @@ TEST_P(SettingsWaitShownTest, StoredSecondsShowAsWholeMinutesInRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, SettingsWaitShownTest,
-                         ::testing::Values(WaitCase{2, 0}, WaitCase{119, 1}, WaitCase{600, 10},
+                         ::testing::Values(WaitCase{2, 1}, WaitCase{119, 1}, WaitCase{600, 10},
                                            WaitCase{86400, 1440}, WaitCase{999999, 1440},
-                                           WaitCase{-120, 0}));
+                                           WaitCase{-120, 1}));
 
 TEST_F(SettingsDialogTest, ShowFillsEveryControlFromTheStore) {
     settings.iCompSkipFlags = 2;
@@ -126,7 +138,7 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndConvertsMinutes) {
     SetText("sChgAreaDir1Edit", Native(temp / "cmp1/*.dxf"));
     Press("ButtonOK");
     ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
-    EXPECT_EQ(settings.iAutoWaitTime, 2);
+    EXPECT_EQ(settings.iAutoWaitTime, 60);  // at least a minute
     EXPECT_EQ(settings.iCompSkipFlags, 3);
     EXPECT_EQ(settings.iCompFileSizeOver, 45);
     EXPECT_EQ(settings.iNoOut, 1);
@@ -135,7 +147,7 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndConvertsMinutes) {
               Native(temp / "cmp1/*.dxf"));  // tested as its folder, kept whole
 
     ShowActive(dialog);
-    EXPECT_EQ(Child<QSpinBox>(dialog, "WaitTimeEdit")->value(), 0);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "WaitTimeEdit")->value(), 1);
     SetMinutes(QStringLiteral("1440"));
     Child<QCheckBox>(dialog, "CheckBoxSameFileSize")->setChecked(false);
     Press("ButtonOK");
@@ -178,8 +190,15 @@ TEST_P(SettingsOkCheckTest, FirstFailingCheckNamesTheBoxAndTakesTheFocusThere) {
     Press("ButtonOK");
     EXPECT_TRUE(dialog.isVisible());
     const std::string caption = *c.caption ? std::string(c.caption) + ":\n" : "";
-    EXPECT_EQ(sink.messages,
-              (std::vector<std::string>{caption + Native(temp / c.named) + "\n" + c.problem}));
+    const std::string message = caption + Native(temp / c.named) + "\n" + c.problem;
+    // A missing output folder is a question: create it? Answered no, nothing more is said.
+    if (std::string(c.edit) == "sOutDirEdit") {
+        EXPECT_EQ(questions, (std::vector<std::string>{message + "\n\nCreate it?"}));
+        EXPECT_TRUE(sink.messages.empty());
+    } else {
+        EXPECT_EQ(sink.messages, (std::vector<std::string>{message}));
+        EXPECT_TRUE(questions.empty());
+    }
     EXPECT_EQ(QApplication::focusWidget(), Edit(c.edit));
     EXPECT_EQ(settings.iAutoWaitTime, before.iAutoWaitTime);
     EXPECT_EQ(settings.sKorvaneExe, before.sKorvaneExe);
@@ -349,6 +368,101 @@ TEST_F(SettingsDialogTest, ExtensionListsStoredByTheirDialogSurviveCancel) {
     Press("ButtonCancel");
     EXPECT_EQ(settings.sHpglFileExt, "plt;hgl");
     EXPECT_EQ(settings.sInputFilter.substr(0, 24), "HPGL(*.plt;*.hgl)|.plt;.");
+}
+
+TEST_F(SettingsDialogTest, MissingOutputFolderIsCreatedWhenTheUserAgrees) {
+    for (const bool yes : {false, true}) {
+        answerYes = yes;
+        ShowActive(dialog);
+        SetText("sOutDirEdit", Native(temp / "new/deeper/"));
+        Press("ButtonOK");
+        EXPECT_EQ(questions.size(), 1u);
+        EXPECT_EQ(ka::platform::DirectoryExists(Native(temp / "new/deeper")), yes);
+        EXPECT_EQ(dialog.isVisible(), !yes);
+        EXPECT_EQ(settings.sOutDir, yes ? Native(temp / "new/deeper/") : Native(temp / "out/"));
+        if (!yes) {
+            EXPECT_EQ(QApplication::focusWidget(), Edit("sOutDirEdit"));
+        }
+        EXPECT_TRUE(sink.messages.empty());
+        questions.clear();
+        dialog.reject();
+    }
+}
+
+// The dialog opens with the focus in its first box; Enter anywhere but on another button is OK.
+// Enter in the batch list box leaves the box first, as a click on OK does.
+TEST_F(SettingsDialogTest, OpensOnTheFirstBoxAndEnterPressesOk) {
+    ShowActive(dialog);
+    EXPECT_EQ(QApplication::focusWidget(), Edit("KorvaneExeEdit"));
+    QLineEdit* list = Edit("EditOutListFileName");
+    list->setFocus();
+    list->setText(ToQt(Native(temp / "typed.txt")));
+    ka::test::KeyToFocus(list, Qt::Key_Return);
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
+    EXPECT_EQ(settings.sOutListFileName, Native(temp / "typed.txt"));
+    EXPECT_TRUE(ka::platform::FileExists(Native(temp / "typed.txt")));
+}
+
+// Every mode writes into the output folder: its box is in sight, at the top of the dialog, on a
+// screen 768 pixels high (less a title bar, a panel and the bottom row: about 600 for the page).
+TEST_F(SettingsDialogTest, OutputFolderIsInSightOnAScreen768PixelsHigh) {
+    ShowActive(dialog);
+    auto* scroll = Child<QScrollArea>(dialog, "DialogScrollArea");
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+    for (const char* name : {"KorvaneExeEdit", "Button2", "sOutDirEdit", "Button3"}) {
+        QWidget* control = Child<QWidget>(dialog, name);
+        const QRect inView(control->mapTo(scroll->viewport(), QPoint(0, 0)), control->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(inView)) << name;
+        EXPECT_LT(inView.bottom(), 600) << name;
+    }
+    for (const char* name : {"ButtonOK", "ButtonCancel", "ButtonHelp"})
+        EXPECT_TRUE(dialog.rect().contains(Child<QWidget>(dialog, name)->geometry())) << name;
+    dialog.reject();
+}
+
+// The settings kept beside the parameter file: one control each, reached with Tab after the
+// comparison settings, set from the keyboard and stored by OK; a list that is no list stops OK.
+TEST_F(SettingsDialogTest, RunSettingsAreSetFromTheKeyboardAndStoredByOk) {
+    settings.run.converters = 3;
+    ShowActive(dialog);
+    EXPECT_EQ(Child<QSpinBox>(dialog, "SpinEditConverters")->value(), 3);
+    Child<QCheckBox>(dialog, "CheckBoxSavBatch")->setFocus(Qt::TabFocusReason);
+    const auto next = [&](const char* name) {
+        ka::test::KeyToFocus(&dialog, Qt::Key_Tab);
+        QWidget* control = Child<QWidget>(dialog, name);
+        ka::test::FocusIn(control);
+        return control;
+    };
+    const auto retype = [&](QWidget* control, const QString& text) {
+        ka::test::KeyToFocus(control, Qt::Key_A, Qt::ControlModifier);
+        ka::test::TypeToFocus(control, text);
+    };
+    retype(next("EditSuccessExitCodes"), QStringLiteral("0; 3;-1"));
+    ka::test::KeyToFocus(next("CheckBoxReplaceOutputs"), Qt::Key_Space);
+    retype(next("SpinEditConverterIdleMinutes"), QStringLiteral("12"));
+    retype(next("SpinEditConverters"), QStringLiteral("99"));  // past the top: the top
+    QWidget* shared = next("CheckBoxSharedHotFolder");
+    ka::test::KeyToFocus(shared, Qt::Key_Space);
+    ka::test::KeyToFocus(shared, Qt::Key_Return);
+    ASSERT_EQ(dialog.result(), QDialog::Accepted) << ::testing::PrintToString(sink.messages);
+    EXPECT_EQ(settings.run.successExitCodes, (std::vector<int>{0, 3, -1}));
+    EXPECT_TRUE(settings.run.replaceOutputs);
+    EXPECT_DOUBLE_EQ(settings.run.converterIdleMinutes, 12);
+    EXPECT_EQ(settings.run.converters, 64);
+    EXPECT_TRUE(settings.run.sharedHotFolder);
+
+    ShowActive(dialog);
+    QWidget* codes = Child<QWidget>(dialog, "EditSuccessExitCodes");
+    codes->setFocus(Qt::TabFocusReason);
+    retype(codes, QStringLiteral(";"));
+    Child<QSpinBox>(dialog, "SpinEditConverters")->setValue(2);
+    ka::test::KeyToFocus(codes, Qt::Key_Return);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind("Converter exit codes that mean success:\n;\n", 0), 0u);
+    EXPECT_EQ(QApplication::focusWidget(), codes);
+    EXPECT_EQ(settings.run.converters, 64);  // nothing stored
+    dialog.reject();
 }
 
 TEST_F(SettingsDialogTest, HelpAsksForTopic301) {

@@ -241,13 +241,13 @@ INSTANTIATE_TEST_SUITE_P(Rows, EndDuringRunTest,
 TEST_F(RunWindowTest, StopStandbyRestoresTheControlsAndEndStillEnds) {
     auto* timer = form->findChild<QTimer*>("Timer1");
     QTest::mouseClick(Button("ButtonAutoOutput"), Qt::LeftButton);
-    EXPECT_EQ(Button("ButtonAutoOutput")->text(), "Stop Standby");
+    EXPECT_EQ(Button("ButtonAutoOutput")->text(), "S&top Standby");
     EXPECT_TRUE(Button("ButtonAutoOutput")->isEnabled());
     EXPECT_FALSE(Button("ButtonSetAutoPar")->isEnabled());
     EXPECT_TRUE(timer->isActive());
 
     QTest::mouseClick(Button("ButtonAutoOutput"), Qt::LeftButton);
-    EXPECT_EQ(Button("ButtonAutoOutput")->text(), "Standby Output");
+    EXPECT_EQ(Button("ButtonAutoOutput")->text(), "S&tandby Output");
     for (const char* name : {"ButtonSetAutoPar", "ButtonBatchOutput", "ButtonAutoOutput"})
         EXPECT_TRUE(Button(name)->isEnabled()) << name;
     EXPECT_FALSE(timer->isActive());

@@ -80,6 +80,23 @@ void OutListEditor::AddTyped(const std::string& entry) {
     }
 }
 
+int OutListEditor::AddLines(const std::vector<std::string>& entries) {
+    if (!loaded_) {
+        return 0;
+    }
+    int next = HighestUsed() + 1;
+    const int first = next <= kOutSlotCount && !entries.empty() ? next : 0;
+    for (const std::string& entry : entries) {
+        if (next <= kOutSlotCount) {
+            slots_[static_cast<std::size_t>(next - 1)] = {entry};
+            ++next;
+        } else {
+            rest_.push_back(entry);
+        }
+    }
+    return first;
+}
+
 void OutListEditor::BlankRow(int row) {
     OutSlot* rows = Shown();
     if (rows && row >= 0 && row < static_cast<int>(rows->size())) {

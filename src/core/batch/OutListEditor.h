@@ -36,6 +36,8 @@ class OutListEditor {
     // The highest output order number with rows, 0 when every slot is empty.
     int HighestUsed() const;
     std::size_t MoreLines() const { return rest_.size(); }
+    // The lines past the slots, as read (and added by AddLines), written after them unchanged.
+    const OutListRest& Rest() const { return rest_; }
     const OutSlots& Slots() const { return slots_; }
 
     // A file picked from the list, with its page suffix already added: it replaces the picked
@@ -43,6 +45,9 @@ class OutListEditor {
     Pick PickFile(const std::string& entry, int pickedRow = -1);
     // A name typed by the user: added, whatever the number of rows.
     void AddTyped(const std::string& entry);
+    // Each entry an output of its own, after the last output with files: in the free slots
+    // after it, then past the slots. The number of the first slot taken, 0 when none was free.
+    int AddLines(const std::vector<std::string>& entries);
     void BlankRow(int row);
     void ClearRows();
     void ClearAll();

@@ -45,6 +45,7 @@ FolderBoxCheck CheckFolderBox(const std::string& caption, const std::string& tex
         return check;
     }
     check.ok = false;
+    check.missing = toTest;
     check.message = toTest.empty()
                         ? caption + ":\n" + PathMessage(text, "names no folder!")
                         : caption + ":\n" + PathMessage(toTest, "folder does not exist!");
@@ -70,11 +71,12 @@ SettingsEntries EntriesOf(const Settings& settings) {
 
 SettingsVerdict CheckSettingsEntries(SettingsEntries& entries, const PathRules& rules) {
     if (!platform::FileExists(entries.korvaneExe)) {
-        return {SettingsBox::KorvaneExe, PathMessage(entries.korvaneExe, kFileDoesNotExist)};
+        return {SettingsBox::KorvaneExe, PathMessage(entries.korvaneExe, kFileDoesNotExist), {}};
     }
     if (!platform::FileExists(entries.outListFileName)) {
         return {SettingsBox::OutListFileName,
-                PathMessage(entries.outListFileName, kFileDoesNotExist)};
+                PathMessage(entries.outListFileName, kFileDoesNotExist),
+                {}};
     }
     struct Box {
         SettingsBox box;
@@ -91,7 +93,7 @@ SettingsVerdict CheckSettingsEntries(SettingsEntries& entries, const PathRules& 
     for (const Box& box : boxes) {
         const FolderBoxCheck check = CheckFolderBox(box.caption, *box.text, rules);
         if (!check.ok) {
-            return {box.box, check.message};
+            return {box.box, check.message, check.missing};
         }
         if (box.takesFolder) {
             *box.text = check.folder;
@@ -113,6 +115,22 @@ void StoreSettingsEntries(const SettingsEntries& entries, Settings& settings) {
                                                         (entries.skipSizeDiffers ? 2 : 0));
     settings.iCompFileSizeOver = entries.compFileSizeOver;
     settings.iNoOut = entries.noOut ? 1 : 0;
+}
+
+bool CreateFolderTree(const std::string& folder, const PathRules& rules) {
+    if (folder.empty() || platform::DirectoryExists(folder)) {
+        return !folder.empty();
+    }
+    std::string parent = FolderPart(folder, rules);
+    if (EndsWithSeparator(parent, rules) && parent.size() > 1) {
+        parent.pop_back();
+    }
+    // A parent that is the folder itself (a root, a drive) cannot be made here.
+    if (!parent.empty() && parent != folder && !CreateFolderTree(parent, rules)) {
+        return false;
+    }
+    platform::CreateDirectoryOne(folder);
+    return platform::DirectoryExists(folder);
 }
 
 int CreateEmptyFile(const std::string& fileName, MessageSink& sink) {

@@ -16,6 +16,8 @@ struct FolderBoxCheck {
     std::string folder;
     // For a failed check: the box's caption, the folder, and that it does not exist.
     std::string message;
+    // For a failed check: the folder that does not exist, empty when the text names none.
+    std::string missing;
 };
 
 // A box empty (or blank) is accepted as not set up. Otherwise its folder part (up to the last
@@ -59,6 +61,7 @@ enum class SettingsBox {
 struct SettingsVerdict {
     SettingsBox box = SettingsBox::None;  // the first box refused, None when all are accepted
     std::string message;
+    std::string missingFolder;  // a folder box refused: the folder that does not exist
 };
 
 SettingsEntries EntriesOf(const Settings& settings);
@@ -71,6 +74,9 @@ SettingsVerdict CheckSettingsEntries(SettingsEntries& entries,
 
 // Stores accepted entries. A waiting time of 0 minutes is 2 seconds.
 void StoreSettingsEntries(const SettingsEntries& entries, Settings& settings);
+
+// Creates the folder and every missing folder above it. True when it exists afterwards.
+bool CreateFolderTree(const std::string& folder, const PathRules& rules = PathRules::Native());
 
 // Creates the file empty when it is missing; never empties one that exists. 0, or the I/O error
 // code after telling the user.

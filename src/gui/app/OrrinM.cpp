@@ -39,6 +39,7 @@
 #include "platform/platform.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
+#include "settings/WindowPlacement.h"
 #include "shell/UnitShell.h"
 
 namespace {
@@ -52,42 +53,44 @@ constexpr const char* kDesignStatus = "Continuous drawing comparison, data conve
 constexpr const char* kInputTypes =
     "Input:                          HGL PDF DXF DWG GBR NC  IGS SXF TIF JPG BMP FPX PNG EMF CMT";
 
+// The size the window opens at when it has no remembered place and the screen has room.
 constexpr int kClientWidth = 1010;
 constexpr int kClientHeight = 597;
+constexpr int kButtonWidth = 136;
+constexpr int kButtonHeight = 36;
 constexpr int kTimerInterval = 2000;
 constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column by column
 // A run's lines reach the list, and the window its events, at most this often: fast enough to
 // watch, rare enough that a million lines cost no more than their file work.
 constexpr int kRunListFlushMs = 30;
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption,
-                        const QRect& geometry) {
+// A button of the right column. Enter presses it when it has the focus, as Space does.
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
     auto* button = new QPushButton(QString::fromLatin1(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    button->setAutoDefault(false);
+    button->setAutoDefault(true);
+    button->setMinimumSize(kButtonWidth, kButtonHeight);
     return button;
 }
 
 }  // namespace
 
-// Every row of the run list is as wide as the widest line, so the list can lay out all rows with
-// one size (fast for long lists) and still scroll horizontally to the end of the widest line.
+// Every row of the run list is as wide as the list, so the list lays out all rows with one size
+// (fast for long lists); a line too long for it loses its middle, so a path keeps its file name
+// in sight. The row's tool tip holds the whole line.
 class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    int widest = 0;
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        const int margins =
-            size.width() - option.fontMetrics.horizontalAdvance(index.data().toString());
-        size.setWidth(std::max(size.width(), widest + margins));
+        // The list widens each row to its own width; a row never asks for more.
+        size.setWidth(1);
         return size;
     }
 
-    // The style draws the row without its text; the text is laid out once per line shown, not
-    // again at every repaint while a run appends rows below it.
+    // The style draws the row without its text; the text is laid out once per line and width
+    // shown, not again at every repaint while a run appends rows below it.
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
@@ -111,19 +114,20 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QPoint at(textRect.left() + margin,
                         textRect.top() + (textRect.height() - opt.fontMetrics.height()) / 2);
-        painter->drawStaticText(at, Laid(text, opt.font));
+        painter->drawStaticText(at, Laid(text, opt.font, textRect.width() - 2 * margin));
         painter->restore();
     }
 
   private:
-    const QStaticText& Laid(const QString& text, const QFont& font) const {
-        if (laidFont_ != font || laid_.size() > 512) {
+    const QStaticText& Laid(const QString& text, const QFont& font, int width) const {
+        if (laidFont_ != font || laidWidth_ != width || laid_.size() > 512) {
             laid_.clear();
             laidFont_ = font;
+            laidWidth_ = width;
         }
         auto found = laid_.find(text);
         if (found == laid_.end()) {
-            QStaticText prepared(text);
+            QStaticText prepared(QFontMetrics(font).elidedText(text, Qt::ElideMiddle, width));
             prepared.setTextFormat(Qt::PlainText);
             prepared.prepare(QTransform(), font);
             found = laid_.insert(text, prepared);
@@ -131,6 +135,7 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
         return found.value();
     }
 
+    mutable int laidWidth_ = -1;
     mutable QHash<QString, QStaticText> laid_;
     mutable QFont laidFont_;
 };
@@ -138,7 +143,7 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
 TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::MessageSink& sink,
                          QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint),
       settings_(settings),
       flags_(flags),
@@ -150,7 +155,6 @@ TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::Me
                       QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     font.setPixelSize(15);
     setFont(font);
-    setFixedSize(kClientWidth, kClientHeight);
     setWindowTitle(QStringLiteral("KorvaneAuto"));
 
     BuildControls();
@@ -168,96 +172,129 @@ TOrrinMForm::~TOrrinMForm() {
 }
 
 void TOrrinMForm::BuildControls() {
+    // Three columns: the output pages keep their width, the run list takes every extra pixel, the
+    // buttons keep theirs.
+    auto* columns = new QHBoxLayout(this);
+    columns->setContentsMargins(8, 8, 8, 8);
+    columns->setSpacing(10);
+
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(8, 8, 330, 581);
+    PageControl1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    columns->addWidget(PageControl1);
 
     // Page "Output1".
     TabSheet1 = new QWidget;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Output1"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Output&1"));
+    auto* page1 = new QVBoxLayout(TabSheet1);
+    page1->setContentsMargins(8, 6, 8, 6);
+    page1->setSpacing(4);
 
-    CheckBoxChgArea = new QCheckBox(QStringLiteral("Compare"), TabSheet1);
+    CheckBoxChgArea = new QCheckBox(QStringLiteral("&Compare"), TabSheet1);
     CheckBoxChgArea->setObjectName(QStringLiteral("CheckBoxChgArea"));
-    CheckBoxChgArea->setGeometry(12, 10, 290, 24);
+    page1->addWidget(CheckBoxChgArea);
 
     Label2 = new QLabel(QString::fromLatin1(kInputTypes), TabSheet1);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setWordWrap(true);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label2->setGeometry(12, 40, 300, 64);
+    page1->addWidget(Label2);
 
     RadioGroupOutTyp = new QGroupBox(QStringLiteral("Output"), TabSheet1);
     RadioGroupOutTyp->setObjectName(QStringLiteral("RadioGroupOutTyp"));
-    RadioGroupOutTyp->setGeometry(8, 110, 308, 430);
     outTypButtons_ = new QButtonGroup(RadioGroupOutTyp);
     outTypButtons_->setObjectName(QStringLiteral("RadioGroupOutTypButtons"));
     outTypButtons_->setExclusive(true);
     auto* grid = new QGridLayout(RadioGroupOutTyp);
-    grid->setContentsMargins(12, 8, 8, 8);
+    grid->setContentsMargins(12, 6, 8, 6);
     grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(2);
     for (const ka::OutputType& type : ka::OutputTypesOfPage(1)) {
         auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
         radio->setObjectName(QStringLiteral("RadioGroupOutTyp_%1").arg(type.index));
         outTypButtons_->addButton(radio, type.index);
         grid->addWidget(radio, type.index % kOutTypRows, type.index / kOutTypRows);
     }
+    page1->addWidget(RadioGroupOutTyp);
+    page1->addStretch(1);
 
     // Page "Output2": PDF input only.
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Output2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Output&2"));
+    auto* page2 = new QVBoxLayout(TabSheet2);
+    page2->setContentsMargins(8, 6, 8, 6);
+    page2->setSpacing(4);
 
     Label3 = new QLabel(QStringLiteral("Input:PDF"), TabSheet2);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(12, 12, 290, 24);
+    page2->addWidget(Label3);
 
     RadioGroupOutTyp2 = new QGroupBox(QStringLiteral("Output"), TabSheet2);
     RadioGroupOutTyp2->setObjectName(QStringLiteral("RadioGroupOutTyp2"));
-    RadioGroupOutTyp2->setGeometry(8, 44, 308, 290);
     outTyp2Buttons_ = new QButtonGroup(RadioGroupOutTyp2);
     outTyp2Buttons_->setObjectName(QStringLiteral("RadioGroupOutTyp2Buttons"));
     outTyp2Buttons_->setExclusive(true);
     auto* column = new QVBoxLayout(RadioGroupOutTyp2);
-    column->setContentsMargins(12, 8, 8, 8);
+    column->setContentsMargins(12, 6, 8, 6);
+    column->setSpacing(2);
     for (const ka::OutputType& type : ka::OutputTypesOfPage(2)) {
         auto* radio = new QRadioButton(QString::fromLatin1(type.caption));
         radio->setObjectName(QStringLiteral("RadioGroupOutTyp2_%1").arg(type.index));
         outTyp2Buttons_->addButton(radio, type.index);
         column->addWidget(radio);
     }
+    page2->addWidget(RadioGroupOutTyp2);
+    page2->addStretch(1);
+    // Both pages as wide as the wider one needs, whichever is shown.
+    PageControl1->setFixedWidth(PageControl1->sizeHint().width());
 
-    // Middle column: status line, minimise button, run list.
+    // Middle column: status line, minimise button, run list, progress.
+    auto* middle = new QVBoxLayout;
+    middle->setSpacing(8);
+    columns->addLayout(middle, 1);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(6);
+    middle->addLayout(statusRow);
+
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Bevel1->setGeometry(348, 8, 468, 40);
+    // Two lines of status at most; the height stays whatever the status says.
+    Bevel1->setFixedHeight(40);
     Label1 = new QLabel(QString::fromLatin1(kDesignStatus), Bevel1);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long status wraps inside the frame instead of widening the window.
+    Label1->setWordWrap(true);
+    Label1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* bevelLayout = new QHBoxLayout(Bevel1);
     bevelLayout->setContentsMargins(10, 2, 6, 2);
     bevelLayout->addWidget(Label1);
+    statusRow->addWidget(Bevel1, 1);
 
-    ButtonAppMinimize = MakeButton(this, "ButtonAppMinimize", "_", QRect(822, 8, 34, 40));
+    ButtonAppMinimize = MakeButton(this, "ButtonAppMinimize", "_");
+    ButtonAppMinimize->setFixedSize(34, 40);
     QFont bold = ButtonAppMinimize->font();
     bold.setBold(true);
     ButtonAppMinimize->setFont(bold);
     ButtonAppMinimize->setToolTip(QStringLiteral("Minimize"));
+    statusRow->addWidget(ButtonAppMinimize);
 
     ListBox1 = new QListView(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    ListBox1->setGeometry(348, 56, 508, 497);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setUniformItemSizes(true);
+    ListBox1->setMinimumSize(240, 120);
     // A job's mark no taller than its text, so marked and unmarked rows share one row size.
     ListBox1->setIconSize(QSize(14, 14));
     listDelegate_ = new RunListDelegate(ListBox1);
     ListBox1->setItemDelegate(listDelegate_);
     listModel_ = new ka::ui::RunListModel(ListBox1->font(), ListBox1);
     ListBox1->setModel(listModel_);
+    middle->addWidget(ListBox1, 1);
     listFlushTimer_ = new QTimer(this);
     listFlushTimer_->setSingleShot(true);
     listFlushTimer_->setInterval(kRunListFlushMs);
@@ -266,23 +303,34 @@ void TOrrinMForm::BuildControls() {
     // Jobs done out of jobs handed over, and the time the run has taken.
     ProgressRun = new QProgressBar(this);
     ProgressRun->setObjectName(QStringLiteral("ProgressRun"));
-    ProgressRun->setGeometry(348, 561, 508, 28);
+    ProgressRun->setMinimumHeight(28);
     ProgressRun->setRange(0, 1);
     ProgressRun->setValue(0);
     ProgressRun->setFormat(QString());
     ProgressRun->setAlignment(Qt::AlignCenter);
+    middle->addWidget(ProgressRun);
 
-    // Right column.
-    constexpr int x = 866;
-    constexpr int w = 136;
-    constexpr int h = 40;
-    ButtonSetAutoPar = MakeButton(this, "ButtonSetAutoPar", "Set", QRect(x, 8, w, h));
-    ButtonAutoOutput = MakeButton(this, "ButtonAutoOutput", "Standby Output", QRect(x, 56, w, h));
-    ButtonBatchOutput = MakeButton(this, "ButtonBatchOutput", "Batch Output", QRect(x, 104, w, h));
-    ButtonChgArea = MakeButton(this, "ButtonChgArea", "Compare folders", QRect(x, 152, w, h));
-    ButtonHelp = MakeButton(this, "ButtonHelp", "Help", QRect(x, 453, w, h));
-    ButtonVersion = MakeButton(this, "ButtonVersion", "About Version", QRect(x, 501, w, h));
-    ButtonOK = MakeButton(this, "ButtonOK", "End", QRect(x, 549, w, h));
+    // Right column: the run buttons at the top, the others at the bottom. The gap between
+    // them has room for further buttons after "Compare folders" (buttonColumn_).
+    buttonColumn_ = new QVBoxLayout;
+    buttonColumn_->setSpacing(8);
+    columns->addLayout(buttonColumn_);
+    ButtonSetAutoPar = MakeButton(this, "ButtonSetAutoPar", "&Set");
+    ButtonAutoOutput = MakeButton(this, "ButtonAutoOutput", "S&tandby Output");
+    ButtonBatchOutput = MakeButton(this, "ButtonBatchOutput", "&Batch Output");
+    ButtonChgArea = MakeButton(this, "ButtonChgArea", "Compare &folders");
+    ButtonHelp = MakeButton(this, "ButtonHelp", "&Help");
+    ButtonVersion = MakeButton(this, "ButtonVersion", "&About Version");
+    ButtonOK = MakeButton(this, "ButtonOK", "&End");
+    for (QPushButton* button :
+         {ButtonSetAutoPar, ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea}) {
+        buttonColumn_->addWidget(button);
+    }
+    buttonColumn_->addStretch(1);
+    buttonColumn_->addSpacing(kButtonHeight);
+    for (QPushButton* button : {ButtonHelp, ButtonVersion, ButtonOK}) {
+        buttonColumn_->addWidget(button);
+    }
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -291,10 +339,17 @@ void TOrrinMForm::BuildControls() {
 }
 
 void TOrrinMForm::SetTabOrder() {
-    QWidget* const order[] = {ButtonOK,      ButtonSetAutoPar, ButtonBatchOutput, ButtonAutoOutput,
-                              ButtonHelp,    ListBox1,         ButtonVersion,     ButtonAppMinimize,
-                              ButtonChgArea, PageControl1};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+    // Column by column, top to bottom, as the window reads. The radio items follow their page;
+    // Tab stops at the checked item of a group only, the arrow keys move within it.
+    std::vector<QWidget*> order = {PageControl1, CheckBoxChgArea};
+    for (QButtonGroup* group : {outTypButtons_, outTyp2Buttons_}) {
+        for (QAbstractButton* item : group->buttons())
+            order.push_back(item);
+    }
+    order.insert(order.end(),
+                 {ButtonAppMinimize, ListBox1, ButtonSetAutoPar, ButtonAutoOutput,
+                  ButtonBatchOutput, ButtonChgArea, ButtonHelp, ButtonVersion, ButtonOK});
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
 }
@@ -399,14 +454,53 @@ void TOrrinMForm::showEvent(QShowEvent* event) {
     if (startupScheduled_ || event->spontaneous())
         return;
     startupScheduled_ = true;
-    if (const QScreen* screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    // Before the window is mapped, so it appears where it belongs.
+    RestorePlacement();
+    ButtonSetAutoPar->setFocus(Qt::OtherFocusReason);
     // The start-up may run a whole conversion; it runs from the event loop once the window is
     // on screen, never inside the show or a paint.
     QTimer::singleShot(0, this, [this] { Guarded([this] { FormPaint(); }); });
+}
+
+void TOrrinMForm::RestorePlacement() {
+    std::string localAppData;
+    ka::GetSpecialFolder(ka::sfLocalAppData, localAppData);
+    ka::WindowPlacement stored;
+    const bool remembered = ka::LoadWindowPlacement(ka::DataFolderPath(localAppData), stored);
+    const QSize minimum = minimumSizeHint().expandedTo(minimumSize());
+    const QScreen* screen = nullptr;
+    QRect client(0, 0, kClientWidth, kClientHeight);
+    if (remembered) {
+        client = QRect(stored.rect.x, stored.rect.y, stored.rect.width, stored.rect.height);
+        screen = QGuiApplication::screenAt(client.center());
+    }
+    if (!screen)
+        screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (!remembered)
+        client.moveCenter(area.center());
+    // The frame is not known before the window manager has framed the window: estimated.
+    const QMargins frame = ka::ui::EstimatedFrameMargins(*this);
+    const QRect outer = client.marginsAdded(frame);
+    const ka::ScreenRect fitted =
+        ka::FitIntoArea({outer.x(), outer.y(), outer.width(), outer.height()},
+                        {area.x(), area.y(), area.width(), area.height()},
+                        minimum.width() + frame.left() + frame.right(),
+                        minimum.height() + frame.top() + frame.bottom());
+    resize(fitted.width - frame.left() - frame.right(),
+           fitted.height - frame.top() - frame.bottom());
+    move(fitted.x, fitted.y);  // a window's position is its frame's
+    if (remembered && stored.maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    placementShown_ = true;
+}
+
+ka::WindowPlacement TOrrinMForm::Placement() const {
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    const QRect client = normal.isValid() ? normal : geometry();
+    return {{client.x(), client.y(), client.width(), client.height()}, isMaximized()};
 }
 
 void TOrrinMForm::FormPaint() {
@@ -489,6 +583,10 @@ void TOrrinMForm::FormDestroy() {
         if (ka::SaveRunSettings(settings_.sDataDir, settings_.run) != 0)
             sink_.ShowMsg(ka::PathMessage(ka::RunSettingsPath(settings_.sDataDir),
                                           "Cannot create parameter file!"));
+        // A run started by another program leaves the user's window where the user put it.
+        // The place is a convenience: a failure to keep it is not worth a message.
+        if (placementShown_ && !ka::IsUnattendedStart(args_))
+            ka::SaveWindowPlacement(settings_.sDataDir, closedPlacement_.value_or(Placement()));
     }
 }
 
@@ -665,6 +763,8 @@ void TOrrinMForm::closeEvent(QCloseEvent* event) {
         return;
     }
     runModes_.StopStandby();
+    if (placementShown_)
+        closedPlacement_ = Placement();
     QWidget::closeEvent(event);
 }
 
@@ -717,7 +817,6 @@ void TOrrinMForm::ListClear() {
     pendingTopIndex_ = -1;
     listFlushTimer_->stop();
     listModel_->Clear();
-    listDelegate_->widest = 0;
 }
 
 void TOrrinMForm::ListAdd(const std::string& line) {
@@ -733,9 +832,6 @@ void TOrrinMForm::ScheduleRunListFlush() {
 void TOrrinMForm::FlushRunList() {
     listFlushTimer_->stop();
     listModel_->Sync();
-    // Every row takes the widest line's width; during a run the cheap width stands in for the
-    // exact one that SetListBoxExtent measures.
-    listDelegate_->widest = std::max(listDelegate_->widest, listModel_->List().WidestWidth());
     if (pendingTopIndex_ >= 0) {
         const QModelIndex top = listModel_->index(pendingTopIndex_);
         if (top.isValid())
@@ -775,15 +871,9 @@ void TOrrinMForm::ListSetTopIndex(int index) {
 }
 
 void TOrrinMForm::SetListBoxExtent() {
+    // Rows take the list's width and shorten a long line in its middle (RunListDelegate): there
+    // is nothing to scroll sideways, only the rows to show.
     FlushRunList();
-    listDelegate_->widest = listModel_->MeasureWidest();
-    // Rows take the widest line's width (RunListDelegate); the scroll range follows at the next
-    // layout, and is set here already so the extent holds at once.
-    ListBox1->doItemsLayout();
-    QScrollBar* bar = ListBox1->horizontalScrollBar();
-    const int needed = std::max(0, listDelegate_->widest - ListBox1->viewport()->width());
-    if (bar->maximum() < needed)
-        bar->setRange(0, needed);
 }
 
 void TOrrinMForm::Set_Button_Enable(bool enable) {
@@ -846,7 +936,7 @@ void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
             // Enabling a running timer must not restart its interval.
             if (!Timer1->isActive())
                 Timer1->start();
-            ButtonAutoOutput->setText(QStringLiteral("Stop Standby"));
+            ButtonAutoOutput->setText(QStringLiteral("S&top Standby"));
             ButtonAutoOutput->setEnabled(true);
             break;
         case ka::StandbyPhase::Cycle:
@@ -857,7 +947,7 @@ void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
             break;
         case ka::StandbyPhase::Idle:
             Timer1->stop();
-            ButtonAutoOutput->setText(QStringLiteral("Standby Output"));
+            ButtonAutoOutput->setText(QStringLiteral("S&tandby Output"));
             break;
     }
 }

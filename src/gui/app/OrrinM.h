@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "settings/Orrin1.h"
 #include "settings/OutputTypes.h"
 #include "settings/SetupCheck.h"
+#include "settings/WindowPlacement.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -30,6 +32,7 @@ class QRadioButton;
 class QStyledItemDelegate;
 class QTabWidget;
 class QTimer;
+class QVBoxLayout;
 
 namespace ka::ui {
 class RunListModel;
@@ -122,6 +125,10 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
   private:
     void BuildControls();
     void SetTabOrder();
+    // The remembered place and size (or the design size, centred), fitted into the screen.
+    void RestorePlacement();
+    // Where the window is now, as it is remembered: its size when not maximised.
+    ka::WindowPlacement Placement() const;
     void ConnectHandlers();
     void ShowStoredSelections();
     void SelectOutTyp2(int index);
@@ -162,6 +169,8 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     bool stopAsked_ = false;
     bool parFileLoaded_ = false;
     bool destroyed_ = false;
+    bool placementShown_ = false;
+    std::optional<ka::WindowPlacement> closedPlacement_;
     // The run list's lines, shown through a model and flushed to the view in batches (at most
     // every kRunListFlushMs), with the scroll position asked for meanwhile.
     ka::ui::RunListModel* listModel_ = nullptr;
@@ -193,5 +202,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     QPushButton* ButtonHelp = nullptr;
     QPushButton* ButtonVersion = nullptr;
     QPushButton* ButtonOK = nullptr;
+    // The right column; a button inserted after "Compare folders" takes the gap above "Help".
+    QVBoxLayout* buttonColumn_ = nullptr;
     QTimer* Timer1 = nullptr;
 };

@@ -41,7 +41,6 @@ int CharAdvances::Width(std::string_view line) {
 
 RunListModel::RunListModel(const QFont& font, QObject* parent)
     : QAbstractListModel(parent),
-      font_(font),
       advances_(font),
       list_([this](std::string_view line) { return advances_.Width(line); }) {
     QStyle* style = QApplication::style();
@@ -81,13 +80,6 @@ void RunListModel::Mark(long long line, ka::JobResult result, std::string_view r
     }
 }
 
-int RunListModel::MeasureWidest() const {
-    const std::optional<std::string_view> widest = list_.WidestLine();
-    if (!widest)
-        return 0;
-    return std::max(list_.WidestWidth(), QFontMetrics(font_).horizontalAdvance(ToQt(*widest)));
-}
-
 QModelIndex RunListModel::index(int row, int column, const QModelIndex& parent) const {
     if (row < 0 || row >= list_.ViewCount() || column != 0 || parent.isValid())
         return {};
@@ -117,13 +109,16 @@ QVariant RunListModel::data(const QModelIndex& index, int role) const {
             if (mark && !done)
                 return QColor(0xB0, 0x00, 0x00);
             return {};
-        case Qt::ToolTipRole:
+        case Qt::ToolTipRole: {
+            // The whole line, which the row may show shortened, then the job's result.
+            QString tip = ToQt(list_.Line(row));
             if (!mark)
-                return {};
-            if (list_.ReasonOf(row).empty())
-                return QString::fromLatin1(ka::JobResultText(*mark));
-            return QString::fromLatin1(ka::JobResultText(*mark)) + QStringLiteral(": ") +
-                   ToQt(list_.ReasonOf(row));
+                return tip;
+            tip += QLatin1Char('\n') + QString::fromLatin1(ka::JobResultText(*mark));
+            if (!list_.ReasonOf(row).empty())
+                tip += QStringLiteral(": ") + ToQt(list_.ReasonOf(row));
+            return tip;
+        }
         case kLineMarkRole:
             if (!mark)
                 return {};

@@ -43,8 +43,6 @@ class RunListModel : public QAbstractListModel {
     // Tells the view what changed since the last sync.
     void Sync();
     void Mark(long long line, ka::JobResult result, std::string_view reason);
-    // The widest line's exact width in the font; the one measurement of a whole run.
-    int MeasureWidest() const;
 
     // The view lays out every row at each sync; an index is made without the base class's
     // checks through rowCount and columnCount.
@@ -54,7 +52,6 @@ class RunListModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override;
 
   private:
-    QFont font_;
     CharAdvances advances_;
     ka::RunList list_;
     QIcon done_;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QMargins>
 #include <QSize>
 
 #include <QAbstractEventDispatcher>
@@ -17,6 +18,7 @@
 #include <QScrollBar>
 #include <QStringList>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <QVariant>
 #include <algorithm>
 #include <utility>
@@ -29,18 +31,37 @@ namespace {
 constexpr const char* kDesignSizeProperty = "kaDesignSize";
 constexpr const char* kKeepOnScreenProperty = "kaKeepOnScreen";
 constexpr const char* kScrollAreaName = "DialogScrollArea";
+constexpr const char* kPreferredSizeProperty = "kaPreferredSize";
+constexpr const char* kShownOnceProperty = "kaShownOnce";
 
-// The frame a window manager adds around a dialog; estimated before the first showing.
+// Keeps the focused control of the page in view while the user tabs through it.
+void FollowFocus(QScrollArea* scroll) {
+    QObject::connect(qApp, &QApplication::focusChanged, scroll, [scroll](QWidget*, QWidget* now) {
+        if (now && scroll->widget() && scroll->widget()->isAncestorOf(now)) {
+            scroll->ensureWidgetVisible(now);
+        }
+    });
+}
+
+// The frame a window manager adds around a dialog, on both sides together.
 QSize FrameMargins(const QWidget& window) {
-    const QSize measured = window.frameGeometry().size() - window.size();
-    if (measured.width() > 0 || measured.height() > 0) {
-        return measured;
-    }
-    const int border = 2 * window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
-    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border};
+    const QMargins margins = EstimatedFrameMargins(window);
+    return {margins.left() + margins.right(), margins.top() + margins.bottom()};
 }
 
 }  // namespace
+
+QMargins EstimatedFrameMargins(const QWidget& window) {
+    const QRect frame = window.frameGeometry();
+    const QRect inner = window.geometry();
+    if (frame != inner) {
+        return {inner.left() - frame.left(), inner.top() - frame.top(),
+                frame.right() - inner.right(), frame.bottom() - inner.bottom()};
+    }
+    const int border = window.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + border, border,
+            border};
+}
 
 void WarningMessageSink::ShowMsg(const std::string& text) {
     // Some texts break their lines with a lone carriage return, which a label does not break at.
@@ -170,9 +191,72 @@ void KeepOnScreen(QWidget* control) {
     control->setProperty(kKeepOnScreenProperty, true);
 }
 
+void LayOutResizable(QDialog& dialog, QWidget* page, QLayout* bottomRow, const QSize& preferred) {
+    dialog.setWindowFlags((dialog.windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint) |
+                          Qt::WindowMaximizeButtonHint);
+    dialog.setMinimumSize(0, 0);
+    dialog.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    dialog.setProperty(kDesignSizeProperty, QVariant());
+    dialog.setProperty(kPreferredSizeProperty, preferred);
+    auto* scroll = new QScrollArea(&dialog);
+    scroll->setObjectName(QLatin1String(kScrollAreaName));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidgetResizable(true);
+    page->setObjectName(QStringLiteral("DialogPage"));
+    scroll->setWidget(page);
+    FollowFocus(scroll);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(scroll, 1);
+    // The buttons stay children of the dialog itself: only the row's layout sits between.
+    bottomRow->setContentsMargins(12, 6, 12, 10);
+    layout->addLayout(bottomRow);
+}
+
+namespace {
+
+// A dialog of LayOutResizable: its least and first size within the screen's room.
+void FitLaidOut(QDialog& dialog, const QSize& room) {
+    auto* scroll =
+        dialog.findChild<QScrollArea*>(QLatin1String(kScrollAreaName), Qt::FindDirectChildrenOnly);
+    QLayout* layout = dialog.layout();
+    QLayout* bottomRow = layout && layout->count() > 1 ? layout->itemAt(1)->layout() : nullptr;
+    if (!scroll || !scroll->widget() || !bottomRow) {
+        return;
+    }
+    // The page without scrolling, the bottom row below it.
+    const QSize page = scroll->widget()->minimumSizeHint();
+    const QSize row = bottomRow->minimumSize();
+    QSize wanted(std::max(page.width(), row.width()), page.height() + row.height());
+    QSize whole(std::max(scroll->widget()->sizeHint().width(), row.width()),
+                scroll->widget()->sizeHint().height() + row.height());
+    // Where the page must scroll, its scroll bar takes width of its own.
+    if (wanted.height() > room.height()) {
+        const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        wanted.rwidth() += bar;
+        whole.rwidth() += bar;
+    }
+    dialog.setMinimumSize(wanted.boundedTo(room));
+    QSize size = dialog.size();
+    if (!dialog.property(kShownOnceProperty).toBool()) {
+        dialog.setProperty(kShownOnceProperty, true);
+        const QSize preferred = dialog.property(kPreferredSizeProperty).toSize();
+        size = preferred.isValid() ? preferred.expandedTo(wanted) : whole;
+    }
+    dialog.resize(size.boundedTo(room).expandedTo(dialog.minimumSize()));
+}
+
+}  // namespace
+
 void FitToScreen(QDialog& dialog) {
-    const QSize design = dialog.property(kDesignSizeProperty).toSize();
     const QScreen* screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
+    if (screen && dialog.property(kPreferredSizeProperty).isValid()) {
+        FitLaidOut(dialog, screen->availableGeometry().size() - FrameMargins(dialog));
+        return;
+    }
+    const QSize design = dialog.property(kDesignSizeProperty).toSize();
     if (!design.isValid() || !screen) {
         return;
     }
@@ -235,12 +319,7 @@ void FitToScreen(QDialog& dialog) {
         page->show();
         scroll->setProperty("kaKeptTop", keptTop);
         scroll->show();
-        QObject::connect(qApp, &QApplication::focusChanged, scroll,
-                         [scroll](QWidget*, QWidget* now) {
-                             if (now && scroll->widget() && scroll->widget()->isAncestorOf(now)) {
-                                 scroll->ensureWidgetVisible(now);
-                             }
-                         });
+        FollowFocus(scroll);
     }
     // The marked controls keep their distance from the bottom edge, and from the right edge when
     // they sat in the right half.

@@ -2,6 +2,7 @@
 // the conversion between the core's 8-bit strings and Qt's text.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -11,8 +12,9 @@
 #include "settings/Orrin1.h"
 
 class QDialog;
+class QLayout;
 class QListWidget;
-class QSize;
+class QMargins;
 class QWidget;
 
 namespace ka::ui {
@@ -54,11 +56,24 @@ void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& ti
 // the dialog has to shrink to fit it.
 void KeepOnScreen(QWidget* control);
 
+// Makes a dialog set up by SetupDialogFrame resizable and lays it out: its controls on page, which
+// scrolls (following the focus) when the dialog is smaller than the page wants, and bottomRow
+// (OK, Cancel, Help ...) below it, always in sight. The dialog first opens at preferred, or at
+// what the page wants when preferred is not given, within the screen.
+void LayOutResizable(QDialog& dialog, QWidget* page, QLayout* bottomRow,
+                     const QSize& preferred = QSize());
+
 // Fits a dialog built at a fixed size into the screen's available area. When the area is smaller,
 // the dialog shrinks to it, its controls move into a scroll area that follows the focus, and the
 // controls marked with KeepOnScreen stay at the bottom, outside it. On a screen big enough the
-// dialog keeps its size and layout. Called on every showing, before centring.
+// dialog keeps its size and layout. A dialog laid out by LayOutResizable keeps the size the user
+// gave it, within the screen, and can never be made smaller than its page and bottom row want
+// (or the screen, when that is smaller). Called on every showing, before centring.
 void FitToScreen(QDialog& dialog);
+
+// The frame the window manager puts around a window (title bar, borders); estimated from the
+// style until the window has been framed.
+QMargins EstimatedFrameMargins(const QWidget& window);
 
 // Processes every pending event, then returns.
 void PumpMessages();

@@ -1,16 +1,24 @@
 #include "gui/settings/SetAutoPar.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <type_traits>
+#include <variant>
 
 #include "gui/batch/OutFileListDlg.h"
 #include "gui/common/Help.h"
@@ -19,6 +27,7 @@
 #include "gui/settings/SpinEdit.h"
 #include "gui/shell/FolderOpen.h"
 #include "platform/platform.h"
+#include "settings/RunSettings.h"
 #include "settings/SetupCheck.h"
 #include "settings/UserMessages.h"
 #include "shell/Paths.h"
@@ -56,48 +65,73 @@ std::string WithFinalSeparator(const std::string& folder, const PathRules& rules
     return EndsWithSeparator(folder, rules) ? folder : folder + rules.Separator();
 }
 
-QLabel* AddLabel(const std::string& text, QWidget* parent, int x, int y, int wrapWidth = 0) {
-    auto* label = new QLabel(QString::fromStdString(text), parent);
+QLabel* AddLabel(const std::string& text, QBoxLayout* layout, bool wrap = false) {
+    auto* label = new QLabel(QString::fromStdString(text));
     label->setTextFormat(Qt::PlainText);
-    label->move(x, y);
-    if (wrapWidth > 0) {
-        label->setWordWrap(true);
-        label->resize(wrapWidth, label->heightForWidth(wrapWidth));
-    } else {
-        label->adjustSize();
-    }
+    label->setWordWrap(wrap);
+    layout->addWidget(label);
     return label;
 }
 
-QLineEdit* AddEdit(const char* name, QWidget* parent, const QRect& bounds) {
-    auto* edit = new QLineEdit(parent);
+QLineEdit* AddEdit(const char* name) {
+    auto* edit = new QLineEdit;
     edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(bounds);
+    edit->setMinimumWidth(280);
     return edit;
 }
 
-QPushButton* AddButton(const char* text, const char* name, QWidget* parent, const QRect& bounds) {
+// Enter presses a button that has the focus; elsewhere it presses OK, the default.
+QPushButton* AddButton(const char* text, const char* name, QWidget* parent = nullptr) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(bounds);
-    // No default button: Enter in an edit box presses nothing.
-    button->setAutoDefault(false);
+    button->setAutoDefault(true);
     return button;
 }
 
-QCheckBox* AddCheckBox(const char* text, const char* name, QWidget* parent, int x, int y) {
-    auto* box = new QCheckBox(QString::fromLatin1(text), parent);
+// An edit box for a path and its "Reference" button on one line, the box taking the width.
+void AddPathRow(QBoxLayout* layout, QLineEdit* edit, QPushButton* reference) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    reference->setMinimumWidth(94);
+    row->addWidget(reference);
+    layout->addLayout(row);
+}
+
+QCheckBox* AddCheckBox(const char* text, const char* name) {
+    auto* box = new QCheckBox(QString::fromLatin1(text));
     box->setObjectName(QString::fromLatin1(name));
-    box->move(x, y);
-    box->adjustSize();
     return box;
 }
 
-QGroupBox* AddGroup(const char* title, const char* name, QWidget* parent, const QRect& bounds) {
-    auto* group = new QGroupBox(QString::fromLatin1(title), parent);
+QGroupBox* AddGroup(const char* title, const char* name, QBoxLayout* layout) {
+    auto* group = new QGroupBox(QString::fromLatin1(title));
     group->setObjectName(QString::fromLatin1(name));
-    group->setGeometry(bounds);
+    layout->addWidget(group);
     return group;
+}
+
+QVBoxLayout* GroupColumn(QGroupBox* group) {
+    auto* column = new QVBoxLayout(group);
+    column->setContentsMargins(12, 8, 12, 10);
+    column->setSpacing(4);
+    return column;
+}
+
+// The object name of a run setting's control: its kind and its key.
+QString RunControlName(const RunSettingField& field) {
+    const char* kind = std::visit(
+        []<typename T>(T RunSettings::*) {
+            if constexpr (std::is_same_v<T, bool>) {
+                return "CheckBox";
+            } else if constexpr (std::is_same_v<T, std::vector<int>>) {
+                return "Edit";
+            } else {
+                return "SpinEdit";
+            }
+        },
+        field.member);
+    return QString::fromLatin1(kind) +
+           QString::fromLatin1(field.key.data(), static_cast<qsizetype>(field.key.size()));
 }
 
 }  // namespace
@@ -131,117 +165,192 @@ TSetAutoParForm::TSetAutoParForm(Settings& settings, MessageSink& sink, QWidget*
 }
 
 void TSetAutoParForm::BuildControls() {
-    constexpr int kEditWidth = 646;
-    constexpr int kButtonX = 668;
-    constexpr int kButtonWidth = 94;
-    constexpr int kTextWidth = 746;
+    // One column, created in the order Tab walks it. The converter and the output folder, which
+    // every mode needs, come first; the settings of each mode follow in their groups.
+    // In the dialog from the start, so every control measures its text in the dialog's font.
+    auto* page = new QWidget(this);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(12, 10, 12, 6);
+    column->setSpacing(4);
 
-    AddLabel("Korvane program (Ex.C:\\Program Files (x86)\\Tavrolint\\Korvane\\Korvane.exe):", this,
-             12, 10);
-    KorvaneExeEdit = AddEdit("KorvaneExeEdit", this, QRect(12, 28, kEditWidth + 8, 24));
-    Button2 = AddButton("Reference", "Button2", this, QRect(kButtonX + 8, 27, kButtonWidth, 26));
+    AddLabel("Korvane program (Ex.C:\\Program Files (x86)\\Tavrolint\\Korvane\\Korvane.exe):",
+             column);
+    KorvaneExeEdit = AddEdit("KorvaneExeEdit");
+    Button2 = AddButton("Reference", "Button2");
+    AddPathRow(column, KorvaneExeEdit, Button2);
 
-    GroupBox1 = AddGroup("Batch file output settings", "GroupBox1", this, QRect(8, 60, 770, 142));
+    AddLabel(BoxLabel(kOutDirBoxCaption, "C:\\HpglData\\OutData\\"), column);
+    sOutDirEdit = AddEdit("sOutDirEdit");
+    Button3 = AddButton("Reference", "Button3");
+    AddPathRow(column, sOutDirEdit, Button3);
+    CheckBoxNoOut = AddCheckBox("If there is no difference in drawing comparison, do not output",
+                                "CheckBoxNoOut");
+    column->addWidget(CheckBoxNoOut);
+    column->addSpacing(4);
+
+    GroupBox1 = AddGroup("Batch file output settings", "GroupBox1", column);
+    auto* batch = GroupColumn(GroupBox1);
     AddLabel(
         "Read the input file specified in the batch file, perform drawing comparison, data "
         "conversion, and output",
-        GroupBox1, 12, 22, kTextWidth);
-    AddLabel("Batch file name (Ex. C:\\HpglData\\Data\\ABC.txt):", GroupBox1, 12, 58);
-    EditOutListFileName = AddEdit("EditOutListFileName", GroupBox1, QRect(12, 76, kEditWidth, 24));
-    Button1 = AddButton("Reference", "Button1", GroupBox1, QRect(kButtonX, 75, kButtonWidth, 26));
-    ButtonCreateOutListFile = AddButton("Input file selection", "ButtonCreateOutListFile",
-                                        GroupBox1, QRect(12, 106, 220, 28));
+        batch, true);
+    AddLabel("Batch file name (Ex. C:\\HpglData\\Data\\ABC.txt):", batch);
+    EditOutListFileName = AddEdit("EditOutListFileName");
+    Button1 = AddButton("Reference", "Button1");
+    AddPathRow(batch, EditOutListFileName, Button1);
+    ButtonCreateOutListFile = AddButton("&Input file selection", "ButtonCreateOutListFile");
+    ButtonCreateOutListFile->setMinimumWidth(220);
+    batch->addWidget(ButtonCreateOutListFile, 0, Qt::AlignLeft);
 
-    GroupBox2 = AddGroup("Standby output setting", "GroupBox2", this, QRect(8, 208, 770, 222));
-    QLabel* standbyText = AddLabel(
+    GroupBox2 = AddGroup("Standby output setting", "GroupBox2", column);
+    auto* standby = GroupColumn(GroupBox2);
+    AddLabel(
         "When the waiting time has elapsed, the input file that matches the file specified "
         "here is read, data conversion or drawing comparison is performed, and the input file "
         "is deleted.",
-        GroupBox2, 12, 22, kTextWidth);
-    int y = standbyText->geometry().bottom() + 6;
-    AddLabel("* " + BoxLabel(kStandbyBoxCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox2, 12, y);
-    sAutoOutDirFNameEdit =
-        AddEdit("sAutoOutDirFNameEdit", GroupBox2, QRect(12, y + 18, kEditWidth, 24));
-    Button6 =
-        AddButton("Reference", "Button6", GroupBox2, QRect(kButtonX, y + 17, kButtonWidth, 26));
-    y += 48;
-    AddLabel("Note: In output 2, the extension is automatically changed to .pdf.", GroupBox2, 12,
-             y);
-    y += 20;
-    AddLabel("* Drawing comparison ON input file name :", GroupBox2, 12, y);
-    y += 18;
-    AddLabel(
+        standby, true);
+    AddLabel("* " + BoxLabel(kStandbyBoxCaption, "C:\\HpglData\\InData1\\*.hgl"), standby);
+    sAutoOutDirFNameEdit = AddEdit("sAutoOutDirFNameEdit");
+    Button6 = AddButton("Reference", "Button6");
+    AddPathRow(standby, sAutoOutDirFNameEdit, Button6);
+    AddLabel("Note: In output 2, the extension is automatically changed to .pdf.", standby);
+    AddLabel("* Drawing comparison ON input file name :", standby);
+    QLabel* byComparison = AddLabel(
         "By comparison file 1 and comparison folder 2 of the following folder drawing "
         "comparison settings",
-        GroupBox2, 24, y, kTextWidth - 12);
-    y += 26;
-    QLabel* waitLabel = AddLabel("Standby time for output", GroupBox2, 12, y + 4);
-    WaitTimeEdit = new SpinEdit(GroupBox2);
-    WaitTimeEdit->setObjectName(QStringLiteral("WaitTimeEdit"));
-    WaitTimeEdit->setRange(0, 1440);
-    WaitTimeEdit->setGeometry(waitLabel->geometry().right() + 10, y, 80, 24);
-    AddLabel("minute", GroupBox2, WaitTimeEdit->geometry().right() + 8, y + 4);
-
-    GroupBox2->resize(GroupBox2->width(), WaitTimeEdit->geometry().bottom() + 12);
-
-    y = GroupBox2->geometry().bottom() + 8;
-    GroupBox3 = AddGroup("Drawing comparison settings between folders", "GroupBox3", this,
-                         QRect(8, y, 770, 262));
-    AddLabel("Compare drawings of the same file name in two folders", GroupBox3, 12, 22);
-    GroupBox4 = AddGroup("Do not compare under the following conditions", "GroupBox4", GroupBox3,
-                         QRect(12, 42, 746, 86));
-    CheckBoxSameFileSize = AddCheckBox("File size and update time are the same",
-                                       "CheckBoxSameFileSize", GroupBox4, 10, 22);
-    AddLabel("... Possibility of exactly the same drawing", GroupBox4,
-             CheckBoxSameFileSize->geometry().right() + 8, 24);
-    CheckBoxFileSizeOver =
-        AddCheckBox("File size difference is more than          % of large file size",
-                    "CheckBoxFileSizeOver", GroupBox4, 10, 50);
-    // The percentage box sits in the gap that the blanks of the caption leave.
+        standby, true);
+    byComparison->setContentsMargins(12, 0, 0, 0);
     {
+        auto* row = new QHBoxLayout;
+        row->addWidget(new QLabel(QStringLiteral("Standby time for output")));
+        WaitTimeEdit = new SpinEdit;
+        WaitTimeEdit->setObjectName(QStringLiteral("WaitTimeEdit"));
+        // A waiting time of none would poll the folder without a pause.
+        WaitTimeEdit->setRange(1, 1440);
+        WaitTimeEdit->setMinimumWidth(80);
+        row->addWidget(WaitTimeEdit);
+        row->addWidget(new QLabel(QStringLiteral("minute")));
+        row->addStretch(1);
+        standby->addLayout(row);
+    }
+
+    GroupBox3 = AddGroup("Drawing comparison settings between folders", "GroupBox3", column);
+    auto* compare = GroupColumn(GroupBox3);
+    AddLabel("Compare drawings of the same file name in two folders", compare);
+    GroupBox4 = AddGroup("Do not compare under the following conditions", "GroupBox4", compare);
+    auto* skip = new QGridLayout(GroupBox4);
+    skip->setContentsMargins(10, 8, 10, 8);
+    skip->setHorizontalSpacing(8);
+    CheckBoxSameFileSize =
+        AddCheckBox("File size and update time are the same", "CheckBoxSameFileSize");
+    skip->addWidget(CheckBoxSameFileSize, 0, 0);
+    auto* same = new QLabel(QStringLiteral("... Possibility of exactly the same drawing"));
+    same->setWordWrap(true);
+    skip->addWidget(same, 0, 1);
+    {
+        // The percentage box sits in the gap that the blanks of the caption leave.
+        auto* holder = new QWidget(GroupBox4);
+        CheckBoxFileSizeOver =
+            AddCheckBox("File size difference is more than          % of large file size",
+                        "CheckBoxFileSizeOver");
+        CheckBoxFileSizeOver->setParent(holder);
+        CheckBoxFileSizeOver->adjustSize();
         const QFontMetrics metrics(CheckBoxFileSizeOver->font());
         const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                               style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
         const int gapStart =
             metrics.horizontalAdvance(QStringLiteral("File size difference is more than "));
         const int gapWidth = metrics.horizontalAdvance(QStringLiteral("        "));
-        SpinEditCompFleSizeOver = new SpinEdit(GroupBox4);
+        SpinEditCompFleSizeOver = new SpinEdit(holder);
         SpinEditCompFleSizeOver->setObjectName(QStringLiteral("SpinEditCompFleSizeOver"));
         SpinEditCompFleSizeOver->setRange(1, 99);
-        SpinEditCompFleSizeOver->setGeometry(10 + indicator + gapStart, 47, std::max(gapWidth, 52),
-                                             24);
+        const int spinHeight = SpinEditCompFleSizeOver->sizeHint().height();
+        const int height = std::max(spinHeight, CheckBoxFileSizeOver->height());
+        CheckBoxFileSizeOver->move(0, (height - CheckBoxFileSizeOver->height()) / 2);
+        SpinEditCompFleSizeOver->setGeometry(indicator + gapStart, (height - spinHeight) / 2,
+                                             std::max(gapWidth, 52), spinHeight);
+        holder->setFixedSize(CheckBoxFileSizeOver->width(), height);
+        skip->addWidget(holder, 1, 0);
+        auto* different =
+            new QLabel(QStringLiteral("... Possibility of completely different drawings"));
+        different->setWordWrap(true);
+        skip->addWidget(different, 1, 1);
     }
-    {
-        const int x = CheckBoxFileSizeOver->geometry().right() + 8;
-        AddLabel("... Possibility of completely different drawings", GroupBox4, x, 52, 746 - x - 8);
-    }
-    AddLabel(BoxLabel(kCompare1BoxCaption, "C:\\HpglData\\InData1\\*.hgl"), GroupBox3, 12, 134);
-    sChgAreaDir1Edit = AddEdit("sChgAreaDir1Edit", GroupBox3, QRect(12, 152, kEditWidth, 24));
-    Button4 = AddButton("Reference", "Button4", GroupBox3, QRect(kButtonX, 151, kButtonWidth, 26));
-    AddLabel(BoxLabel(kCompare2BoxCaption, "C:\\HpglData\\InData2\\"), GroupBox3, 12, 182);
-    sChgAreaDir2Edit = AddEdit("sChgAreaDir2Edit", GroupBox3, QRect(12, 200, kEditWidth, 24));
-    Button5 = AddButton("Reference", "Button5", GroupBox3, QRect(kButtonX, 199, kButtonWidth, 26));
+    AddLabel(BoxLabel(kCompare1BoxCaption, "C:\\HpglData\\InData1\\*.hgl"), compare);
+    sChgAreaDir1Edit = AddEdit("sChgAreaDir1Edit");
+    Button4 = AddButton("Reference", "Button4");
+    AddPathRow(compare, sChgAreaDir1Edit, Button4);
+    AddLabel(BoxLabel(kCompare2BoxCaption, "C:\\HpglData\\InData2\\"), compare);
+    sChgAreaDir2Edit = AddEdit("sChgAreaDir2Edit");
+    Button5 = AddButton("Reference", "Button5");
+    AddPathRow(compare, sChgAreaDir2Edit, Button5);
     CheckBoxSavBatch = AddCheckBox(
         "Write the processing contents to batch file ... You can check the results later on the "
         "screen",
-        "CheckBoxSavBatch", GroupBox3, 12, 232);
+        "CheckBoxSavBatch");
+    compare->addWidget(CheckBoxSavBatch);
 
-    y = GroupBox3->geometry().bottom() + 10;
-    AddLabel(BoxLabel(kOutDirBoxCaption, "C:\\HpglData\\OutData\\"), this, 12, y);
-    sOutDirEdit = AddEdit("sOutDirEdit", this, QRect(12, y + 18, kEditWidth + 8, 24));
-    Button3 =
-        AddButton("Reference", "Button3", this, QRect(kButtonX + 8, y + 17, kButtonWidth, 26));
-    CheckBoxNoOut = AddCheckBox("If there is no difference in drawing comparison, do not output",
-                                "CheckBoxNoOut", this, 12, y + 52);
-
-    ButtonBatchFileExt =
-        AddButton("Input file extension", "ButtonBatchFileExt", this, QRect(12, 796, 220, 32));
-    ButtonCancel = AddButton("Cancel", "ButtonCancel", this, QRect(464, 796, 96, 32));
-    ButtonOK = AddButton("OK", "ButtonOK", this, QRect(570, 796, 96, 32));
-    ButtonHelp = AddButton("Help", "ButtonHelp", this, QRect(676, 796, 96, 32));
-    for (QWidget* button : {ButtonBatchFileExt, ButtonCancel, ButtonOK, ButtonHelp}) {
-        KeepOnScreen(button);
+    // The settings kept beside the parameter file, one control each, as their table gives them.
+    GroupBoxRun = AddGroup("Converter runs", "GroupBoxRun", column);
+    auto* run = new QGridLayout(GroupBoxRun);
+    run->setContentsMargins(12, 8, 12, 10);
+    run->setHorizontalSpacing(10);
+    int line = 0;
+    for (const RunSettingField& field : kRunSettingFields) {
+        const QString caption =
+            QString::fromLatin1(field.caption.data(), static_cast<qsizetype>(field.caption.size()));
+        QWidget* control = std::visit(
+            [&]<typename T>(T RunSettings::*) -> QWidget* {
+                if constexpr (std::is_same_v<T, bool>) {
+                    return new QCheckBox(caption);
+                } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                    auto* spin = new SpinEdit;
+                    spin->setRange(static_cast<int>(field.min), static_cast<int>(field.max));
+                    return spin;
+                } else if constexpr (std::is_same_v<T, double>) {
+                    auto* number = new QDoubleSpinBox;
+                    number->setRange(field.min, field.max);
+                    number->setDecimals(1);
+                    return number;
+                } else {
+                    auto* edit = new QLineEdit;
+                    // Whole numbers, possibly negative, separated by ";".
+                    edit->setValidator(new QRegularExpressionValidator(
+                        QRegularExpression(QStringLiteral("[-0-9; ]*")), edit));
+                    return edit;
+                }
+            },
+            field.member);
+        control->setObjectName(RunControlName(field));
+        if (qobject_cast<QCheckBox*>(control)) {
+            run->addWidget(control, line, 0, 1, 2);
+        } else {
+            auto* label = new QLabel(caption + QLatin1Char(':'));
+            label->setBuddy(control);
+            run->addWidget(label, line, 0);
+            run->addWidget(control, line, 1, Qt::AlignLeft);
+            control->setMinimumWidth(qobject_cast<QLineEdit*>(control) ? 160 : 90);
+        }
+        runControls_.push_back({&field, control});
+        ++line;
     }
+    run->setColumnStretch(1, 1);
+    column->addStretch(1);
+
+    auto* bottom = new QHBoxLayout;
+    ButtonBatchFileExt = AddButton("Input file e&xtension", "ButtonBatchFileExt", this);
+    ButtonBatchFileExt->setMinimumWidth(220);
+    ButtonCancel = AddButton("&Cancel", "ButtonCancel", this);
+    ButtonOK = AddButton("&OK", "ButtonOK", this);
+    ButtonOK->setDefault(true);
+    ButtonHelp = AddButton("&Help", "ButtonHelp", this);
+    bottom->addWidget(ButtonBatchFileExt);
+    bottom->addStretch(1);
+    for (QPushButton* button : {ButtonCancel, ButtonOK, ButtonHelp}) {
+        button->setMinimumWidth(96);
+        bottom->addWidget(button);
+    }
+    LayOutResizable(*this, page, bottom);
 }
 
 void TSetAutoParForm::SetDialogs(TFormOutFileList* outFileList, TFolderOpenForm* folderOpen,
@@ -255,6 +364,8 @@ void TSetAutoParForm::showEvent(QShowEvent* event) {
     FormShow();
     CentreOnScreen(*this);
     QDialog::showEvent(event);
+    // The first box has the focus, so the dialog opens ready for the keyboard.
+    KorvaneExeEdit->setFocus(Qt::OtherFocusReason);
 }
 
 bool TSetAutoParForm::eventFilter(QObject* watched, QEvent* event) {
@@ -295,6 +406,57 @@ void TSetAutoParForm::FormShow() {
     CheckBoxFileSizeOver->setChecked(entries.skipSizeDiffers);
     SpinEditCompFleSizeOver->setValue(entries.compFileSizeOver);
     CheckBoxNoOut->setChecked(entries.noOut);
+    for (const RunControl& rc : runControls_) {
+        std::visit(
+            [&]<typename T>(T RunSettings::*member) {
+                const T& value = settings_.run.*member;
+                if constexpr (std::is_same_v<T, bool>) {
+                    static_cast<QCheckBox*>(rc.control)->setChecked(value);
+                } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                    static_cast<SpinEdit*>(rc.control)->setValue(value);
+                } else if constexpr (std::is_same_v<T, double>) {
+                    static_cast<QDoubleSpinBox*>(rc.control)->setValue(value);
+                } else {
+                    static_cast<QLineEdit*>(rc.control)
+                        ->setText(ToQt(RunSettingText(settings_.run, *rc.field)));
+                }
+            },
+            rc.field->member);
+    }
+}
+
+bool TSetAutoParForm::TakeRunSettings(RunSettings& run) {
+    for (const RunControl& rc : runControls_) {
+        const bool taken = std::visit(
+            [&]<typename T>(T RunSettings::*member) {
+                T& value = run.*member;
+                if constexpr (std::is_same_v<T, bool>) {
+                    value = static_cast<QCheckBox*>(rc.control)->isChecked();
+                } else if constexpr (std::is_same_v<T, std::int32_t>) {
+                    auto* spin = static_cast<SpinEdit*>(rc.control);
+                    spin->interpretText();
+                    value = spin->value();
+                } else if constexpr (std::is_same_v<T, double>) {
+                    auto* number = static_cast<QDoubleSpinBox*>(rc.control);
+                    number->interpretText();
+                    value = number->value();
+                } else {
+                    const auto* edit = static_cast<QLineEdit*>(rc.control);
+                    return SetRunSetting(run, *rc.field, FromQt(edit->text()));
+                }
+                return true;
+            },
+            rc.field->member);
+        if (!taken) {
+            sink_.ShowMsg(
+                std::string(rc.field->caption) + ":\n" +
+                PathMessage(FromQt(static_cast<QLineEdit*>(rc.control)->text()),
+                            "is not a list of whole numbers separated by \";\" (Ex. 0;3)"));
+            rc.control->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+    }
+    return true;
 }
 
 int TSetAutoParForm::CreateNewFile(const std::string& fileName) {
@@ -302,6 +464,11 @@ int TSetAutoParForm::CreateNewFile(const std::string& fileName) {
 }
 
 void TSetAutoParForm::ButtonOKClick() {
+    // Enter in the batch list box presses OK without leaving the box: leave it first, as a click
+    // on OK does.
+    if (focusWidget() == EditOutListFileName) {
+        EditOutListFileNameExit();
+    }
     // A number still being typed counts as if the box had been left.
     WaitTimeEdit->interpretText();
     SpinEditCompFleSizeOver->interpretText();
@@ -323,6 +490,19 @@ void TSetAutoParForm::ButtonOKClick() {
     // The folder boxes checked so far show their folder part, even when a later box is refused.
     sOutDirEdit->setText(ToQt(entries.outDir));
     sChgAreaDir2Edit->setText(ToQt(entries.chgAreaDir2));
+    if (verdict.box == SettingsBox::OutDir && !verdict.missingFolder.empty()) {
+        // Every mode writes there: offer to make it rather than send the user elsewhere.
+        if (AskYesNo(this, ToQt(verdict.message + "\n\nCreate it?"))) {
+            if (CreateFolderTree(verdict.missingFolder)) {
+                ButtonOKClick();
+                return;
+            }
+            sink_.ShowMsg(PathMessage(verdict.missingFolder, "folder cannot be created!"));
+        }
+        sOutDirEdit->setFocus(Qt::OtherFocusReason);
+        sOutDirEdit->selectAll();
+        return;
+    }
     if (verdict.box != SettingsBox::None) {
         sink_.ShowMsg(verdict.message);
         QLineEdit* const boxes[] = {KorvaneExeEdit, EditOutListFileName, sAutoOutDirFNameEdit,
@@ -336,7 +516,12 @@ void TSetAutoParForm::ButtonOKClick() {
         }
         return;
     }
+    RunSettings run = settings_.run;
+    if (!TakeRunSettings(run)) {
+        return;
+    }
     StoreSettingsEntries(entries, settings_);
+    settings_.run = run;
     accept();
 }
 

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "gui/shell/FileDialogs.h"
 #include "settings/Orrin1.h"
@@ -65,6 +66,14 @@ class TSetAutoParForm : public QDialog {
     std::optional<std::string> ChooseFolder(const std::string& start);
     std::string EditText(const QLineEdit* edit) const;
     void BuildControls();
+    // The run settings' controls into run; false (the user told, the box focused) when a box
+    // holds no value.
+    bool TakeRunSettings(RunSettings& run);
+
+    struct RunControl {
+        const RunSettingField* field;
+        QWidget* control;
+    };
 
     Settings& settings_;
     MessageSink& sink_;
@@ -101,6 +110,8 @@ class TSetAutoParForm : public QDialog {
     QPushButton* ButtonCancel = nullptr;
     QPushButton* ButtonOK = nullptr;
     QPushButton* ButtonHelp = nullptr;
+    QGroupBox* GroupBoxRun = nullptr;
+    std::vector<RunControl> runControls_;  // in the order of kRunSettingFields
 };
 
 }  // namespace ka::ui
