@@ -25,6 +25,20 @@
 //   KORVANE_STANDIN_WRITE_ONLY=<n>   write the first n outputs only (0: write nothing)
 //   KORVANE_STANDIN_REPLACE=<text>   after its job, replace every input whose path contains the
 //                                    text by a new file (as a user saving a new version)
+// and per job, only for jobs one of whose inputs contains KORVANE_STANDIN_ON=<text> (every job
+// when it is unset or empty):
+//   KORVANE_STANDIN_OUTPUT=empty|half  write a 0-byte output, or its first half only
+//   KORVANE_STANDIN_CRASH_ON=<text>    at a job with an input containing the text, die as by
+//                                      SIGSEGV before its output; the jobs before it are done
+//   KORVANE_STANDIN_HANG_ON=<text>     at such a job hang without end; with
+//                                      KORVANE_STANDIN_HANG_PARTIAL=1 after writing half of its
+//                                      output
+//   KORVANE_STANDIN_FAIL_ON=<text>     no output for such jobs, and exit code 1 at the end unless
+//                                      KORVANE_STANDIN_EXIT says otherwise
+// For every job: KORVANE_STANDIN_COPY=1 (the output holds exactly the first input's bytes, so
+// each surviving copy of a drawing can be recognised) and KORVANE_STANDIN_CPU_MS=<n> (n ms of
+// busy CPU per job, for throughput measurements; JOB_MS stays a sleep).
+// Their facts: empty, half, failed <output>; crash-at, hang-at <input>.
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -114,7 +128,51 @@ bool SameBytes(const std::string& a, const std::string& b) {
 struct Faults {
     int writeLimit = -1;  // outputs still to write; negative: no limit
     std::string replace;
+    std::string on;  // the jobs the per-job faults below apply to; empty: every job
+    enum class Output { Whole, Empty, Half } output = Output::Whole;
+    std::string crashOn;
+    std::string hangOn;
+    bool hangPartial = false;
+    std::string failOn;
+    bool anyFailed = false;
+    bool copy = false;
+    int cpuMs = 0;
 };
+
+std::string EnvText(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The first input whose path contains the text; null for none or an empty text.
+const std::string* InputWith(const std::vector<std::string>& inputs, const std::string& text) {
+    if (text.empty()) {
+        return nullptr;
+    }
+    for (const std::string& input : inputs) {
+        if (input.find(text) != std::string::npos) {
+            return &input;
+        }
+    }
+    return nullptr;
+}
+
+// Spins on the clock rather than sleeping, so the time is spent as CPU.
+void BurnCpu(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    volatile unsigned spin = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        for (int i = 0; i < 1000; ++i) {
+            spin = spin + 1;
+        }
+    }
+}
+
+[[noreturn]] void HangForever() {
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
 
 // A new file in place of the old one: new bytes through a temporary file renamed over it, so
 // it is another file (another inode or file index), as an editor's save makes it.
@@ -130,6 +188,29 @@ void ReplaceInput(const std::string& input, const FactLog& log) {
     if (ka::platform::ReplaceFileWith(temp, input) == 0) {
         log.Write("replaced " + input);
     }
+}
+
+// The bytes a job's output gets: its record, or a copy of its first input.
+bool OutputBytes(const std::string& switchText, const std::vector<std::string>& inputs,
+                 const Faults& faults, std::string& bytes) {
+    if (faults.copy) {
+        return !inputs.empty() && ReadAll(inputs[0], bytes);
+    }
+    bytes = "KORVANE-STANDIN\r\nswitch=" + switchText + "\r\n";
+    for (const std::string& input : inputs) {
+        bytes += "input=" + input + "\r\n";
+    }
+    return true;
+}
+
+bool WriteAll(const std::string& path, const std::string& bytes) {
+    int error = 0;
+    FilePtr file = ka::platform::OpenFile(path, "wb", error);
+    if (!file) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fflush(file.get()) == 0 && written;
 }
 
 // Carries out one job; what it did goes to the log.
@@ -156,6 +237,26 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
             inputs.push_back(tokens[i]);
         }
     }
+    const bool targeted = faults.on.empty() || InputWith(inputs, faults.on);
+    if (faults.cpuMs > 0) {
+        BurnCpu(faults.cpuMs);
+    }
+    if (const std::string* at = targeted ? InputWith(inputs, faults.crashOn) : nullptr) {
+        log.Write("crash-at " + *at);
+        ka::platform::EndProcessAbnormally(false);
+    }
+    const std::string output =
+        outputIndex < tokens.size() ? tokens[outputIndex].substr(2) : std::string();
+    if (const std::string* at = targeted ? InputWith(inputs, faults.hangOn) : nullptr) {
+        std::string bytes;
+        if (faults.hangPartial && !output.empty() &&
+            OutputBytes(switchText, inputs, faults, bytes) &&
+            WriteAll(output, bytes.substr(0, bytes.size() / 2))) {
+            log.Write("half " + output);
+        }
+        log.Write("hang-at " + *at);
+        HangForever();
+    }
     bool ok = true;
     for (const std::string& input : inputs) {
         if (!ka::platform::FileExists(input)) {
@@ -163,17 +264,21 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
             ok = false;
         }
     }
-    if (!ok || outputIndex == tokens.size()) {
+    if (!ok || output.empty()) {
         return;
     }
 
-    const std::string output = tokens[outputIndex].substr(2);
     const bool comparison =
         switchText.size() >= 2 && (switchText[1] == 'c' || switchText[1] == 'C');
     const bool noOutputWhenEqual =
         comparison && switchText.find_first_of("nN", 2) != std::string::npos;
     if (noOutputWhenEqual && inputs.size() == 2 && SameBytes(inputs[0], inputs[1])) {
         log.Write("skip " + output);
+        return;
+    }
+    if (targeted && InputWith(inputs, faults.failOn)) {
+        faults.anyFailed = true;
+        log.Write("failed " + output);
         return;
     }
     if (faults.writeLimit == 0) {
@@ -183,24 +288,24 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
     if (faults.writeLimit > 0) {
         --faults.writeLimit;
     }
-    int error = 0;
-    FilePtr file = ka::platform::OpenFile(output, "wb", error);
-    if (!file) {
+    std::string bytes;
+    if (!OutputBytes(switchText, inputs, faults, bytes)) {
         log.Write("cannot-write " + output);
         return;
     }
-    bool written = ka::WriteLineCrLf(file.get(), "KORVANE-STANDIN") &&
-                   ka::WriteLineCrLf(file.get(), "switch=" + switchText);
-    for (const std::string& input : inputs) {
-        written = written && ka::WriteLineCrLf(file.get(), "input=" + input);
+    std::string fact = "output ";
+    if (targeted && faults.output == Faults::Output::Empty) {
+        bytes.clear();
+        fact = "empty ";
+    } else if (targeted && faults.output == Faults::Output::Half) {
+        bytes.resize(bytes.size() / 2);
+        fact = "half ";
     }
-    written = std::fflush(file.get()) == 0 && written;
-    file.reset();
-    if (!written) {
+    if (!WriteAll(output, bytes)) {
         log.Write("cannot-write " + output);
         return;
     }
-    log.Write("output " + output);
+    log.Write(fact + output);
 }
 
 }  // namespace
@@ -220,9 +325,18 @@ int main(int argc, char** argv) {
     }
     Faults faults;
     faults.writeLimit = EnvInt("KORVANE_STANDIN_WRITE_ONLY", -1);
-    if (const char* replace = std::getenv("KORVANE_STANDIN_REPLACE")) {
-        faults.replace = replace;
-    }
+    faults.replace = EnvText("KORVANE_STANDIN_REPLACE");
+    faults.on = EnvText("KORVANE_STANDIN_ON");
+    const std::string output = EnvText("KORVANE_STANDIN_OUTPUT");
+    faults.output = output == "empty"  ? Faults::Output::Empty
+                    : output == "half" ? Faults::Output::Half
+                                       : Faults::Output::Whole;
+    faults.crashOn = EnvText("KORVANE_STANDIN_CRASH_ON");
+    faults.hangOn = EnvText("KORVANE_STANDIN_HANG_ON");
+    faults.hangPartial = EnvText("KORVANE_STANDIN_HANG_PARTIAL") == "1";
+    faults.failOn = EnvText("KORVANE_STANDIN_FAIL_ON");
+    faults.copy = EnvText("KORVANE_STANDIN_COPY") == "1";
+    faults.cpuMs = EnvInt("KORVANE_STANDIN_CPU_MS", 0);
     if (const int sleepMs = EnvInt("KORVANE_STANDIN_SLEEP_MS", 0); sleepMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     }
@@ -266,7 +380,7 @@ int main(int argc, char** argv) {
         log.Write("crash " + crashKind);
         ka::platform::EndProcessAbnormally(crashKind == "kill");
     }
-    const int exitCode = EnvInt("KORVANE_STANDIN_EXIT", 0);
+    const int exitCode = EnvInt("KORVANE_STANDIN_EXIT", faults.anyFailed ? 1 : 0);
     log.Write("end " + std::to_string(exitCode));
     return exitCode;
 }

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.h"
@@ -137,6 +141,155 @@ TEST_F(StandIn, DisplayJobsWriteNothing) {
         for (const std::string& line : lines) {
             EXPECT_NE(line.rfind("output", 0), 0u) << line;
             EXPECT_NE(line.rfind("missing", 0), 0u) << line;
+        }
+    }
+}
+
+// The faults the environment asks for, over a record file of three jobs: the facts logged
+// after the record's lines, each output's bytes and how the process ended.
+TEST_F(StandIn, FailsTheWayItIsToldTo) {
+    enum Bytes { None, Whole, Empty, Half, Copy, HalfCopy };
+    struct Row {
+        std::vector<std::pair<const char*, const char*>> env;
+        std::vector<std::string> facts;  // "@a" is input a's path, "%a" output a's
+        Bytes bytes[3];
+        platform::ProcessEnd end;
+        int exitCode = 0;
+        int minMs = 0;
+    };
+    const Row rows[] = {
+        {{{"KORVANE_STANDIN_OUTPUT", "empty"}, {"KORVANE_STANDIN_ON", "b.hgl"}},
+         {"output %a", "empty %b", "output %c", "end 0"},
+         {Whole, Empty, Whole},
+         platform::ProcessEnd::Exited},
+        {{{"KORVANE_STANDIN_OUTPUT", "half"}},
+         {"half %a", "half %b", "half %c", "end 0"},
+         {Half, Half, Half},
+         platform::ProcessEnd::Exited},
+        {{{"KORVANE_STANDIN_CRASH_ON", "b.hgl"}},
+         {"output %a", "crash-at @b"},
+         {Whole, None, None},
+         platform::ProcessEnd::Crashed},
+        {{{"KORVANE_STANDIN_FAIL_ON", "b.hgl"}},
+         {"output %a", "failed %b", "output %c", "end 1"},
+         {Whole, None, Whole},
+         platform::ProcessEnd::Exited,
+         1},
+        {{{"KORVANE_STANDIN_FAIL_ON", "b.hgl"}, {"KORVANE_STANDIN_EXIT", "0"}},
+         {"output %a", "failed %b", "output %c", "end 0"},
+         {Whole, None, Whole},
+         platform::ProcessEnd::Exited},
+        // KORVANE_STANDIN_ON keeps the crash away from b; copies are made whatever it says.
+        {{{"KORVANE_STANDIN_COPY", "1"},
+          {"KORVANE_STANDIN_OUTPUT", "half"},
+          {"KORVANE_STANDIN_CRASH_ON", "b.hgl"},
+          {"KORVANE_STANDIN_ON", "c.hgl"}},
+         {"output %a", "output %b", "half %c", "end 0"},
+         {Copy, Copy, HalfCopy},
+         platform::ProcessEnd::Exited},
+        {{{"KORVANE_STANDIN_HANG_ON", "b.hgl"}, {"KORVANE_STANDIN_HANG_PARTIAL", "1"}},
+         {"output %a", "half %b", "hang-at @b"},
+         {Whole, Half, None},
+         platform::ProcessEnd::Stopped},
+        {{{"KORVANE_STANDIN_CPU_MS", "150"}},
+         {"output %a", "output %b", "output %c", "end 0"},
+         {Whole, Whole, Whole},
+         platform::ProcessEnd::Exited,
+         0,
+         450},
+    };
+    const std::string names[3] = {"a", "b", "c"};
+    std::string record;
+    for (const std::string& name : names) {
+        WriteFileBytes(tmp / (name + ".hgl"), "drawing " + name + " of 23 bytes");
+        record += "/p " + Quoted(tmp / (name + ".hgl")) + " " +
+                  Quoted("/o" + tmp / (name + ".pdf")) + "\r\n";
+    }
+    WriteFileBytes(tmp / "Korvaneline.txt", record);
+    for (const Row& row : rows) {
+        std::string trace;
+        std::vector<std::unique_ptr<test::ScopedEnv>> env;
+        for (const auto& [name, value] : row.env) {
+            env.push_back(std::make_unique<test::ScopedEnv>(name, value));
+            trace += std::string(name) + "=" + value + " ";
+        }
+        SCOPED_TRACE(trace);
+        for (const std::string& name : names) {
+            platform::DeleteFileAt(tmp / (name + ".pdf"));
+        }
+        platform::DeleteFileAt(log);
+
+        const auto start = std::chrono::steady_clock::now();
+        platform::Process process;
+        ASSERT_TRUE(
+            process.Start(Quoted(test::ConverterExe()) + " /z " + Quoted(tmp / "Korvaneline.txt")));
+        if (row.end == platform::ProcessEnd::Stopped) {
+            for (int i = 0; i < 500; ++i) {
+                const auto lines = ReadLfLines(log);
+                if (!lines.empty() && lines.back().rfind("hang-at", 0) == 0) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_TRUE(process.Running()) << "hangs";
+            process.Terminate(0);
+        } else {
+            ASSERT_TRUE(process.Wait(30000));
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+        EXPECT_GE(ms, row.minMs);
+        EXPECT_EQ(process.Result().end, row.end);
+        if (row.end == platform::ProcessEnd::Exited) {
+            EXPECT_EQ(process.Result().exitCode, row.exitCode);
+        }
+
+        std::vector<std::string> facts;
+        for (const std::string& line : ReadLfLines(log)) {
+            if (line != "start" && line.rfind("argv ", 0) != 0 && line.rfind("line ", 0) != 0) {
+                facts.push_back(line);
+            }
+        }
+        std::vector<std::string> expected;
+        for (std::string fact : row.facts) {
+            const std::size_t at = fact.find_first_of("@%");
+            if (at != std::string::npos) {
+                const std::string name = fact.substr(at + 1);
+                fact = fact.substr(0, at) + tmp / (name + (fact[at] == '@' ? ".hgl" : ".pdf"));
+            }
+            expected.push_back(fact);
+        }
+        EXPECT_EQ(facts, expected);
+
+        for (int i = 0; i < 3; ++i) {
+            const std::string input = tmp / (names[i] + ".hgl");
+            const std::string output = tmp / (names[i] + ".pdf");
+            SCOPED_TRACE(output);
+            const std::string whole = OutputText("/p", {input});
+            const std::string copy = test::ReadFileBytes(input);
+            switch (row.bytes[i]) {
+                case None:
+                    EXPECT_FALSE(platform::PathExists(output));
+                    continue;
+                case Whole:
+                    EXPECT_EQ(test::ReadFileBytes(output), whole);
+                    break;
+                case Empty:
+                    EXPECT_EQ(test::ReadFileBytes(output), "");
+                    break;
+                case Half:
+                    EXPECT_EQ(test::ReadFileBytes(output), whole.substr(0, whole.size() / 2));
+                    break;
+                case Copy:
+                    EXPECT_EQ(test::ReadFileBytes(output), copy);
+                    break;
+                case HalfCopy:
+                    EXPECT_EQ(test::ReadFileBytes(output), copy.substr(0, copy.size() / 2));
+                    break;
+            }
+            EXPECT_TRUE(platform::FileExists(output));
         }
     }
 }
