@@ -496,6 +496,75 @@ TEST_F(PlatformProcess, WaitsWithATimeLimitAndEndsARunningProgram) {
     EXPECT_EQ(never.Result().end, ProcessEnd::NotStarted);
 }
 
+// True once the log has a line starting with the text, within the limit.
+bool WaitForFact(const std::string& log, const std::string& start, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    do {
+        for (const std::string& line : ReadLfLines(log)) {
+            if (line.rfind(start, 0) == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// The owner is killed outright (SIGKILL, TerminateProcess), with no chance to end its converter.
+// The converter waits at its gate: had it survived, it would write its output once the gate
+// opens.
+TEST_F(PlatformProcess, TheConverterDiesWithTheProgramThatStartedIt) {
+    const std::string gate = tmp / "gate";
+    const std::string out = tmp / "a.pdf";
+    WriteFileBytes(tmp / "a.hgl", "A");
+    test::ScopedEnv gateEnv("KORVANE_STANDIN_GATE", gate);
+    {
+        test::ChildProcess owner({test::BuiltPath(KA_PROCESS_OWNER_EXE),
+                                  Quoted(test::ConverterExe()) + " /p " + Quoted(tmp / "a.hgl") +
+                                      " " + Quoted("/o" + out)});
+        ASSERT_TRUE(owner.Started());
+        ASSERT_TRUE(WaitForFact(log, "argv 3", 60));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    WriteFileBytes(gate, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_FALSE(WaitForFact(log, "output", 0));
+    EXPECT_FALSE(PathExists(out));
+}
+
+TEST_F(PlatformProcess, TheConverterHoldsNoLockOfThisProgram) {
+    const std::string lockPath = tmp / "run.lock";
+    FileLock lock;
+    int error = 0;
+    ASSERT_TRUE(lock.TryLock(lockPath, error));
+    test::ScopedEnv sleepEnv("KORVANE_STANDIN_SLEEP_MS", "60000");
+    Process converter;
+    ASSERT_TRUE(converter.Start(Quoted(test::ConverterExe()) + " x"));
+    lock.Unlock();
+    FileLock again;
+    EXPECT_TRUE(again.TryLock(lockPath, error));
+}
+
+#ifndef _WIN32
+// A converter that runs a helper of its own: the helper, waiting at a gate, goes with it.
+TEST_F(PlatformProcess, TerminateEndsWhatTheProgramStartedToo) {
+    const std::string gate = tmp / "gate";
+    const std::string late = tmp / "late";
+    Process process;
+    ASSERT_TRUE(process.Start("/bin/sh -c \"(while [ ! -e '" + gate +
+                              "' ]; do sleep 0.02; done; echo late > '" + late +
+                              "') & echo started > '" + tmp / "started" + "'; wait\""));
+    for (int i = 0; i < 500 && !FileExists(tmp / "started"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    process.Terminate(100);
+    EXPECT_EQ(process.Result().end, ProcessEnd::Stopped);
+    WriteFileBytes(gate, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(FileExists(late));
+}
+#endif
+
 TEST_F(PlatformProcess, ExecutableFilesAreTold) {
     WriteFileBytes(tmp / "text.exe", "not a program");
     test::MakeDir(tmp / "folder.exe");

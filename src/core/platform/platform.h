@@ -162,8 +162,15 @@ std::string DescribeProcessEnd(const ProcessResult& result);
 // One program started from a Windows-style command line (first token: the program, usually
 // quoted). On Windows this is CreateProcessA with the exact line; on POSIX the line is split by
 // the Windows rules and the program is spawned directly, never through a shell. The program
-// inherits the environment and current folder. A Process that is destroyed while its program
-// still runs terminates it (see Terminate), so no program outlives its owner unawaited.
+// inherits the environment and current folder, but no handle or descriptor of this program
+// (locks, open files). A Process that is destroyed while its program still runs terminates it
+// (see Terminate), so no program outlives its owner unawaited.
+//
+// Nor does it outlive this program, however this program ends (killed too): on POSIX the
+// program leads a process group of its own, and on Linux it is killed when the thread that
+// started it ends, so start it from a thread that outlives it; on Windows it runs in a job
+// object that kills its processes once no handle to it is left. What the program starts itself
+// (its group, its job) goes with it: on Terminate, and when the Process is destroyed.
 class Process {
   public:
     Process();
@@ -182,9 +189,10 @@ class Process {
     // timeout waits without limit). True when it has ended (or never started).
     bool Wait(int timeoutMs);
 
-    // Asks the program to end (SIGTERM; on Windows WM_CLOSE to its windows), waits up to
-    // graceMs and then kills it (SIGKILL, TerminateProcess). Returns once it has ended. A
-    // program that was still running when this was called ends as Stopped.
+    // Asks the program to end (SIGTERM to its process group; on Windows WM_CLOSE to its
+    // windows), waits up to graceMs and then kills it (SIGKILL to the group, ending its job).
+    // Returns once it has ended. A program that was still running when this was called ends as
+    // Stopped.
     void Terminate(int graceMs);
 
     const ProcessResult& Result() const { return result_; }

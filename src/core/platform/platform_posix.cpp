@@ -4,10 +4,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -561,13 +566,102 @@ std::string ExecutablePath() {
 
 struct Process::Handle {
     pid_t pid = 0;
+    // The leader has ended but is left unreaped until its group has been killed: while the
+    // zombie holds the number, no other process group can take it.
+    bool unreaped = false;
 };
+
+namespace {
+
+// The files an exec of `program` tries, as execvp searches: the name itself when it holds a
+// slash, else each folder of PATH in turn.
+std::vector<std::string> ExecCandidates(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return {program};
+    }
+    std::string path = GetEnv("PATH");
+    if (path.empty()) {
+        path = "/bin:/usr/bin";
+    }
+    std::vector<std::string> candidates;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t colon = path.find(':', begin);
+        std::string folder = path.substr(begin, colon - begin);
+        candidates.push_back((folder.empty() ? std::string(".") : folder) + "/" + program);
+        if (colon == std::string::npos) {
+            break;
+        }
+        begin = colon + 1;
+    }
+    return candidates;
+}
+
+// In the child between fork and exec: async-signal-safe calls only. Writes errno to errorPipe
+// when no exec succeeds.
+[[noreturn]] void ExecChild(const std::vector<char*>& candidates, char* const* argv, pid_t parent,
+                            int errorPipe) {
+    // Its own process group, so the whole converter (and anything it starts) is ended as one,
+    // and a Ctrl+C at a terminal reaches this program alone, which then ends it in order.
+    setpgid(0, 0);
+#ifdef __linux__
+    // Killed when this program dies, however it dies. The parent may have died already, before
+    // the request: then the child has been handed to another parent.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+        _exit(127);
+    }
+#else
+    (void)parent;
+#endif
+    // Default handling for every signal and nothing blocked, whatever this program (or its GUI
+    // toolkit) set up for itself.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) {
+            sigaction(sig, &byDefault, nullptr);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+#if defined(SYS_close_range)
+    // Whatever a library opened without O_CLOEXEC stays here, not in the converter.
+    constexpr unsigned kCloseRangeCloexec = 1U << 2;
+    syscall(SYS_close_range, 3U, ~0U, kCloseRangeCloexec);
+#endif
+    int error = ENOENT;
+    for (char* candidate : candidates) {
+        execve(candidate, argv, environ);
+        // Like execvp: a folder of PATH without the program, or one not to be searched, lets the
+        // search go on; any other failure is the answer.
+        if (errno == EACCES) {
+            error = EACCES;
+        } else if (errno != ENOENT && errno != ENOTDIR) {
+            error = errno;
+            break;
+        }
+    }
+    while (write(errorPipe, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    _exit(127);
+}
+
+}  // namespace
 
 Process::Process() = default;
 
 Process::~Process() {
     if (handle_ && result_.end == ProcessEnd::Running) {
         Terminate(detail::kDefaultTerminateGraceMs);
+    }
+    if (handle_ && handle_->unreaped) {
+        // Anything the converter left behind in its group ends with it.
+        kill(-handle_->pid, SIGKILL);
+        int status = 0;
+        while (waitpid(handle_->pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
 }
 
@@ -588,29 +682,48 @@ bool Process::Start(const std::string& commandLine) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    // Everything the child needs is made here: after the fork it may not allocate.
+    std::vector<std::string> candidates = ExecCandidates(program);
+    std::vector<char*> candidatePointers;
+    for (std::string& c : candidates) {
+        candidatePointers.push_back(c.data());
+    }
 
-    // The converter starts with default signal handling and nothing blocked, whatever this
-    // program (or its GUI toolkit) set up for itself.
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) {
+    // A failed exec reports its errno through this pipe; a successful one closes it unwritten,
+    // so a program that cannot be executed never looks like one that started and exited.
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
         return false;
     }
-    sigset_t none;
+    // No handler of this program may run in the child before it has reset them.
     sigset_t all;
-    sigemptyset(&none);
+    sigset_t previous;
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = 0;
-    // posix_spawn reports a program that cannot be executed as its own error, so a failed
-    // exec never looks like a started program that exited.
-    const int rc = program.find('/') == std::string::npos
-                       ? posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv.data(), environ)
-                       : posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(errorPipe[0]);
+        ExecChild(candidatePointers, argv.data(), parent, errorPipe[1]);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    close(errorPipe[1]);
+    if (pid < 0) {
+        close(errorPipe[0]);
+        return false;
+    }
+    // Also here, so the group exists before anyone signals it, whichever process runs first.
+    setpgid(pid, pid);
+    int childError = 0;
+    ssize_t n;
+    do {
+        n = read(errorPipe[0], &childError, sizeof childError);
+    } while (n < 0 && errno == EINTR);
+    close(errorPipe[0]);
+    if (n != 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
         return false;
     }
     handle_ = std::make_unique<Handle>();
@@ -624,24 +737,28 @@ bool Process::Running() {
     if (!handle_ || result_.end != ProcessEnd::Running) {
         return false;
     }
-    int status = 0;
-    pid_t waited;
+    // Looked at without reaping (WNOWAIT): the destructor reaps once the group is killed.
+    siginfo_t info{};
+    int rc;
     do {
-        waited = waitpid(handle_->pid, &status, WNOHANG);
-    } while (waited < 0 && errno == EINTR);
-    if (waited == 0) {
+        rc = waitid(P_PID, static_cast<id_t>(handle_->pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (rc < 0 && errno == EINTR);
+    if (rc == 0 && info.si_pid == 0) {
         return true;
     }
-    if (waited != handle_->pid) {
+    if (rc != 0) {
         // Reaped elsewhere (a SIGCHLD handler set to ignore): the code is lost.
         result_.end = ProcessEnd::Exited;
         result_.exitCode = -1;
-    } else if (WIFSIGNALED(status)) {
-        result_.end = ProcessEnd::Crashed;
-        result_.crashCode = static_cast<std::uint32_t>(WTERMSIG(status));
-    } else {
+        return false;
+    }
+    handle_->unreaped = true;
+    if (info.si_code == CLD_EXITED) {
         result_.end = ProcessEnd::Exited;
-        result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result_.exitCode = info.si_status;
+    } else {
+        result_.end = ProcessEnd::Crashed;
+        result_.crashCode = static_cast<std::uint32_t>(info.si_status);
     }
     return false;
 }
@@ -661,14 +778,19 @@ bool Process::Wait(int timeoutMs) {
     return true;
 }
 
+// The whole group is asked and killed: a converter that runs helpers of its own takes them
+// with it.
 void Process::Terminate(int graceMs) {
     if (!Running()) {
         return;
     }
-    kill(handle_->pid, SIGTERM);
+    kill(-handle_->pid, SIGTERM);
     if (!Wait(std::max(graceMs, 0))) {
-        kill(handle_->pid, SIGKILL);
+        kill(-handle_->pid, SIGKILL);
         Wait(-1);
+    }
+    if (handle_->unreaped) {
+        kill(-handle_->pid, SIGKILL);
     }
     result_.end = ProcessEnd::Stopped;
     result_.exitCode = -1;

@@ -403,6 +403,9 @@ std::string ExecutablePath() {
 struct Process::Handle {
     HANDLE process = nullptr;
     DWORD id = 0;
+    // Kills every process in it when its last handle closes: when this Process is destroyed,
+    // or when this program ends in any way. Never inherited.
+    HANDLE job = nullptr;
 };
 
 Process::Process() = default;
@@ -413,8 +416,31 @@ Process::~Process() {
     }
     if (handle_) {
         CloseHandle(handle_->process);
+        if (handle_->job) {
+            CloseHandle(handle_->job);
+        }
     }
 }
+
+namespace {
+
+// A job that kills its processes once nobody holds it any more.
+HANDLE CreateKillOnCloseJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (!job) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+}  // namespace
 
 bool Process::Start(const std::string& commandLine) {
     if (handle_ || result_.end != ProcessEnd::NotStarted) {
@@ -428,14 +454,25 @@ bool Process::Start(const std::string& commandLine) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
+    // Suspended until it is in the job, so nothing it starts escapes the job. No handle of
+    // this program (locks, open files) is inherited.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi)) {
         return false;
     }
+    HANDLE job = CreateKillOnCloseJob();
+    // Where the job cannot be had (a system that refuses nested jobs) the program still runs,
+    // ended by Terminate and the destructor as before.
+    if (job && !AssignProcessToJobObject(job, pi.hProcess)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     handle_ = std::make_unique<Handle>();
     handle_->process = pi.hProcess;
     handle_->id = pi.dwProcessId;
+    handle_->job = job;
     result_.started = true;
     result_.end = ProcessEnd::Running;
     return true;
@@ -504,8 +541,14 @@ void Process::Terminate(int graceMs) {
     // ended after the grace period.
     EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(handle_->id));
     if (!Wait(graceMs > 0 ? graceMs : 0)) {
-        TerminateProcess(handle_->process, 1);
+        // The job takes whatever the program started with it.
+        if (!handle_->job || !TerminateJobObject(handle_->job, 1)) {
+            TerminateProcess(handle_->process, 1);
+        }
         Wait(-1);
+    }
+    if (handle_->job) {
+        TerminateJobObject(handle_->job, 1);
     }
     result_.end = ProcessEnd::Stopped;
     result_.exitCode = -1;
