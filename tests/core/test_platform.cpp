@@ -15,8 +15,11 @@
 #include "platform/platform.h"
 #include "platform/platform_detail.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace ka::platform {
@@ -379,6 +382,155 @@ TEST_F(PlatformFiles, PipesAreNeverOpened) {
     EXPECT_FALSE(OpenFile(tmp.Path(), "rb", error));  // a folder reads as nothing on POSIX
 }
 #endif
+
+// A symbolic link at `link` naming `target`; false where the system cannot make one (Wine maps
+// none onto the POSIX file system, Windows without the right to make links).
+bool MakeLink(const std::string& target, const std::string& link, bool toFolder) {
+#ifdef _WIN32
+    const DWORD flags = (toFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    return CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && IsSymbolicLink(link);
+#else
+    (void)toFolder;
+    return symlink(target.c_str(), link.c_str()) == 0;
+#endif
+}
+
+TEST_F(PlatformFiles, LinksAreListedAsLinksNeverAsFilesOrFolders) {
+    WriteFileBytes(tmp / "file.hgl", "drawing");
+    test::MakeDir(tmp / "dir.hgl");
+    if (!MakeLink(tmp / "file.hgl", tmp / "tofile.hgl", false) ||
+        !MakeLink(tmp / "dir.hgl", tmp / "todir.hgl", true) ||
+        !MakeLink(tmp / "none.hgl", tmp / "dangling.hgl", false)) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    for (const EntryDetail detail : {EntryDetail::Full, EntryDetail::Kind}) {
+        std::set<std::string> links;
+        std::set<std::string> folders;
+        std::set<std::string> regular;
+        ASSERT_TRUE(FindEntries(
+            tmp / "*.hgl",
+            [&](const DirEntry& e) {
+                (e.isLink ? links : e.isDirectory ? folders : regular).insert(e.name);
+                if (e.isLink) {
+                    EXPECT_TRUE(e.isSpecial) << e.name;
+                    EXPECT_FALSE(e.isDirectory) << e.name;
+                    EXPECT_EQ(e.size, 0u) << e.name;
+                } else {
+                    EXPECT_FALSE(e.isSpecial) << e.name;
+                }
+                return true;
+            },
+            detail));
+        EXPECT_EQ(links, (std::set<std::string>{"tofile.hgl", "todir.hgl", "dangling.hgl"}));
+        EXPECT_EQ(folders, std::set<std::string>{"dir.hgl"});
+        EXPECT_EQ(regular, std::set<std::string>{"file.hgl"});
+    }
+    struct Row {
+        const char* name;
+        bool link;
+        bool realFolder;
+    };
+    for (const Row& row : {Row{"file.hgl", false, false}, Row{"dir.hgl", false, true},
+                           Row{"tofile.hgl", true, false}, Row{"todir.hgl", true, false},
+                           Row{"dangling.hgl", true, false}, Row{"missing", false, false}}) {
+        EXPECT_EQ(IsSymbolicLink(tmp / row.name), row.link) << row.name;
+        EXPECT_EQ(IsRealDirectory(tmp / row.name), row.realFolder) << row.name;
+        // A separator at the end must not make a link count as what it names.
+        EXPECT_EQ(IsRealDirectory(JoinPath(tmp / row.name, "")), row.realFolder) << row.name;
+    }
+}
+
+// Renames that never replace and moves that never follow a link, with what each leaves behind.
+TEST_F(PlatformFiles, RenamesNeverReplaceAndMovesNeverFollowALink) {
+    enum class Source { File, Gone, Link };
+    enum class Folder { Real, File, Link };
+    enum class Expect { Moved, AlreadyExists, NotFound, OtherError };
+    struct Row {
+        const char* what;
+        bool intoFolder;  // MoveIntoFolderNoFollow, else RenameNoReplace
+        Source source;
+        bool taken;  // the target name exists
+        Folder folder;
+        Expect expect;
+    };
+    const Row rows[] = {
+        {"rename", false, Source::File, false, Folder::Real, Expect::Moved},
+        {"move", true, Source::File, false, Folder::Real, Expect::Moved},
+        {"rename onto a file", false, Source::File, true, Folder::Real, Expect::AlreadyExists},
+        {"move onto a file", true, Source::File, true, Folder::Real, Expect::AlreadyExists},
+        {"rename, source gone", false, Source::Gone, false, Folder::Real, Expect::NotFound},
+        {"move, source gone", true, Source::Gone, false, Folder::Real, Expect::NotFound},
+        {"move into a file", true, Source::File, false, Folder::File, Expect::OtherError},
+        {"move into a link", true, Source::File, false, Folder::Link, Expect::OtherError},
+        {"move of a link", true, Source::Link, false, Folder::Real, Expect::Moved},
+        {"rename of a link", false, Source::Link, false, Folder::Real, Expect::Moved},
+    };
+    int i = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string dir = tmp / ("case" + std::to_string(i++));
+        test::MakeDir(dir);
+        // In code page 932 a folder whose last byte is a trail byte 0x5C, no separator.
+        const std::string real = JoinPath(dir, ActiveCodePage() == 932 ? "\x95\x5C" : "Failed");
+        test::MakeDir(real);
+        const std::string drawing = JoinPath(dir, "a.hgl");
+        WriteFileBytes(drawing, "drawing");
+        const std::string to = JoinPath(real, "b.hgl");
+        if (row.taken) {
+            WriteFileBytes(to, "there before");
+        }
+        std::string from = drawing;
+        if (row.source == Source::Gone) {
+            from = JoinPath(dir, "gone.hgl");
+        } else if (row.source == Source::Link) {
+            from = JoinPath(dir, "link.hgl");
+            if (!MakeLink(drawing, from, false)) {
+                continue;  // no symbolic links here
+            }
+        }
+        std::string folder = real;
+        if (row.folder == Folder::File) {
+            folder = JoinPath(dir, "file");
+            WriteFileBytes(folder, "not a folder");
+        } else if (row.folder == Folder::Link) {
+            folder = JoinPath(dir, "Elsewhere");
+            if (!MakeLink(real, folder, true)) {
+                continue;
+            }
+        }
+
+        const int error = row.intoFolder ? MoveIntoFolderNoFollow(from, folder, "b.hgl")
+                                         : RenameNoReplace(from, to);
+        switch (row.expect) {
+            case Expect::Moved:
+                EXPECT_EQ(error, 0);
+                EXPECT_FALSE(PathExists(from) || IsSymbolicLink(from));
+                // A link moved is still a link, and what it names stays where it was.
+                EXPECT_EQ(IsSymbolicLink(to), row.source == Source::Link);
+                EXPECT_EQ(FileExists(drawing), row.source == Source::Link);
+                EXPECT_EQ(test::ReadFileBytes(to), "drawing");
+                break;
+            case Expect::AlreadyExists:
+                EXPECT_TRUE(IsAlreadyExistsError(error)) << error;
+                EXPECT_FALSE(IsNotFoundError(error)) << error;
+                EXPECT_EQ(test::ReadFileBytes(to), "there before");
+                EXPECT_EQ(test::ReadFileBytes(from), "drawing");
+                break;
+            case Expect::NotFound:
+                EXPECT_TRUE(IsNotFoundError(error)) << error;
+                EXPECT_FALSE(IsAlreadyExistsError(error)) << error;
+                EXPECT_FALSE(PathExists(to));
+                break;
+            case Expect::OtherError:
+                EXPECT_NE(error, 0);
+                EXPECT_FALSE(IsAlreadyExistsError(error) || IsNotFoundError(error)) << error;
+                EXPECT_FALSE(PathExists(to));
+                EXPECT_EQ(test::ReadFileBytes(from), "drawing");
+                break;
+        }
+    }
+}
 
 TEST_F(PlatformFiles, GetDosTimeAndSizeGivesLocalTimeInDosForm) {
     const std::string file = tmp / "t.hgl";

@@ -32,11 +32,16 @@ std::string TextSortKey(const std::string& text);
 
 struct DirEntry {
     std::string name;  // name only, no folder
+    // A folder itself; false for a link, even one to a folder, so no walk leaves the tree or
+    // runs in a circle through one.
     bool isDirectory = false;
     bool isReadOnly = false;
-    // A FIFO, socket or device (POSIX): never to be opened, since opening or reading one can
-    // block without end.
+    // Neither a regular file nor a folder: a FIFO, socket or device (POSIX), or a link. Never
+    // to be opened: opening or reading one can block without end, or reach what lies elsewhere.
     bool isSpecial = false;
+    // A symbolic link (POSIX), or a symbolic link or junction (Windows reparse points of those
+    // kinds); the entry is the link, not what it names: isSpecial, size 0, not read-only.
+    bool isLink = false;
     std::uint64_t size = 0;  // bytes; 0 for folders
     // POSIX: the listing's open folder, valid only while the visitor runs; -1 elsewhere. The
     // entry looks below go through it rather than through the whole path.
@@ -48,8 +53,8 @@ struct DirEntry {
 // is included, "." and ".." too where the file system reports them. Wildcards follow the
 // Windows rules on both systems: "*" and "?", case-insensitive, "*.*" matches every name.
 // The visitor returns false to stop the search. Returns false when the folder cannot be listed.
-// With EntryDetail::Kind only the name, isDirectory and isSpecial are filled (isReadOnly false,
-// size 0): where the folder listing gives the kind, no entry is looked up on its own.
+// With EntryDetail::Kind only the name, isDirectory, isSpecial and isLink are filled (isReadOnly
+// false, size 0): where the folder listing gives the kind, no entry is looked up on its own.
 enum class EntryDetail { Full, Kind };
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit,
                  EntryDetail detail = EntryDetail::Full);
@@ -77,6 +82,35 @@ int DeleteFileAt(const std::string& path);
 // Replaces "to" by "from" in one step where the file system allows it (rename over).
 // 0 on success, else the platform's error code.
 int ReplaceFileWith(const std::string& from, const std::string& to);
+
+// Renames `from` to `to` without ever replacing anything: 0, or the platform's error code. It
+// fails when `to` exists (IsAlreadyExistsError) and when `from` is gone (IsNotFoundError), so
+// of several programs renaming onto one name exactly one succeeds. A link at `from` is renamed
+// itself, never what it names. POSIX: renameat2 with RENAME_NOREPLACE; where the file system
+// lacks it, a regular file or link gets a hard link under the new name and loses the old one
+// (never replacing either), other kinds fail with that error. Windows: MoveFileExA without
+// MOVEFILE_REPLACE_EXISTING. Within one volume only.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+// Moves the file `from` to `folder`/`name` (a bare name) the same way, without replacing and
+// without following a link: a `folder` that is itself a link, or no folder, fails (POSIX: ELOOP
+// or ENOTDIR; Windows: ERROR_CANT_ACCESS_FILE for any reparse point, ERROR_DIRECTORY for a
+// file), and a link at `from` is moved itself. Links in the folders above `folder` are
+// followed. POSIX holds the folder open from the check to the move; Windows checks just before
+// the move.
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name);
+
+// The two failures of the renames above that callers act on differently: the target exists
+// (try another name), the source is gone (someone else took it).
+bool IsAlreadyExistsError(int code);
+bool IsNotFoundError(int code);
+
+// A folder that is not itself a link (on Windows: no reparse point at all).
+bool IsRealDirectory(const std::string& path);
+// A symbolic link (POSIX), or a symbolic link or junction (Windows), whatever it names and
+// whether that exists.
+bool IsSymbolicLink(const std::string& path);
 
 // Size, last-write time and identity of a file: two stamps are equal only for the same file
 // (same device and inode on POSIX, same volume and file index on Windows) unchanged.

@@ -230,8 +230,8 @@ std::string TextSortKey(const std::string& text) {
 
 namespace {
 
-// The kind the directory entry itself gives; false for a link or an unknown type, which only a
-// lookup can tell.
+// The kind the directory entry itself gives; false for an unknown type, which only a lookup can
+// tell.
 bool KindFromListing(const struct dirent& d, DirEntry& entry) {
     switch (d.d_type) {
         case DT_REG:
@@ -240,8 +240,10 @@ bool KindFromListing(const struct dirent& d, DirEntry& entry) {
         case DT_SOCK:
         case DT_CHR:
         case DT_BLK:
+        case DT_LNK:
             entry.isDirectory = d.d_type == DT_DIR;
             entry.isSpecial = d.d_type != DT_REG && d.d_type != DT_DIR;
+            entry.isLink = d.d_type == DT_LNK;
             entry.isReadOnly = false;
             entry.size = 0;
             return true;
@@ -272,12 +274,12 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         }
         if (wanted != EntryDetail::Kind || !KindFromListing(*d, entry)) {
             struct stat st;
-            if (fstatat(fd, name, &st, 0) != 0 &&
-                fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;  // gone since it was listed
             }
             entry.isDirectory = S_ISDIR(st.st_mode);
-            entry.isReadOnly = wanted == EntryDetail::Full && !HasWriteBit(st);
+            entry.isLink = S_ISLNK(st.st_mode);
+            entry.isReadOnly = wanted == EntryDetail::Full && !entry.isLink && !HasWriteBit(st);
             entry.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
             entry.size = wanted == EntryDetail::Full && S_ISREG(st.st_mode)
                              ? static_cast<std::uint64_t>(st.st_size)
@@ -354,6 +356,102 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
         return 0;
     }
     return errno != 0 ? errno : EIO;
+}
+
+namespace {
+
+// renameat2 with RENAME_NOREPLACE; where the file system cannot (EINVAL) or the kernel lacks it,
+// a regular file or a link is linked under the new name, which fails on an existing one, and
+// then unlinked under the old.
+int RenameAtNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+#if defined(SYS_renameat2)
+    constexpr unsigned kRenameNoReplace = 1U << 0;
+    if (syscall(SYS_renameat2, fromFolder, from, toFolder, to, kRenameNoReplace) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) {
+        return error;
+    }
+#else
+    const int error = EINVAL;
+#endif
+    struct stat st;
+    if (fstatat(fromFolder, from, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        return error;
+    }
+    // Without AT_SYMLINK_FOLLOW a link is linked itself.
+    if (linkat(fromFolder, from, toFolder, to, 0) != 0) {
+        return errno;
+    }
+    if (unlinkat(fromFolder, from, 0) != 0) {
+        const int unlinkError = errno;
+        unlinkat(toFolder, to, 0);  // the name just made: one name again, as before
+        return unlinkError;
+    }
+    return 0;
+}
+
+// A trailing slash would make the system follow a link in the last place: "link/" names what
+// the link names.
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return ENOENT;
+    }
+    return RenameAtNoReplace(AT_FDCWD, WithoutTrailingSlashes(from).c_str(), AT_FDCWD,
+                             WithoutTrailingSlashes(to).c_str());
+}
+
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name) {
+    if (from.empty() || folder.empty()) {
+        return ENOENT;
+    }
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        return EINVAL;
+    }
+    // The open folder is the one moved into, even if its path is changed meanwhile.
+    const int dir = open(WithoutTrailingSlashes(folder).c_str(),
+                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        return errno;
+    }
+    const int error =
+        RenameAtNoReplace(AT_FDCWD, WithoutTrailingSlashes(from).c_str(), dir, name.c_str());
+    close(dir);
+    return error;
+}
+
+bool IsAlreadyExistsError(int code) {
+    return code == EEXIST || code == ENOTEMPTY;
+}
+
+bool IsNotFoundError(int code) {
+    return code == ENOENT;
+}
+
+bool IsRealDirectory(const std::string& path) {
+    struct stat st;
+    return !path.empty() && lstat(WithoutTrailingSlashes(path).c_str(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st;
+    return !path.empty() && lstat(WithoutTrailingSlashes(path).c_str(), &st) == 0 &&
+           S_ISLNK(st.st_mode);
 }
 
 namespace {

@@ -78,6 +78,12 @@ FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
     return stamp;
 }
 
+// Reparse points that name another place; other kinds (cloud placeholders, deduplicated
+// files) are the files themselves.
+bool IsLinkTag(DWORD tag) {
+    return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
 }  // namespace
 
 unsigned ActiveCodePage() {
@@ -181,9 +187,13 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
             continue;
         }
         entry.name = fd.cFileName;
-        entry.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.isReadOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-        entry.size = entry.isDirectory ? 0 : Combine(fd.nFileSizeHigh, fd.nFileSizeLow);
+        entry.isLink =
+            (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(fd.dwReserved0);
+        entry.isDirectory = !entry.isLink && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        entry.isSpecial = entry.isLink;
+        entry.isReadOnly = !entry.isLink && (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+        entry.size =
+            entry.isDirectory || entry.isLink ? 0 : Combine(fd.nFileSizeHigh, fd.nFileSizeLow);
         if (!visit(entry)) {
             break;
         }
@@ -253,6 +263,100 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     }
     const DWORD error = GetLastError();
     return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+}
+
+namespace {
+
+int LastErrorOr(DWORD fallback) {
+    const DWORD error = GetLastError();
+    return static_cast<int>(error != 0 ? error : fallback);
+}
+
+// The path without separators at its end, stepping over double-byte characters, whose second
+// byte can be 0x5C; a drive's root keeps its separator.
+std::string WithoutTrailingSeparators(const std::string& path) {
+    const unsigned codePage = ActiveCodePage();
+    std::size_t end = 0;  // just past the last character that is no separator
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(codePage, c) && i + 1 < path.size()) {
+            ++i;
+            end = i + 1;
+        } else if (c != '\\' && c != '/') {
+            end = i + 1;
+        }
+    }
+    if (end == 0 || (end == 2 && path[1] == ':')) {
+        return path.substr(0, std::min(path.size(), end + 1));
+    }
+    return path.substr(0, end);
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (MoveFileExA(from.c_str(), to.c_str(), 0)) {
+        return 0;
+    }
+    return LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name) {
+    if (from.empty() || folder.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("\\/:") != std::string::npos) {
+        return ERROR_INVALID_NAME;
+    }
+    const std::string bare = WithoutTrailingSeparators(folder);
+    const DWORD attributes = GetFileAttributesA(bare.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return ERROR_CANT_ACCESS_FILE;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return ERROR_DIRECTORY;
+    }
+    // A root keeps its separator ("C:\\"); any other folder gets one.
+    const bool root = bare == "\\" || bare == "/" || (bare.size() == 3 && bare[1] == ':');
+    return RenameNoReplace(from, bare + (root ? "" : "\\") + name);
+}
+
+bool IsAlreadyExistsError(int code) {
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+}
+
+bool IsNotFoundError(int code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsRealDirectory(const std::string& path) {
+    const DWORD a = path.empty() ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesA(WithoutTrailingSeparators(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    // The search data carries the reparse tag; the attributes alone do not.
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileExA(WithoutTrailingSeparators(path).c_str(), FindExInfoBasic, &fd,
+                                FindExSearchNameMatch, nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(h);
+    return (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(fd.dwReserved0);
 }
 
 bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
