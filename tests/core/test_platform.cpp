@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -18,8 +19,12 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace ka::platform {
@@ -792,6 +797,85 @@ TEST_F(PlatformProcess, ArgumentsArriveAsTheWindowsRulesSplitThem) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 1 + logged.size()),
               logged);
 }
+
+// ---- Stop signals ----------------------------------------------------------------------------
+
+#ifndef _WIN32
+// Each signal is recorded, wakes the descriptor and leaves the process running; the first one
+// is kept until cleared. A signal ignored before installation (nohup) stays ignored.
+TEST(StopSignals, AreRecordedAndWakeTheEventLoop) {
+    bool ignored[NSIG] = {};
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        ignored[sig] = sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }
+    ASSERT_TRUE(InstallStopSignalHandlers());
+    const int fd = StopSignalFd();
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
+    EXPECT_TRUE(fcntl(fd, F_GETFL) & O_NONBLOCK);
+    const auto readable = [fd] {
+        pollfd p{fd, POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    };
+    ClearStopSignal();
+    EXPECT_EQ(PendingStopSignal(), 0);
+    EXPECT_FALSE(readable());
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(DescribeStopSignal(sig));
+        ASSERT_EQ(std::raise(sig), 0);
+        if (ignored[sig]) {
+            EXPECT_EQ(PendingStopSignal(), 0);
+            continue;
+        }
+        EXPECT_EQ(PendingStopSignal(), sig);
+        EXPECT_TRUE(readable());
+        ASSERT_EQ(std::raise(sig == SIGTERM ? SIGINT : SIGTERM), 0);
+        EXPECT_EQ(PendingStopSignal(), sig);
+        DrainStopSignalWake();
+        EXPECT_FALSE(readable());
+        EXPECT_EQ(PendingStopSignal(), sig);
+        ClearStopSignal();
+        EXPECT_EQ(PendingStopSignal(), 0);
+        EXPECT_FALSE(readable());
+    }
+}
+#else
+// The handler itself, as the system's thread runs it: GenerateConsoleCtrlEvent needs a console,
+// and none can close a console, log off or shut down from a test.
+TEST(StopSignals, AConsoleCloseWaitsForTheOrderlyEnd) {
+    ASSERT_TRUE(InstallStopSignalHandlers());
+    const HANDLE event = StopSignalEvent();
+    ASSERT_NE(event, nullptr);
+    struct Row {
+        DWORD type;
+        bool waits;
+    };
+    for (const Row row :
+         {Row{CTRL_C_EVENT, false}, Row{CTRL_BREAK_EVENT, false}, Row{CTRL_CLOSE_EVENT, true},
+          Row{CTRL_LOGOFF_EVENT, true}, Row{CTRL_SHUTDOWN_EVENT, true}}) {
+        SCOPED_TRACE(DescribeStopSignal(static_cast<int>(row.type) + 1));
+        ClearStopSignal();
+        EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        std::atomic<bool> returned{false};
+        std::thread system([&] {
+            EXPECT_EQ(detail::OnConsoleControl(row.type), 1);
+            returned = true;
+        });
+        EXPECT_EQ(WaitForSingleObject(event, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_EQ(PendingStopSignal(), static_cast<int>(row.type) + 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(returned.load(), !row.waits);
+        const auto handled = std::chrono::steady_clock::now();
+        StopSignalHandled();
+        system.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - handled, std::chrono::seconds(2));
+        DrainStopSignalWake();
+        EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }
+    EXPECT_EQ(detail::OnConsoleControl(99), 0);  // not a stop
+}
+#endif
 
 // ---- Shell -----------------------------------------------------------------------------------
 

@@ -250,6 +250,47 @@ bool IsExecutableFile(const std::string& path);
 // converter.
 [[noreturn]] void EndProcessAbnormally(bool asIfKilled);
 
+// ---- Stop signals ------------------------------------------------------------------------------
+
+// A service manager stopping the program, a closed terminal or console, a logoff, Ctrl+C: the
+// program ends its run in order instead of dying in the middle of it. The handlers only record
+// the first such signal and wake the main thread; the core polls PendingStopSignal in its
+// loops, the GUI watches StopSignalFd (POSIX) or StopSignalEvent (Windows).
+//
+// Installs the handlers, once (later calls return true and change nothing). POSIX: SIGTERM,
+// SIGINT and SIGHUP with SA_RESTART; a signal that was ignored when the program started (as
+// nohup leaves SIGHUP) stays ignored. Windows: a console control handler for Ctrl+C,
+// Ctrl+Break, close, logoff and shutdown (a program that loads user32, as any GUI does, gets
+// logoff and shutdown as window messages instead). Programs started by Process get default
+// handling in any case. False when they could not be installed.
+bool InstallStopSignalHandlers();
+
+// The first stop signal received since the handlers were installed or last cleared; 0 for
+// none. POSIX: the signal's number. Windows: the console event's number plus 1 (Ctrl+C 1,
+// Ctrl+Break 2, close 3, logoff 6, shutdown 7). Safe from any thread.
+int PendingStopSignal();
+
+// "SIGTERM", "SIGINT", "SIGHUP" (else "signal n"); on Windows "Ctrl+C", "Ctrl+Break", "console
+// closed", "logoff", "shutdown".
+std::string DescribeStopSignal(int signal);
+
+// POSIX: a non-blocking, close-on-exec descriptor that becomes readable when a stop signal
+// arrives, for QSocketNotifier; -1 before InstallStopSignalHandlers and on Windows.
+int StopSignalFd();
+// Windows: a manual-reset event set when a stop signal arrives, for QWinEventNotifier or
+// WaitForMultipleObjects (a HANDLE); null before InstallStopSignalHandlers and on POSIX.
+void* StopSignalEvent();
+
+// Empties StopSignalFd / resets StopSignalEvent after a wake, so a notifier does not fire
+// again; the signal stays pending. ClearStopSignal forgets it as well.
+void DrainStopSignalWake();
+void ClearStopSignal();
+
+// Called by the main thread when its orderly end is done. On Windows the handler of a console
+// close, logoff or shutdown waits for this (or a few seconds at most), since the system ends
+// the process once the handler returns. Nothing on POSIX.
+void StopSignalHandled();
+
 // ---- File identity and locks ------------------------------------------------------------------
 
 // False when the path names nothing or a folder. readOnly, when given, gets what

@@ -23,6 +23,7 @@
 
 #include <locale.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -907,6 +908,115 @@ void EndProcessAbnormally(bool asIfKilled) {
     std::raise(sig);
     std::_Exit(128 + sig);
 }
+
+namespace {
+
+// Written by the handlers, so lock-free: an atomic that took a lock could deadlock a handler.
+std::atomic<int> pendingStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// The self-pipe: the handler writes a byte to the write end, the event loop watches the read
+// end. Set once at installation, before any handler can run.
+std::atomic<int> stopWakeRead{-1};
+std::atomic<int> stopWakeWrite{-1};
+
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void OnStopSignal(int signal) {
+    const int savedErrno = errno;
+    int none = 0;
+    pendingStopSignal.compare_exchange_strong(none, signal);
+    const char byte = 1;
+    // Non-blocking: a full pipe is readable already.
+    [[maybe_unused]] const ssize_t written = write(stopWakeWrite.load(), &byte, 1);
+    errno = savedErrno;
+}
+
+void WakeStopSignalFd() {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(stopWakeWrite.load(), &byte, 1);
+}
+
+}  // namespace
+
+bool InstallStopSignalHandlers() {
+    static const bool installed = [] {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        stopWakeRead = fds[0];
+        stopWakeWrite = fds[1];
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESTART;
+        // One handler at a time: the first signal is the one recorded.
+        sigemptyset(&action.sa_mask);
+        for (const int signal : kStopSignals) {
+            sigaddset(&action.sa_mask, signal);
+        }
+        bool ok = true;
+        for (const int signal : kStopSignals) {
+            struct sigaction current {};
+            if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+                continue;
+            }
+            ok = sigaction(signal, &action, nullptr) == 0 && ok;
+        }
+        return ok;
+    }();
+    return installed;
+}
+
+int PendingStopSignal() {
+    return pendingStopSignal.load();
+}
+
+std::string DescribeStopSignal(int signal) {
+    switch (signal) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGINT:
+            return "SIGINT";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+int StopSignalFd() {
+    return stopWakeRead.load();
+}
+
+void* StopSignalEvent() {
+    return nullptr;
+}
+
+void DrainStopSignalWake() {
+    const int fd = stopWakeRead.load();
+    if (fd < 0) {
+        return;
+    }
+    char buffer[64];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0 && !(n < 0 && errno == EINTR)) {
+            break;
+        }
+    }
+}
+
+void ClearStopSignal() {
+    // Forgotten before the drain: a signal that comes in between stays pending and is woken
+    // for again below.
+    pendingStopSignal = 0;
+    DrainStopSignalWake();
+    if (pendingStopSignal.load() != 0 && stopWakeWrite.load() >= 0) {
+        WakeStopSignalFd();
+    }
+}
+
+void StopSignalHandled() {}
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     return !path.empty() && GetFileStampAt(AT_FDCWD, path.c_str(), stamp, readOnly);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <io.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -682,6 +683,107 @@ void EndProcessAbnormally(bool asIfKilled) {
     constexpr UINT kControlCExit = 0xC000013A;
     TerminateProcess(GetCurrentProcess(), asIfKilled ? kControlCExit : kAccessViolation);
     ExitProcess(1);  // not reached
+}
+
+namespace {
+
+std::atomic<int> pendingStopSignal{0};
+// Manual-reset events, made once at installation: set on a stop signal, and set by the main
+// thread when its orderly end is done.
+HANDLE stopEvent = nullptr;
+HANDLE stopHandledEvent = nullptr;
+
+BOOL WINAPI ConsoleControlHandler(DWORD controlType) {
+    return detail::OnConsoleControl(controlType) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+// Runs on a thread the system starts for the event.
+int detail::OnConsoleControl(unsigned long controlType) {
+    switch (controlType) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            break;
+        default:
+            return 0;
+    }
+    int none = 0;
+    pendingStopSignal.compare_exchange_strong(none, static_cast<int>(controlType) + 1);
+    SetEvent(stopEvent);
+    if (controlType == CTRL_CLOSE_EVENT || controlType == CTRL_LOGOFF_EVENT ||
+        controlType == CTRL_SHUTDOWN_EVENT) {
+        // Returning lets the system end the process: not before the run has ended in order.
+        WaitForSingleObject(stopHandledEvent, detail::kStopSignalGraceMs);
+    }
+    return 1;
+}
+
+bool InstallStopSignalHandlers() {
+    static const bool installed = [] {
+        // Not inherited: the default security attributes.
+        stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        stopHandledEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        return stopEvent && stopHandledEvent &&
+               SetConsoleCtrlHandler(ConsoleControlHandler, TRUE) != 0;
+    }();
+    return installed;
+}
+
+int PendingStopSignal() {
+    return pendingStopSignal.load();
+}
+
+std::string DescribeStopSignal(int signal) {
+    switch (signal - 1) {
+        case CTRL_C_EVENT:
+            return "Ctrl+C";
+        case CTRL_BREAK_EVENT:
+            return "Ctrl+Break";
+        case CTRL_CLOSE_EVENT:
+            return "console closed";
+        case CTRL_LOGOFF_EVENT:
+            return "logoff";
+        case CTRL_SHUTDOWN_EVENT:
+            return "shutdown";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+int StopSignalFd() {
+    return -1;
+}
+
+void* StopSignalEvent() {
+    return stopEvent;
+}
+
+void DrainStopSignalWake() {
+    if (stopEvent) {
+        ResetEvent(stopEvent);
+    }
+}
+
+void ClearStopSignal() {
+    pendingStopSignal = 0;
+    DrainStopSignalWake();
+    if (stopHandledEvent) {
+        ResetEvent(stopHandledEvent);
+    }
+    // A signal that came in between stays pending and its wake is not lost.
+    if (pendingStopSignal.load() != 0 && stopEvent) {
+        SetEvent(stopEvent);
+    }
+}
+
+void StopSignalHandled() {
+    if (stopHandledEvent) {
+        SetEvent(stopHandledEvent);
+    }
 }
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
