@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -15,8 +16,15 @@
 #include "platform/platform.h"
 #include "platform/platform_detail.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace ka::platform {
@@ -380,6 +388,155 @@ TEST_F(PlatformFiles, PipesAreNeverOpened) {
 }
 #endif
 
+// A symbolic link at `link` naming `target`; false where the system cannot make one (Wine maps
+// none onto the POSIX file system, Windows without the right to make links).
+bool MakeLink(const std::string& target, const std::string& link, bool toFolder) {
+#ifdef _WIN32
+    const DWORD flags = (toFolder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                        SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    return CreateSymbolicLinkA(link.c_str(), target.c_str(), flags) && IsSymbolicLink(link);
+#else
+    (void)toFolder;
+    return symlink(target.c_str(), link.c_str()) == 0;
+#endif
+}
+
+TEST_F(PlatformFiles, LinksAreListedAsLinksNeverAsFilesOrFolders) {
+    WriteFileBytes(tmp / "file.hgl", "drawing");
+    test::MakeDir(tmp / "dir.hgl");
+    if (!MakeLink(tmp / "file.hgl", tmp / "tofile.hgl", false) ||
+        !MakeLink(tmp / "dir.hgl", tmp / "todir.hgl", true) ||
+        !MakeLink(tmp / "none.hgl", tmp / "dangling.hgl", false)) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    for (const EntryDetail detail : {EntryDetail::Full, EntryDetail::Kind}) {
+        std::set<std::string> links;
+        std::set<std::string> folders;
+        std::set<std::string> regular;
+        ASSERT_TRUE(FindEntries(
+            tmp / "*.hgl",
+            [&](const DirEntry& e) {
+                (e.isLink ? links : e.isDirectory ? folders : regular).insert(e.name);
+                if (e.isLink) {
+                    EXPECT_TRUE(e.isSpecial) << e.name;
+                    EXPECT_FALSE(e.isDirectory) << e.name;
+                    EXPECT_EQ(e.size, 0u) << e.name;
+                } else {
+                    EXPECT_FALSE(e.isSpecial) << e.name;
+                }
+                return true;
+            },
+            detail));
+        EXPECT_EQ(links, (std::set<std::string>{"tofile.hgl", "todir.hgl", "dangling.hgl"}));
+        EXPECT_EQ(folders, std::set<std::string>{"dir.hgl"});
+        EXPECT_EQ(regular, std::set<std::string>{"file.hgl"});
+    }
+    struct Row {
+        const char* name;
+        bool link;
+        bool realFolder;
+    };
+    for (const Row& row : {Row{"file.hgl", false, false}, Row{"dir.hgl", false, true},
+                           Row{"tofile.hgl", true, false}, Row{"todir.hgl", true, false},
+                           Row{"dangling.hgl", true, false}, Row{"missing", false, false}}) {
+        EXPECT_EQ(IsSymbolicLink(tmp / row.name), row.link) << row.name;
+        EXPECT_EQ(IsRealDirectory(tmp / row.name), row.realFolder) << row.name;
+        // A separator at the end must not make a link count as what it names.
+        EXPECT_EQ(IsRealDirectory(JoinPath(tmp / row.name, "")), row.realFolder) << row.name;
+    }
+}
+
+// Renames that never replace and moves that never follow a link, with what each leaves behind.
+TEST_F(PlatformFiles, RenamesNeverReplaceAndMovesNeverFollowALink) {
+    enum class Source { File, Gone, Link };
+    enum class Folder { Real, File, Link };
+    enum class Expect { Moved, AlreadyExists, NotFound, OtherError };
+    struct Row {
+        const char* what;
+        bool intoFolder;  // MoveIntoFolderNoFollow, else RenameNoReplace
+        Source source;
+        bool taken;  // the target name exists
+        Folder folder;
+        Expect expect;
+    };
+    const Row rows[] = {
+        {"rename", false, Source::File, false, Folder::Real, Expect::Moved},
+        {"move", true, Source::File, false, Folder::Real, Expect::Moved},
+        {"rename onto a file", false, Source::File, true, Folder::Real, Expect::AlreadyExists},
+        {"move onto a file", true, Source::File, true, Folder::Real, Expect::AlreadyExists},
+        {"rename, source gone", false, Source::Gone, false, Folder::Real, Expect::NotFound},
+        {"move, source gone", true, Source::Gone, false, Folder::Real, Expect::NotFound},
+        {"move into a file", true, Source::File, false, Folder::File, Expect::OtherError},
+        {"move into a link", true, Source::File, false, Folder::Link, Expect::OtherError},
+        {"move of a link", true, Source::Link, false, Folder::Real, Expect::Moved},
+        {"rename of a link", false, Source::Link, false, Folder::Real, Expect::Moved},
+    };
+    int i = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string dir = tmp / ("case" + std::to_string(i++));
+        test::MakeDir(dir);
+        // In code page 932 a folder whose last byte is a trail byte 0x5C, no separator.
+        const std::string real = JoinPath(dir, ActiveCodePage() == 932 ? "\x95\x5C" : "Failed");
+        test::MakeDir(real);
+        const std::string drawing = JoinPath(dir, "a.hgl");
+        WriteFileBytes(drawing, "drawing");
+        const std::string to = JoinPath(real, "b.hgl");
+        if (row.taken) {
+            WriteFileBytes(to, "there before");
+        }
+        std::string from = drawing;
+        if (row.source == Source::Gone) {
+            from = JoinPath(dir, "gone.hgl");
+        } else if (row.source == Source::Link) {
+            from = JoinPath(dir, "link.hgl");
+            if (!MakeLink(drawing, from, false)) {
+                continue;  // no symbolic links here
+            }
+        }
+        std::string folder = real;
+        if (row.folder == Folder::File) {
+            folder = JoinPath(dir, "file");
+            WriteFileBytes(folder, "not a folder");
+        } else if (row.folder == Folder::Link) {
+            folder = JoinPath(dir, "Elsewhere");
+            if (!MakeLink(real, folder, true)) {
+                continue;
+            }
+        }
+
+        const int error = row.intoFolder ? MoveIntoFolderNoFollow(from, folder, "b.hgl")
+                                         : RenameNoReplace(from, to);
+        switch (row.expect) {
+            case Expect::Moved:
+                EXPECT_EQ(error, 0);
+                EXPECT_FALSE(PathExists(from) || IsSymbolicLink(from));
+                // A link moved is still a link, and what it names stays where it was.
+                EXPECT_EQ(IsSymbolicLink(to), row.source == Source::Link);
+                EXPECT_EQ(FileExists(drawing), row.source == Source::Link);
+                EXPECT_EQ(test::ReadFileBytes(to), "drawing");
+                break;
+            case Expect::AlreadyExists:
+                EXPECT_TRUE(IsAlreadyExistsError(error)) << error;
+                EXPECT_FALSE(IsNotFoundError(error)) << error;
+                EXPECT_EQ(test::ReadFileBytes(to), "there before");
+                EXPECT_EQ(test::ReadFileBytes(from), "drawing");
+                break;
+            case Expect::NotFound:
+                EXPECT_TRUE(IsNotFoundError(error)) << error;
+                EXPECT_FALSE(IsAlreadyExistsError(error)) << error;
+                EXPECT_FALSE(PathExists(to));
+                break;
+            case Expect::OtherError:
+                EXPECT_NE(error, 0);
+                EXPECT_FALSE(IsAlreadyExistsError(error) || IsNotFoundError(error)) << error;
+                EXPECT_FALSE(PathExists(to));
+                EXPECT_EQ(test::ReadFileBytes(from), "drawing");
+                break;
+        }
+    }
+}
+
 TEST_F(PlatformFiles, GetDosTimeAndSizeGivesLocalTimeInDosForm) {
     const std::string file = tmp / "t.hgl";
     WriteFileBytes(file, "0123456789");
@@ -496,6 +653,75 @@ TEST_F(PlatformProcess, WaitsWithATimeLimitAndEndsARunningProgram) {
     EXPECT_EQ(never.Result().end, ProcessEnd::NotStarted);
 }
 
+// True once the log has a line starting with the text, within the limit.
+bool WaitForFact(const std::string& log, const std::string& start, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    do {
+        for (const std::string& line : ReadLfLines(log)) {
+            if (line.rfind(start, 0) == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// The owner is killed outright (SIGKILL, TerminateProcess), with no chance to end its converter.
+// The converter waits at its gate: had it survived, it would write its output once the gate
+// opens.
+TEST_F(PlatformProcess, TheConverterDiesWithTheProgramThatStartedIt) {
+    const std::string gate = tmp / "gate";
+    const std::string out = tmp / "a.pdf";
+    WriteFileBytes(tmp / "a.hgl", "A");
+    test::ScopedEnv gateEnv("KORVANE_STANDIN_GATE", gate);
+    {
+        test::ChildProcess owner({test::BuiltPath(KA_PROCESS_OWNER_EXE),
+                                  Quoted(test::ConverterExe()) + " /p " + Quoted(tmp / "a.hgl") +
+                                      " " + Quoted("/o" + out)});
+        ASSERT_TRUE(owner.Started());
+        ASSERT_TRUE(WaitForFact(log, "argv 3", 60));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    WriteFileBytes(gate, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_FALSE(WaitForFact(log, "output", 0));
+    EXPECT_FALSE(PathExists(out));
+}
+
+TEST_F(PlatformProcess, TheConverterHoldsNoLockOfThisProgram) {
+    const std::string lockPath = tmp / "run.lock";
+    FileLock lock;
+    int error = 0;
+    ASSERT_TRUE(lock.TryLock(lockPath, error));
+    test::ScopedEnv sleepEnv("KORVANE_STANDIN_SLEEP_MS", "60000");
+    Process converter;
+    ASSERT_TRUE(converter.Start(Quoted(test::ConverterExe()) + " x"));
+    lock.Unlock();
+    FileLock again;
+    EXPECT_TRUE(again.TryLock(lockPath, error));
+}
+
+#ifndef _WIN32
+// A converter that runs a helper of its own: the helper, waiting at a gate, goes with it.
+TEST_F(PlatformProcess, TerminateEndsWhatTheProgramStartedToo) {
+    const std::string gate = tmp / "gate";
+    const std::string late = tmp / "late";
+    Process process;
+    ASSERT_TRUE(process.Start("/bin/sh -c \"(while [ ! -e '" + gate +
+                              "' ]; do sleep 0.02; done; echo late > '" + late +
+                              "') & echo started > '" + tmp / "started" + "'; wait\""));
+    for (int i = 0; i < 500 && !FileExists(tmp / "started"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    process.Terminate(100);
+    EXPECT_EQ(process.Result().end, ProcessEnd::Stopped);
+    WriteFileBytes(gate, "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_FALSE(FileExists(late));
+}
+#endif
+
 TEST_F(PlatformProcess, ExecutableFilesAreTold) {
     WriteFileBytes(tmp / "text.exe", "not a program");
     test::MakeDir(tmp / "folder.exe");
@@ -571,6 +797,85 @@ TEST_F(PlatformProcess, ArgumentsArriveAsTheWindowsRulesSplitThem) {
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 1 + logged.size()),
               logged);
 }
+
+// ---- Stop signals ----------------------------------------------------------------------------
+
+#ifndef _WIN32
+// Each signal is recorded, wakes the descriptor and leaves the process running; the first one
+// is kept until cleared. A signal ignored before installation (nohup) stays ignored.
+TEST(StopSignals, AreRecordedAndWakeTheEventLoop) {
+    bool ignored[NSIG] = {};
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        ignored[sig] = sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+    }
+    ASSERT_TRUE(InstallStopSignalHandlers());
+    const int fd = StopSignalFd();
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(fcntl(fd, F_GETFD) & FD_CLOEXEC);
+    EXPECT_TRUE(fcntl(fd, F_GETFL) & O_NONBLOCK);
+    const auto readable = [fd] {
+        pollfd p{fd, POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
+    };
+    ClearStopSignal();
+    EXPECT_EQ(PendingStopSignal(), 0);
+    EXPECT_FALSE(readable());
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(DescribeStopSignal(sig));
+        ASSERT_EQ(std::raise(sig), 0);
+        if (ignored[sig]) {
+            EXPECT_EQ(PendingStopSignal(), 0);
+            continue;
+        }
+        EXPECT_EQ(PendingStopSignal(), sig);
+        EXPECT_TRUE(readable());
+        ASSERT_EQ(std::raise(sig == SIGTERM ? SIGINT : SIGTERM), 0);
+        EXPECT_EQ(PendingStopSignal(), sig);
+        DrainStopSignalWake();
+        EXPECT_FALSE(readable());
+        EXPECT_EQ(PendingStopSignal(), sig);
+        ClearStopSignal();
+        EXPECT_EQ(PendingStopSignal(), 0);
+        EXPECT_FALSE(readable());
+    }
+}
+#else
+// The handler itself, as the system's thread runs it: GenerateConsoleCtrlEvent needs a console,
+// and none can close a console, log off or shut down from a test.
+TEST(StopSignals, AConsoleCloseWaitsForTheOrderlyEnd) {
+    ASSERT_TRUE(InstallStopSignalHandlers());
+    const HANDLE event = StopSignalEvent();
+    ASSERT_NE(event, nullptr);
+    struct Row {
+        DWORD type;
+        bool waits;
+    };
+    for (const Row row :
+         {Row{CTRL_C_EVENT, false}, Row{CTRL_BREAK_EVENT, false}, Row{CTRL_CLOSE_EVENT, true},
+          Row{CTRL_LOGOFF_EVENT, true}, Row{CTRL_SHUTDOWN_EVENT, true}}) {
+        SCOPED_TRACE(DescribeStopSignal(static_cast<int>(row.type) + 1));
+        ClearStopSignal();
+        EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        std::atomic<bool> returned{false};
+        std::thread system([&] {
+            EXPECT_EQ(detail::OnConsoleControl(row.type), 1);
+            returned = true;
+        });
+        EXPECT_EQ(WaitForSingleObject(event, 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_EQ(PendingStopSignal(), static_cast<int>(row.type) + 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(returned.load(), !row.waits);
+        const auto handled = std::chrono::steady_clock::now();
+        StopSignalHandled();
+        system.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - handled, std::chrono::seconds(2));
+        DrainStopSignalWake();
+        EXPECT_EQ(WaitForSingleObject(event, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    }
+    EXPECT_EQ(detail::OnConsoleControl(99), 0);  // not a stop
+}
+#endif
 
 // ---- Shell -----------------------------------------------------------------------------------
 

@@ -24,7 +24,7 @@ int MoveToFreeName(const std::string& from, const std::string& folder, const std
         if (platform::PathExists(to)) {
             continue;
         }
-        error = platform::MoveFileNoReplace(from, to);
+        error = platform::RenameNoReplace(from, to);
         // A name taken meanwhile is passed over like one taken before.
         if (error == 0 || !platform::PathExists(to)) {
             return error;

@@ -32,11 +32,16 @@ std::string TextSortKey(const std::string& text);
 
 struct DirEntry {
     std::string name;  // name only, no folder
+    // A folder itself; false for a link, even one to a folder, so no walk leaves the tree or
+    // runs in a circle through one.
     bool isDirectory = false;
     bool isReadOnly = false;
-    // A FIFO, socket or device (POSIX): never to be opened, since opening or reading one can
-    // block without end.
+    // Neither a regular file nor a folder: a FIFO, socket or device (POSIX), or a link. Never
+    // to be opened: opening or reading one can block without end, or reach what lies elsewhere.
     bool isSpecial = false;
+    // A symbolic link (POSIX), or a symbolic link or junction (Windows reparse points of those
+    // kinds); the entry is the link, not what it names: isSpecial, size 0, not read-only.
+    bool isLink = false;
     std::uint64_t size = 0;  // bytes; 0 for folders
     // POSIX: the listing's open folder, valid only while the visitor runs; -1 elsewhere. The
     // entry looks below go through it rather than through the whole path.
@@ -48,8 +53,8 @@ struct DirEntry {
 // is included, "." and ".." too where the file system reports them. Wildcards follow the
 // Windows rules on both systems: "*" and "?", case-insensitive, "*.*" matches every name.
 // The visitor returns false to stop the search. Returns false when the folder cannot be listed.
-// With EntryDetail::Kind only the name, isDirectory and isSpecial are filled (isReadOnly false,
-// size 0): where the folder listing gives the kind, no entry is looked up on its own.
+// With EntryDetail::Kind only the name, isDirectory, isSpecial and isLink are filled (isReadOnly
+// false, size 0): where the folder listing gives the kind, no entry is looked up on its own.
 enum class EntryDetail { Full, Kind };
 bool FindEntries(const std::string& pattern, const std::function<bool(const DirEntry&)>& visit,
                  EntryDetail detail = EntryDetail::Full);
@@ -78,14 +83,38 @@ int DeleteFileAt(const std::string& path);
 // 0 on success, else the platform's error code.
 int ReplaceFileWith(const std::string& from, const std::string& to);
 
-// Moves a file to a name that must not exist yet: an entry already there, even one that
-// appears meanwhile, is never replaced (the move then fails). 0 on success, else the
-// platform's error code.
-int MoveFileNoReplace(const std::string& from, const std::string& to);
-
 // A plain file itself: not a folder, pipe or device, and not a symbolic link (nor, on Windows,
 // any other reparse point), whatever it points to.
 bool IsPlainFile(const std::string& path);
+
+// Renames `from` to `to` without ever replacing anything: 0, or the platform's error code. It
+// fails when `to` exists (IsAlreadyExistsError) and when `from` is gone (IsNotFoundError), so
+// of several programs renaming onto one name exactly one succeeds. A link at `from` is renamed
+// itself, never what it names. POSIX: renameat2 with RENAME_NOREPLACE; where the file system
+// lacks it, a regular file or link gets a hard link under the new name and loses the old one
+// (never replacing either), other kinds fail with that error. Windows: MoveFileExA without
+// MOVEFILE_REPLACE_EXISTING. Within one volume only.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+// Moves the file `from` to `folder`/`name` (a bare name) the same way, without replacing and
+// without following a link: a `folder` that is itself a link, or no folder, fails (POSIX: ELOOP
+// or ENOTDIR; Windows: ERROR_CANT_ACCESS_FILE for any reparse point, ERROR_DIRECTORY for a
+// file), and a link at `from` is moved itself. Links in the folders above `folder` are
+// followed. POSIX holds the folder open from the check to the move; Windows checks just before
+// the move.
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name);
+
+// The two failures of the renames above that callers act on differently: the target exists
+// (try another name), the source is gone (someone else took it).
+bool IsAlreadyExistsError(int code);
+bool IsNotFoundError(int code);
+
+// A folder that is not itself a link (on Windows: no reparse point at all).
+bool IsRealDirectory(const std::string& path);
+// A symbolic link (POSIX), or a symbolic link or junction (Windows), whatever it names and
+// whether that exists.
+bool IsSymbolicLink(const std::string& path);
 
 // Size, last-write time and identity of a file: two stamps are equal only for the same file
 // (same device and inode on POSIX, same volume and file index on Windows) unchanged.
@@ -171,8 +200,15 @@ std::string DescribeProcessEnd(const ProcessResult& result);
 // One program started from a Windows-style command line (first token: the program, usually
 // quoted). On Windows this is CreateProcessA with the exact line; on POSIX the line is split by
 // the Windows rules and the program is spawned directly, never through a shell. The program
-// inherits the environment and current folder. A Process that is destroyed while its program
-// still runs terminates it (see Terminate), so no program outlives its owner unawaited.
+// inherits the environment and current folder, but no handle or descriptor of this program
+// (locks, open files). A Process that is destroyed while its program still runs terminates it
+// (see Terminate), so no program outlives its owner unawaited.
+//
+// Nor does it outlive this program, however this program ends (killed too): on POSIX the
+// program leads a process group of its own, and on Linux it is killed when the thread that
+// started it ends, so start it from a thread that outlives it; on Windows it runs in a job
+// object that kills its processes once no handle to it is left. What the program starts itself
+// (its group, its job) goes with it: on Terminate, and when the Process is destroyed.
 class Process {
   public:
     Process();
@@ -191,9 +227,10 @@ class Process {
     // timeout waits without limit). True when it has ended (or never started).
     bool Wait(int timeoutMs);
 
-    // Asks the program to end (SIGTERM; on Windows WM_CLOSE to its windows), waits up to
-    // graceMs and then kills it (SIGKILL, TerminateProcess). Returns once it has ended. A
-    // program that was still running when this was called ends as Stopped.
+    // Asks the program to end (SIGTERM to its process group; on Windows WM_CLOSE to its
+    // windows), waits up to graceMs and then kills it (SIGKILL to the group, ending its job).
+    // Returns once it has ended. A program that was still running when this was called ends as
+    // Stopped.
     void Terminate(int graceMs);
 
     const ProcessResult& Result() const { return result_; }
@@ -216,6 +253,47 @@ bool IsExecutableFile(const std::string& path);
 // asIfKilled, 0xC000013A, the code of a console program that was stopped). For the stand-in
 // converter.
 [[noreturn]] void EndProcessAbnormally(bool asIfKilled);
+
+// ---- Stop signals ------------------------------------------------------------------------------
+
+// A service manager stopping the program, a closed terminal or console, a logoff, Ctrl+C: the
+// program ends its run in order instead of dying in the middle of it. The handlers only record
+// the first such signal and wake the main thread; the core polls PendingStopSignal in its
+// loops, the GUI watches StopSignalFd (POSIX) or StopSignalEvent (Windows).
+//
+// Installs the handlers, once (later calls return true and change nothing). POSIX: SIGTERM,
+// SIGINT and SIGHUP with SA_RESTART; a signal that was ignored when the program started (as
+// nohup leaves SIGHUP) stays ignored. Windows: a console control handler for Ctrl+C,
+// Ctrl+Break, close, logoff and shutdown (a program that loads user32, as any GUI does, gets
+// logoff and shutdown as window messages instead). Programs started by Process get default
+// handling in any case. False when they could not be installed.
+bool InstallStopSignalHandlers();
+
+// The first stop signal received since the handlers were installed or last cleared; 0 for
+// none. POSIX: the signal's number. Windows: the console event's number plus 1 (Ctrl+C 1,
+// Ctrl+Break 2, close 3, logoff 6, shutdown 7). Safe from any thread.
+int PendingStopSignal();
+
+// "SIGTERM", "SIGINT", "SIGHUP" (else "signal n"); on Windows "Ctrl+C", "Ctrl+Break", "console
+// closed", "logoff", "shutdown".
+std::string DescribeStopSignal(int signal);
+
+// POSIX: a non-blocking, close-on-exec descriptor that becomes readable when a stop signal
+// arrives, for QSocketNotifier; -1 before InstallStopSignalHandlers and on Windows.
+int StopSignalFd();
+// Windows: a manual-reset event set when a stop signal arrives, for QWinEventNotifier or
+// WaitForMultipleObjects (a HANDLE); null before InstallStopSignalHandlers and on POSIX.
+void* StopSignalEvent();
+
+// Empties StopSignalFd / resets StopSignalEvent after a wake, so a notifier does not fire
+// again; the signal stays pending. ClearStopSignal forgets it as well.
+void DrainStopSignalWake();
+void ClearStopSignal();
+
+// Called by the main thread when its orderly end is done. On Windows the handler of a console
+// close, logoff or shutdown waits for this (or a few seconds at most), since the system ends
+// the process once the handler returns. Nothing on POSIX.
+void StopSignalHandled();
 
 // ---- File identity and locks ------------------------------------------------------------------
 

@@ -12,6 +12,14 @@ namespace ka::platform::detail {
 // How long a Process being destroyed while its program runs lets the program end by itself.
 inline constexpr int kDefaultTerminateGraceMs = 2000;
 
+// How long the Windows handler of a console close, logoff or shutdown waits for
+// StopSignalHandled; the system gives a console about five seconds after a close.
+inline constexpr int kStopSignalGraceMs = 4500;
+
+// Windows only: the console control handler itself, for the tests, since no program can raise
+// a console close, logoff or shutdown.
+int OnConsoleControl(unsigned long controlType);
+
 // A file-name wildcard compiled once and matched against many names, with the rules the
 // Windows directory search applies: "*" and "?", ASCII case-insensitive, "*.*" matching every
 // name, and the DOS forms a pattern is turned into ("*." matches names without an extension,

@@ -4,10 +4,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -18,6 +23,7 @@
 
 #include <locale.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -225,8 +231,8 @@ std::string TextSortKey(const std::string& text) {
 
 namespace {
 
-// The kind the directory entry itself gives; false for a link or an unknown type, which only a
-// lookup can tell.
+// The kind the directory entry itself gives; false for an unknown type, which only a lookup can
+// tell.
 bool KindFromListing(const struct dirent& d, DirEntry& entry) {
     switch (d.d_type) {
         case DT_REG:
@@ -235,8 +241,10 @@ bool KindFromListing(const struct dirent& d, DirEntry& entry) {
         case DT_SOCK:
         case DT_CHR:
         case DT_BLK:
+        case DT_LNK:
             entry.isDirectory = d.d_type == DT_DIR;
             entry.isSpecial = d.d_type != DT_REG && d.d_type != DT_DIR;
+            entry.isLink = d.d_type == DT_LNK;
             entry.isReadOnly = false;
             entry.size = 0;
             return true;
@@ -267,12 +275,12 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
         }
         if (wanted != EntryDetail::Kind || !KindFromListing(*d, entry)) {
             struct stat st;
-            if (fstatat(fd, name, &st, 0) != 0 &&
-                fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;  // gone since it was listed
             }
             entry.isDirectory = S_ISDIR(st.st_mode);
-            entry.isReadOnly = wanted == EntryDetail::Full && !HasWriteBit(st);
+            entry.isLink = S_ISLNK(st.st_mode);
+            entry.isReadOnly = wanted == EntryDetail::Full && !entry.isLink && !HasWriteBit(st);
             entry.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
             entry.size = wanted == EntryDetail::Full && S_ISREG(st.st_mode)
                              ? static_cast<std::uint64_t>(st.st_size)
@@ -351,31 +359,105 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return errno != 0 ? errno : EIO;
 }
 
-int MoveFileNoReplace(const std::string& from, const std::string& to) {
-#if defined(RENAME_NOREPLACE)
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+bool IsPlainFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+
+// renameat2 with RENAME_NOREPLACE; where the file system cannot (EINVAL) or the kernel lacks it,
+// a regular file or a link is linked under the new name, which fails on an existing one, and
+// then unlinked under the old.
+int RenameAtNoReplace(int fromFolder, const char* from, int toFolder, const char* to) {
+#if defined(SYS_renameat2)
+    constexpr unsigned kRenameNoReplace = 1U << 0;
+    if (syscall(SYS_renameat2, fromFolder, from, toFolder, to, kRenameNoReplace) == 0) {
         return 0;
     }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno != 0 ? errno : EIO;
-    }
-#endif
-    // Where the file system cannot rename without replacing, a second name made by link()
-    // fails on an existing entry just the same.
-    if (link(from.c_str(), to.c_str()) != 0) {
-        return errno != 0 ? errno : EIO;
-    }
-    if (unlink(from.c_str()) != 0) {
-        const int error = errno != 0 ? errno : EIO;
-        unlink(to.c_str());
+    const int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) {
         return error;
+    }
+#else
+    const int error = EINVAL;
+#endif
+    struct stat st;
+    if (fstatat(fromFolder, from, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        return error;
+    }
+    // Without AT_SYMLINK_FOLLOW a link is linked itself.
+    if (linkat(fromFolder, from, toFolder, to, 0) != 0) {
+        return errno;
+    }
+    if (unlinkat(fromFolder, from, 0) != 0) {
+        const int unlinkError = errno;
+        unlinkat(toFolder, to, 0);  // the name just made: one name again, as before
+        return unlinkError;
     }
     return 0;
 }
 
-bool IsPlainFile(const std::string& path) {
+// A trailing slash would make the system follow a link in the last place: "link/" names what
+// the link names.
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return ENOENT;
+    }
+    return RenameAtNoReplace(AT_FDCWD, WithoutTrailingSlashes(from).c_str(), AT_FDCWD,
+                             WithoutTrailingSlashes(to).c_str());
+}
+
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name) {
+    if (from.empty() || folder.empty()) {
+        return ENOENT;
+    }
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        return EINVAL;
+    }
+    // The open folder is the one moved into, even if its path is changed meanwhile.
+    const int dir = open(WithoutTrailingSlashes(folder).c_str(),
+                         O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) {
+        return errno;
+    }
+    const int error =
+        RenameAtNoReplace(AT_FDCWD, WithoutTrailingSlashes(from).c_str(), dir, name.c_str());
+    close(dir);
+    return error;
+}
+
+bool IsAlreadyExistsError(int code) {
+    return code == EEXIST || code == ENOTEMPTY;
+}
+
+bool IsNotFoundError(int code) {
+    return code == ENOENT;
+}
+
+bool IsRealDirectory(const std::string& path) {
     struct stat st;
-    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return !path.empty() && lstat(WithoutTrailingSlashes(path).c_str(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st;
+    return !path.empty() && lstat(WithoutTrailingSlashes(path).c_str(), &st) == 0 &&
+           S_ISLNK(st.st_mode);
 }
 
 namespace {
@@ -588,13 +670,102 @@ std::string ExecutablePath() {
 
 struct Process::Handle {
     pid_t pid = 0;
+    // The leader has ended but is left unreaped until its group has been killed: while the
+    // zombie holds the number, no other process group can take it.
+    bool unreaped = false;
 };
+
+namespace {
+
+// The files an exec of `program` tries, as execvp searches: the name itself when it holds a
+// slash, else each folder of PATH in turn.
+std::vector<std::string> ExecCandidates(const std::string& program) {
+    if (program.find('/') != std::string::npos) {
+        return {program};
+    }
+    std::string path = GetEnv("PATH");
+    if (path.empty()) {
+        path = "/bin:/usr/bin";
+    }
+    std::vector<std::string> candidates;
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t colon = path.find(':', begin);
+        std::string folder = path.substr(begin, colon - begin);
+        candidates.push_back((folder.empty() ? std::string(".") : folder) + "/" + program);
+        if (colon == std::string::npos) {
+            break;
+        }
+        begin = colon + 1;
+    }
+    return candidates;
+}
+
+// In the child between fork and exec: async-signal-safe calls only. Writes errno to errorPipe
+// when no exec succeeds.
+[[noreturn]] void ExecChild(const std::vector<char*>& candidates, char* const* argv, pid_t parent,
+                            int errorPipe) {
+    // Its own process group, so the whole converter (and anything it starts) is ended as one,
+    // and a Ctrl+C at a terminal reaches this program alone, which then ends it in order.
+    setpgid(0, 0);
+#ifdef __linux__
+    // Killed when this program dies, however it dies. The parent may have died already, before
+    // the request: then the child has been handed to another parent.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+        _exit(127);
+    }
+#else
+    (void)parent;
+#endif
+    // Default handling for every signal and nothing blocked, whatever this program (or its GUI
+    // toolkit) set up for itself.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) {
+            sigaction(sig, &byDefault, nullptr);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+#if defined(SYS_close_range)
+    // Whatever a library opened without O_CLOEXEC stays here, not in the converter.
+    constexpr unsigned kCloseRangeCloexec = 1U << 2;
+    syscall(SYS_close_range, 3U, ~0U, kCloseRangeCloexec);
+#endif
+    int error = ENOENT;
+    for (char* candidate : candidates) {
+        execve(candidate, argv, environ);
+        // Like execvp: a folder of PATH without the program, or one not to be searched, lets the
+        // search go on; any other failure is the answer.
+        if (errno == EACCES) {
+            error = EACCES;
+        } else if (errno != ENOENT && errno != ENOTDIR) {
+            error = errno;
+            break;
+        }
+    }
+    while (write(errorPipe, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    _exit(127);
+}
+
+}  // namespace
 
 Process::Process() = default;
 
 Process::~Process() {
     if (handle_ && result_.end == ProcessEnd::Running) {
         Terminate(detail::kDefaultTerminateGraceMs);
+    }
+    if (handle_ && handle_->unreaped) {
+        // Anything the converter left behind in its group ends with it.
+        kill(-handle_->pid, SIGKILL);
+        int status = 0;
+        while (waitpid(handle_->pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
 }
 
@@ -615,29 +786,48 @@ bool Process::Start(const std::string& commandLine) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    // Everything the child needs is made here: after the fork it may not allocate.
+    std::vector<std::string> candidates = ExecCandidates(program);
+    std::vector<char*> candidatePointers;
+    for (std::string& c : candidates) {
+        candidatePointers.push_back(c.data());
+    }
 
-    // The converter starts with default signal handling and nothing blocked, whatever this
-    // program (or its GUI toolkit) set up for itself.
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) {
+    // A failed exec reports its errno through this pipe; a successful one closes it unwritten,
+    // so a program that cannot be executed never looks like one that started and exited.
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) {
         return false;
     }
-    sigset_t none;
+    // No handler of this program may run in the child before it has reset them.
     sigset_t all;
-    sigemptyset(&none);
+    sigset_t previous;
     sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    pid_t pid = 0;
-    // posix_spawn reports a program that cannot be executed as its own error, so a failed
-    // exec never looks like a started program that exited.
-    const int rc = program.find('/') == std::string::npos
-                       ? posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv.data(), environ)
-                       : posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) {
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(errorPipe[0]);
+        ExecChild(candidatePointers, argv.data(), parent, errorPipe[1]);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    close(errorPipe[1]);
+    if (pid < 0) {
+        close(errorPipe[0]);
+        return false;
+    }
+    // Also here, so the group exists before anyone signals it, whichever process runs first.
+    setpgid(pid, pid);
+    int childError = 0;
+    ssize_t n;
+    do {
+        n = read(errorPipe[0], &childError, sizeof childError);
+    } while (n < 0 && errno == EINTR);
+    close(errorPipe[0]);
+    if (n != 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
         return false;
     }
     handle_ = std::make_unique<Handle>();
@@ -651,24 +841,28 @@ bool Process::Running() {
     if (!handle_ || result_.end != ProcessEnd::Running) {
         return false;
     }
-    int status = 0;
-    pid_t waited;
+    // Looked at without reaping (WNOWAIT): the destructor reaps once the group is killed.
+    siginfo_t info{};
+    int rc;
     do {
-        waited = waitpid(handle_->pid, &status, WNOHANG);
-    } while (waited < 0 && errno == EINTR);
-    if (waited == 0) {
+        rc = waitid(P_PID, static_cast<id_t>(handle_->pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    } while (rc < 0 && errno == EINTR);
+    if (rc == 0 && info.si_pid == 0) {
         return true;
     }
-    if (waited != handle_->pid) {
+    if (rc != 0) {
         // Reaped elsewhere (a SIGCHLD handler set to ignore): the code is lost.
         result_.end = ProcessEnd::Exited;
         result_.exitCode = -1;
-    } else if (WIFSIGNALED(status)) {
-        result_.end = ProcessEnd::Crashed;
-        result_.crashCode = static_cast<std::uint32_t>(WTERMSIG(status));
-    } else {
+        return false;
+    }
+    handle_->unreaped = true;
+    if (info.si_code == CLD_EXITED) {
         result_.end = ProcessEnd::Exited;
-        result_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result_.exitCode = info.si_status;
+    } else {
+        result_.end = ProcessEnd::Crashed;
+        result_.crashCode = static_cast<std::uint32_t>(info.si_status);
     }
     return false;
 }
@@ -688,14 +882,19 @@ bool Process::Wait(int timeoutMs) {
     return true;
 }
 
+// The whole group is asked and killed: a converter that runs helpers of its own takes them
+// with it.
 void Process::Terminate(int graceMs) {
     if (!Running()) {
         return;
     }
-    kill(handle_->pid, SIGTERM);
+    kill(-handle_->pid, SIGTERM);
     if (!Wait(std::max(graceMs, 0))) {
-        kill(handle_->pid, SIGKILL);
+        kill(-handle_->pid, SIGKILL);
         Wait(-1);
+    }
+    if (handle_->unreaped) {
+        kill(-handle_->pid, SIGKILL);
     }
     result_.end = ProcessEnd::Stopped;
     result_.exitCode = -1;
@@ -714,6 +913,115 @@ void EndProcessAbnormally(bool asIfKilled) {
     std::raise(sig);
     std::_Exit(128 + sig);
 }
+
+namespace {
+
+// Written by the handlers, so lock-free: an atomic that took a lock could deadlock a handler.
+std::atomic<int> pendingStopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// The self-pipe: the handler writes a byte to the write end, the event loop watches the read
+// end. Set once at installation, before any handler can run.
+std::atomic<int> stopWakeRead{-1};
+std::atomic<int> stopWakeWrite{-1};
+
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+void OnStopSignal(int signal) {
+    const int savedErrno = errno;
+    int none = 0;
+    pendingStopSignal.compare_exchange_strong(none, signal);
+    const char byte = 1;
+    // Non-blocking: a full pipe is readable already.
+    [[maybe_unused]] const ssize_t written = write(stopWakeWrite.load(), &byte, 1);
+    errno = savedErrno;
+}
+
+void WakeStopSignalFd() {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(stopWakeWrite.load(), &byte, 1);
+}
+
+}  // namespace
+
+bool InstallStopSignalHandlers() {
+    static const bool installed = [] {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return false;
+        }
+        stopWakeRead = fds[0];
+        stopWakeWrite = fds[1];
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        action.sa_flags = SA_RESTART;
+        // One handler at a time: the first signal is the one recorded.
+        sigemptyset(&action.sa_mask);
+        for (const int signal : kStopSignals) {
+            sigaddset(&action.sa_mask, signal);
+        }
+        bool ok = true;
+        for (const int signal : kStopSignals) {
+            struct sigaction current {};
+            if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+                continue;
+            }
+            ok = sigaction(signal, &action, nullptr) == 0 && ok;
+        }
+        return ok;
+    }();
+    return installed;
+}
+
+int PendingStopSignal() {
+    return pendingStopSignal.load();
+}
+
+std::string DescribeStopSignal(int signal) {
+    switch (signal) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGINT:
+            return "SIGINT";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+int StopSignalFd() {
+    return stopWakeRead.load();
+}
+
+void* StopSignalEvent() {
+    return nullptr;
+}
+
+void DrainStopSignalWake() {
+    const int fd = stopWakeRead.load();
+    if (fd < 0) {
+        return;
+    }
+    char buffer[64];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0 && !(n < 0 && errno == EINTR)) {
+            break;
+        }
+    }
+}
+
+void ClearStopSignal() {
+    // Forgotten before the drain: a signal that comes in between stays pending and is woken
+    // for again below.
+    pendingStopSignal = 0;
+    DrainStopSignalWake();
+    if (pendingStopSignal.load() != 0 && stopWakeWrite.load() >= 0) {
+        WakeStopSignalFd();
+    }
+}
+
+void StopSignalHandled() {}
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     return !path.empty() && GetFileStampAt(AT_FDCWD, path.c_str(), stamp, readOnly);

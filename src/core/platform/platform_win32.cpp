@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <io.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +77,12 @@ FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
     stamp.volume = info.dwVolumeSerialNumber;
     stamp.index = Combine(info.nFileIndexHigh, info.nFileIndexLow);
     return stamp;
+}
+
+// Reparse points that name another place; other kinds (cloud placeholders, deduplicated
+// files) are the files themselves.
+bool IsLinkTag(DWORD tag) {
+    return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
 }  // namespace
@@ -181,9 +188,13 @@ bool FindEntries(const std::string& pattern, const std::function<bool(const DirE
             continue;
         }
         entry.name = fd.cFileName;
-        entry.isDirectory = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.isReadOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-        entry.size = entry.isDirectory ? 0 : Combine(fd.nFileSizeHigh, fd.nFileSizeLow);
+        entry.isLink =
+            (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(fd.dwReserved0);
+        entry.isDirectory = !entry.isLink && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        entry.isSpecial = entry.isLink;
+        entry.isReadOnly = !entry.isLink && (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+        entry.size =
+            entry.isDirectory || entry.isLink ? 0 : Combine(fd.nFileSizeHigh, fd.nFileSizeLow);
         if (!visit(entry)) {
             break;
         }
@@ -255,15 +266,6 @@ int ReplaceFileWith(const std::string& from, const std::string& to) {
     return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
 }
 
-int MoveFileNoReplace(const std::string& from, const std::string& to) {
-    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing target.
-    if (MoveFileExA(from.c_str(), to.c_str(), 0)) {
-        return 0;
-    }
-    const DWORD error = GetLastError();
-    return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
-}
-
 bool IsPlainFile(const std::string& path) {
     const DWORD a = GetFileAttributesA(path.c_str());
     if (path.empty() || a == INVALID_FILE_ATTRIBUTES ||
@@ -271,6 +273,100 @@ bool IsPlainFile(const std::string& path) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+int LastErrorOr(DWORD fallback) {
+    const DWORD error = GetLastError();
+    return static_cast<int>(error != 0 ? error : fallback);
+}
+
+// The path without separators at its end, stepping over double-byte characters, whose second
+// byte can be 0x5C; a drive's root keeps its separator.
+std::string WithoutTrailingSeparators(const std::string& path) {
+    const unsigned codePage = ActiveCodePage();
+    std::size_t end = 0;  // just past the last character that is no separator
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        if (IsLeadByte(codePage, c) && i + 1 < path.size()) {
+            ++i;
+            end = i + 1;
+        } else if (c != '\\' && c != '/') {
+            end = i + 1;
+        }
+    }
+    if (end == 0 || (end == 2 && path[1] == ':')) {
+        return path.substr(0, std::min(path.size(), end + 1));
+    }
+    return path.substr(0, end);
+}
+
+}  // namespace
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (MoveFileExA(from.c_str(), to.c_str(), 0)) {
+        return 0;
+    }
+    return LastErrorOr(ERROR_ACCESS_DENIED);
+}
+
+int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
+                           const std::string& name) {
+    if (from.empty() || folder.empty()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("\\/:") != std::string::npos) {
+        return ERROR_INVALID_NAME;
+    }
+    const std::string bare = WithoutTrailingSeparators(folder);
+    const DWORD attributes = GetFileAttributesA(bare.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return ERROR_CANT_ACCESS_FILE;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return ERROR_DIRECTORY;
+    }
+    // A root keeps its separator ("C:\\"); any other folder gets one.
+    const bool root = bare == "\\" || bare == "/" || (bare.size() == 3 && bare[1] == ':');
+    return RenameNoReplace(from, bare + (root ? "" : "\\") + name);
+}
+
+bool IsAlreadyExistsError(int code) {
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+}
+
+bool IsNotFoundError(int code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsRealDirectory(const std::string& path) {
+    const DWORD a = path.empty() ? INVALID_FILE_ATTRIBUTES
+                                 : GetFileAttributesA(WithoutTrailingSeparators(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    // The search data carries the reparse tag; the attributes alone do not.
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileExA(WithoutTrailingSeparators(path).c_str(), FindExInfoBasic, &fd,
+                                FindExSearchNameMatch, nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(h);
+    return (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkTag(fd.dwReserved0);
 }
 
 bool CanOpenReadWrite(const std::string& path, UnsharedFile& file) {
@@ -421,6 +517,9 @@ std::string ExecutablePath() {
 struct Process::Handle {
     HANDLE process = nullptr;
     DWORD id = 0;
+    // Kills every process in it when its last handle closes: when this Process is destroyed,
+    // or when this program ends in any way. Never inherited.
+    HANDLE job = nullptr;
 };
 
 Process::Process() = default;
@@ -431,8 +530,31 @@ Process::~Process() {
     }
     if (handle_) {
         CloseHandle(handle_->process);
+        if (handle_->job) {
+            CloseHandle(handle_->job);
+        }
     }
 }
+
+namespace {
+
+// A job that kills its processes once nobody holds it any more.
+HANDLE CreateKillOnCloseJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (!job) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+    ZeroMemory(&limits, sizeof limits);
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
+}  // namespace
 
 bool Process::Start(const std::string& commandLine) {
     if (handle_ || result_.end != ProcessEnd::NotStarted) {
@@ -446,14 +568,25 @@ bool Process::Start(const std::string& commandLine) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
+    // Suspended until it is in the job, so nothing it starts escapes the job. No handle of
+    // this program (locks, open files) is inherited.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &si, &pi)) {
         return false;
     }
+    HANDLE job = CreateKillOnCloseJob();
+    // Where the job cannot be had (a system that refuses nested jobs) the program still runs,
+    // ended by Terminate and the destructor as before.
+    if (job && !AssignProcessToJobObject(job, pi.hProcess)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     handle_ = std::make_unique<Handle>();
     handle_->process = pi.hProcess;
     handle_->id = pi.dwProcessId;
+    handle_->job = job;
     result_.started = true;
     result_.end = ProcessEnd::Running;
     return true;
@@ -522,8 +655,14 @@ void Process::Terminate(int graceMs) {
     // ended after the grace period.
     EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(handle_->id));
     if (!Wait(graceMs > 0 ? graceMs : 0)) {
-        TerminateProcess(handle_->process, 1);
+        // The job takes whatever the program started with it.
+        if (!handle_->job || !TerminateJobObject(handle_->job, 1)) {
+            TerminateProcess(handle_->process, 1);
+        }
         Wait(-1);
+    }
+    if (handle_->job) {
+        TerminateJobObject(handle_->job, 1);
     }
     result_.end = ProcessEnd::Stopped;
     result_.exitCode = -1;
@@ -553,6 +692,107 @@ void EndProcessAbnormally(bool asIfKilled) {
     constexpr UINT kControlCExit = 0xC000013A;
     TerminateProcess(GetCurrentProcess(), asIfKilled ? kControlCExit : kAccessViolation);
     ExitProcess(1);  // not reached
+}
+
+namespace {
+
+std::atomic<int> pendingStopSignal{0};
+// Manual-reset events, made once at installation: set on a stop signal, and set by the main
+// thread when its orderly end is done.
+HANDLE stopEvent = nullptr;
+HANDLE stopHandledEvent = nullptr;
+
+BOOL WINAPI ConsoleControlHandler(DWORD controlType) {
+    return detail::OnConsoleControl(controlType) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+// Runs on a thread the system starts for the event.
+int detail::OnConsoleControl(unsigned long controlType) {
+    switch (controlType) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            break;
+        default:
+            return 0;
+    }
+    int none = 0;
+    pendingStopSignal.compare_exchange_strong(none, static_cast<int>(controlType) + 1);
+    SetEvent(stopEvent);
+    if (controlType == CTRL_CLOSE_EVENT || controlType == CTRL_LOGOFF_EVENT ||
+        controlType == CTRL_SHUTDOWN_EVENT) {
+        // Returning lets the system end the process: not before the run has ended in order.
+        WaitForSingleObject(stopHandledEvent, detail::kStopSignalGraceMs);
+    }
+    return 1;
+}
+
+bool InstallStopSignalHandlers() {
+    static const bool installed = [] {
+        // Not inherited: the default security attributes.
+        stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        stopHandledEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        return stopEvent && stopHandledEvent &&
+               SetConsoleCtrlHandler(ConsoleControlHandler, TRUE) != 0;
+    }();
+    return installed;
+}
+
+int PendingStopSignal() {
+    return pendingStopSignal.load();
+}
+
+std::string DescribeStopSignal(int signal) {
+    switch (signal - 1) {
+        case CTRL_C_EVENT:
+            return "Ctrl+C";
+        case CTRL_BREAK_EVENT:
+            return "Ctrl+Break";
+        case CTRL_CLOSE_EVENT:
+            return "console closed";
+        case CTRL_LOGOFF_EVENT:
+            return "logoff";
+        case CTRL_SHUTDOWN_EVENT:
+            return "shutdown";
+        default:
+            return "signal " + std::to_string(signal);
+    }
+}
+
+int StopSignalFd() {
+    return -1;
+}
+
+void* StopSignalEvent() {
+    return stopEvent;
+}
+
+void DrainStopSignalWake() {
+    if (stopEvent) {
+        ResetEvent(stopEvent);
+    }
+}
+
+void ClearStopSignal() {
+    pendingStopSignal = 0;
+    DrainStopSignalWake();
+    if (stopHandledEvent) {
+        ResetEvent(stopHandledEvent);
+    }
+    // A signal that came in between stays pending and its wake is not lost.
+    if (pendingStopSignal.load() != 0 && stopEvent) {
+        SetEvent(stopEvent);
+    }
+}
+
+void StopSignalHandled() {
+    if (stopHandledEvent) {
+        SetEvent(stopHandledEvent);
+    }
 }
 
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
