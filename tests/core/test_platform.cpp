@@ -449,7 +449,7 @@ TEST_F(PlatformFiles, LinksAreListedAsLinksNeverAsFilesOrFolders) {
 // Renames that never replace and moves that never follow a link, with what each leaves behind.
 TEST_F(PlatformFiles, RenamesNeverReplaceAndMovesNeverFollowALink) {
     enum class Source { File, Gone, Link };
-    enum class Folder { Real, File, Link };
+    enum class Folder { Real, File, Link, Missing };
     enum class Expect { Moved, AlreadyExists, NotFound, OtherError };
     struct Row {
         const char* what;
@@ -468,6 +468,7 @@ TEST_F(PlatformFiles, RenamesNeverReplaceAndMovesNeverFollowALink) {
         {"move, source gone", true, Source::Gone, false, Folder::Real, Expect::NotFound},
         {"move into a file", true, Source::File, false, Folder::File, Expect::OtherError},
         {"move into a link", true, Source::File, false, Folder::Link, Expect::OtherError},
+        {"move into no folder", true, Source::File, false, Folder::Missing, Expect::OtherError},
         {"move of a link", true, Source::Link, false, Folder::Real, Expect::Moved},
         {"rename of a link", false, Source::Link, false, Folder::Real, Expect::Moved},
     };
@@ -498,6 +499,8 @@ TEST_F(PlatformFiles, RenamesNeverReplaceAndMovesNeverFollowALink) {
         if (row.folder == Folder::File) {
             folder = JoinPath(dir, "file");
             WriteFileBytes(folder, "not a folder");
+        } else if (row.folder == Folder::Missing) {
+            folder = JoinPath(dir, "missing");
         } else if (row.folder == Folder::Link) {
             folder = JoinPath(dir, "Elsewhere");
             if (!MakeLink(real, folder, true)) {

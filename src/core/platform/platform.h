@@ -97,11 +97,11 @@ bool IsPlainFile(const std::string& path);
 int RenameNoReplace(const std::string& from, const std::string& to);
 
 // Moves the file `from` to `folder`/`name` (a bare name) the same way, without replacing and
-// without following a link: a `folder` that is itself a link, or no folder, fails (POSIX: ELOOP
-// or ENOTDIR; Windows: ERROR_CANT_ACCESS_FILE for any reparse point, ERROR_DIRECTORY for a
-// file), and a link at `from` is moved itself. Links in the folders above `folder` are
-// followed. POSIX holds the folder open from the check to the move; Windows checks just before
-// the move.
+// without following a link: a `folder` that is itself a link, or missing, or no folder, fails
+// with neither of the two errors below (POSIX: ELOOP or ENOTDIR; Windows: ERROR_CANT_ACCESS_FILE
+// for any reparse point, else ERROR_DIRECTORY), and a link at `from` is moved itself. Links in the
+// folders above `folder` are followed. POSIX holds the folder open from the check to the move;
+// Windows checks just before the move.
 int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
                            const std::string& name);
 
@@ -254,7 +254,7 @@ bool IsExecutableFile(const std::string& path);
 // converter.
 [[noreturn]] void EndProcessAbnormally(bool asIfKilled);
 
-// ---- Stop signals ------------------------------------------------------------------------------
+// ---- Stop signals ----------------------------------------------------------------------------
 
 // A service manager stopping the program, a closed terminal or console, a logoff, Ctrl+C: the
 // program ends its run in order instead of dying in the middle of it. The handlers only record

@@ -432,7 +432,8 @@ int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
     const int dir = open(WithoutTrailingSlashes(folder).c_str(),
                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0) {
-        return errno;
+        // Not found means the source is gone; a missing folder is no folder.
+        return errno == ENOENT ? ENOTDIR : errno;
     }
     const int error =
         RenameAtNoReplace(AT_FDCWD, WithoutTrailingSlashes(from).c_str(), dir, name.c_str());

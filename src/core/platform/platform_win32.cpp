@@ -304,6 +304,14 @@ std::string WithoutTrailingSeparators(const std::string& path) {
 
 }  // namespace
 
+bool IsAlreadyExistsError(int code) {
+    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+}
+
+bool IsNotFoundError(int code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) {
         return ERROR_FILE_NOT_FOUND;
@@ -326,7 +334,9 @@ int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
     const std::string bare = WithoutTrailingSeparators(folder);
     const DWORD attributes = GetFileAttributesA(bare.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return LastErrorOr(ERROR_PATH_NOT_FOUND);
+        // Not found means the source is gone; a missing folder is no folder.
+        const int error = LastErrorOr(ERROR_PATH_NOT_FOUND);
+        return IsNotFoundError(error) ? ERROR_DIRECTORY : error;
     }
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         return ERROR_CANT_ACCESS_FILE;
@@ -337,14 +347,6 @@ int MoveIntoFolderNoFollow(const std::string& from, const std::string& folder,
     // A root keeps its separator ("C:\\"); any other folder gets one.
     const bool root = bare == "\\" || bare == "/" || (bare.size() == 3 && bare[1] == ':');
     return RenameNoReplace(from, bare + (root ? "" : "\\") + name);
-}
-
-bool IsAlreadyExistsError(int code) {
-    return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
-}
-
-bool IsNotFoundError(int code) {
-    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
 bool IsRealDirectory(const std::string& path) {
@@ -569,9 +571,10 @@ bool Process::Start(const std::string& commandLine) {
     PROCESS_INFORMATION pi;
     ZeroMemory(&pi, sizeof pi);
     // Suspended until it is in the job, so nothing it starts escapes the job. No handle of
-    // this program (locks, open files) is inherited.
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi)) {
+    // this program (locks, open files) is inherited. A process group of its own: a Ctrl+C at a
+    // shared console reaches this program alone, which then ends the converter in order.
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &si, &pi)) {
         return false;
     }
     HANDLE job = CreateKillOnCloseJob();
