@@ -334,5 +334,42 @@ TEST_F(DeletionNeedsProof, AnOutputThatWouldReplaceItsInputIsRefused) {
     EXPECT_EQ(modes.ExitCode(), 1);
 }
 
+// Standby takes regular files only: a link in the hot folder is left alone and said once (its
+// target, any file this user can read, is never converted), and a "Failed" that is a link is
+// never followed: the failing drawing stays.
+TEST_F(DeletionNeedsProof, LinksAreNeverFollowed) {
+    if (PathRules::Native().style == PathStyle::Windows) {
+        GTEST_SKIP() << "no symbolic links here";
+    }
+    test::ScopedEnv fail("KORVANE_STANDIN_FAIL_ON", "bad");
+    test::MakeDir(inDir);
+    const std::string secret = tmp / "secret.txt";
+    const std::string elsewhere = tmp / "elsewhere";
+    test::MakeDir(elsewhere);
+    test::WriteFileBytes(secret, "another user's file");
+    std::filesystem::create_symlink(secret, In("link.hgl"));
+    std::filesystem::create_directory_symlink(elsewhere, JoinPath(inDir, kFailedFolderName));
+    test::WriteFileBytes(In("bad.hgl"), "fails");
+    settings.sAutoOutDirFName = JoinPath(inDir, "*.hgl");
+    settings.iAutoWaitTime = 2;
+    window.settings = settings;
+    modes.ButtonAutoOutputClick(window);
+    for (int tick = 0; tick < 6; ++tick) {
+        modes.StandbyTick();
+    }
+    modes.StopStandby();
+    EXPECT_TRUE(std::filesystem::is_symlink(In("link.hgl")));
+    EXPECT_FALSE(platform::FileExists(JoinPath(outDir, "link.pdf")));
+    EXPECT_EQ(test::ReadFileBytes(In("bad.hgl")), "fails");
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    EXPECT_EQ(Starts(), 1);
+    ASSERT_EQ(sink.messages.size(), 2u);
+    EXPECT_NE(sink.messages[0].find("symbolic link was left in place"), std::string::npos);
+    EXPECT_NE(sink.messages[1].find("could not be deleted or moved to Failed"), std::string::npos);
+    const std::string report = test::ReadFileBytes(RunReport::PathIn(dataDir));
+    EXPECT_NE(report.find("\tleft alone\tsymbolic link\t" + In("link.hgl") + "\r\n"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace ka

@@ -7,6 +7,7 @@
 #include "app/RunModes.h"
 #include "app/RunResults.h"
 #include "settings/OutputTypes.h"
+#include "settings/UserMessages.h"
 
 namespace ka {
 
@@ -147,33 +148,60 @@ bool RunModes::NoteUnsafePath(const std::string& path) {
     return true;
 }
 
+void RunModes::NoteLink(const std::string& path) {
+    if (standby_.unsafeReported.insert(path).second) {
+        standby_.linksNew.push_back(path);
+    }
+}
+
+namespace {
+// Control characters shown as \xNN, so a name cannot break the report's lines.
+std::string Printable(const std::string& path) {
+    std::string shown;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            shown += hex;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+}  // namespace
+
 void RunModes::ReportUnsafePaths() {
-    if (standby_.unsafeNew.empty()) {
+    if (standby_.unsafeNew.empty() && standby_.linksNew.empty()) {
         return;
     }
-    // One report line per file; control characters are shown as \xNN so a name cannot break
-    // the report's lines.
+    // One report line per file.
     RunReport report;
     if (!settings_.sDataDir.empty() && report.Open(RunReport::PathIn(settings_.sDataDir, rules_))) {
         const char* mode = flags_.bInStandby ? "standby" : "comparison";
         for (const std::string& path : standby_.unsafeNew) {
-            std::string shown;
-            for (const char c : path) {
-                const auto byte = static_cast<unsigned char>(c);
-                if (byte < 0x20 || byte == 0x7F) {
-                    char hex[8];
-                    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-                    shown += hex;
-                } else {
-                    shown += c;
-                }
-            }
-            report.Line({mode, "left alone", "name not for the converter", shown});
+            report.Line({mode, "left alone", "name not for the converter", Printable(path)}, {});
+        }
+        for (const std::string& path : standby_.linksNew) {
+            report.Line({mode, "left alone", "symbolic link", Printable(path)}, {});
         }
         report.Close();
     }
-    sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+    if (!standby_.unsafeNew.empty()) {
+        sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+    }
+    if (!standby_.linksNew.empty()) {
+        RefusedItems links;
+        for (const std::string& path : standby_.linksNew) {
+            links.Add(Printable(path));
+        }
+        sink_.ShowMsg(links.Message("symbolic link was left in place",
+                                    "symbolic links were left in place",
+                                    "standby takes regular files only."));
+    }
     standby_.unsafeNew.clear();
+    standby_.linksNew.clear();
 }
 
 std::string ConverterStartCommand(const std::string& korvaneExe, const std::string& comLineFile) {

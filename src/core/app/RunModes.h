@@ -88,6 +88,8 @@ struct StandbyState {
     // stays; and those noted since the last report.
     std::unordered_set<std::string> unsafeReported;
     std::vector<std::string> unsafeNew;
+    // The same for symbolic links, which standby never takes.
+    std::vector<std::string> linksNew;
     // Files judged but not deleted or moved (a folder the program cannot change): left out of
     // later cycles while they stay as they were, so they are not converted again and again.
     std::unordered_map<std::string, platform::FileStamp> unsettled;
@@ -196,6 +198,8 @@ class RunModes {
     std::vector<std::string> CompareFolders(const std::vector<std::string>* stablePaths);
     // True when the path cannot be handed to the converter; noted for the report once.
     bool NoteUnsafePath(const std::string& path);
+    // A symbolic link left alone; noted for the report once.
+    void NoteLink(const std::string& path);
     // One message for the paths noted since the last report, naming how many.
     void ReportUnsafePaths();
 };

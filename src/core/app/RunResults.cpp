@@ -175,15 +175,22 @@ std::string NumberedName(const std::string& name, int n) {
 
 int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
     const std::string folder = JoinPath(FolderPart(path, rules), kFailedFolderName, rules);
-    if (!platform::DirectoryExists(folder)) {
+    // Only a real folder of its own: a "Failed" that is a link could send the drawing into
+    // anybody's folder, one that is a file has no room for it.
+    if (!platform::IsRealDirectory(folder)) {
+        if (platform::PathExists(folder) || platform::IsSymbolicLink(folder)) {
+            return platform::MoveIntoFolderNoFollow(path, folder, NamePart(path, rules));
+        }
         platform::CreateDirectoryOne(folder);
     }
     const std::string name = NamePart(path, rules);
-    std::string target = JoinPath(folder, name, rules);
-    for (int n = 2; platform::PathExists(target); ++n) {
-        target = JoinPath(folder, NumberedName(name, n), rules);
+    for (int n = 1;; ++n) {
+        const int error =
+            platform::MoveIntoFolderNoFollow(path, folder, n == 1 ? name : NumberedName(name, n));
+        if (error == 0 || !platform::IsAlreadyExistsError(error)) {
+            return error;
+        }
     }
-    return platform::ReplaceFileWith(path, target);
 }
 
 // ---- Report -----------------------------------------------------------------------------------

@@ -133,12 +133,20 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         // Folders, read-only files and pipes or devices are never taken; the kinds save the
         // try. The listing gives no attributes where it gives kinds; the probe below refuses a
         // read-only file.
-        if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly ||
-            entry.isSpecial) {
+        if (entry.name == "." || entry.name == ".." || entry.isDirectory || entry.isReadOnly) {
             return true;
         }
         path.assign(standby_.sStandbyDir);
         path += entry.name;
+        // A link would hand over whatever it names (any file this user can read) and be
+        // deleted in its place: left alone, said once.
+        if (entry.isLink) {
+            NoteLink(path);
+            return true;
+        }
+        if (entry.isSpecial) {
+            return true;
+        }
         // Never listed, so never handed over, deleted or moved; reported once, unless it is
         // read-only, which is left alone silently.
         if (!IsJobSafePath(path, rules_)) {
