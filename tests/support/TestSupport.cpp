@@ -275,6 +275,10 @@ ChildProcess::~ChildProcess() {
     }
 }
 
+bool ChildProcess::Signal(int) {
+    return false;
+}
+
 bool ChildProcess::WaitFor(int seconds) {
     if (!started_ || ended_) {
         return ended_;
@@ -316,6 +320,10 @@ ChildProcess::~ChildProcess() {
         int status = 0;
         waitpid(pid_, &status, 0);
     }
+}
+
+bool ChildProcess::Signal(int signal) {
+    return started_ && !ended_ && kill(pid_, signal) == 0;
 }
 
 bool ChildProcess::WaitFor(int seconds) {

@@ -89,6 +89,8 @@ class ChildProcess {
 
     bool Started() const { return started_; }
     bool Running();
+    // Sends a POSIX signal; false on Windows or when it cannot be sent.
+    bool Signal(int signal);
     // Waits for the end up to the limit; false when the program still runs.
     bool WaitFor(int seconds);
     int ExitCode() const { return exitCode_; }

@@ -112,6 +112,26 @@ bool RunModes::OutputFolderUsable() {
     return false;
 }
 
+bool RunModes::FinishInterruptedRun(const Settings& settings) {
+    RunChoices choices;
+    choices.settings = settings;
+    BeginRun(choices);
+    if (settings_.sDataDir.empty()) {
+        return false;
+    }
+    platform::FileLock lock;
+    int error = 0;
+    if (!lock.TryLock(DataFilePath("KorvaneAuto.lock"), error)) {
+        return false;  // a live copy owns the journal
+    }
+    std::string summary;
+    if (!ConversionRun::RecoverInterrupted(DataFilePath("Korvanejobs.txt"), Context(), &summary)) {
+        return false;
+    }
+    host_.SetStatusText("An interrupted run was finished: " + summary);
+    return true;
+}
+
 std::string RunModes::LogFilePath() const {
     // A data folder this short was never set up by the start-up; deleting "\\Compar2.log" at a
     // drive's root (or in the current folder) would touch a file that is not ours.

@@ -145,6 +145,11 @@ class RunModes {
     // "End" during a run: nothing more is started and a running converter is ended.
     void RequestStop() { stopRequested_ = true; }
 
+    // At start: a run of an earlier program on this data folder that never ended (a crash, a
+    // kill, a power loss) is finished from its journal before anything else, unless another
+    // copy of the program holds the data folder now. True when there was one.
+    bool FinishInterruptedRun(const Settings& settings);
+
     const StandbyState& Standby() const { return standby_; }
     const PathRules& Rules() const { return rules_; }
 

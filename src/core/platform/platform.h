@@ -295,6 +295,11 @@ void ClearStopSignal();
 // the process once the handler returns. Nothing on POSIX.
 void StopSignalHandled();
 
+// Windows: a window message (an MSG) that tells the session is ending (WM_QUERYENDSESSION, or
+// WM_ENDSESSION for an end that happens). Always false on POSIX, where the session's end
+// comes as a signal.
+bool IsSessionEndMessage(const void* nativeMessage);
+
 // ---- File identity and locks ------------------------------------------------------------------
 
 // False when the path names nothing or a folder. readOnly, when given, gets what

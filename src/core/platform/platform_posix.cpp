@@ -1024,6 +1024,10 @@ void ClearStopSignal() {
 
 void StopSignalHandled() {}
 
+bool IsSessionEndMessage(const void*) {
+    return false;
+}
+
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     return !path.empty() && GetFileStampAt(AT_FDCWD, path.c_str(), stamp, readOnly);
 }

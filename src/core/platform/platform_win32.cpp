@@ -798,6 +798,12 @@ void StopSignalHandled() {
     }
 }
 
+bool IsSessionEndMessage(const void* nativeMessage) {
+    const auto* msg = static_cast<const MSG*>(nativeMessage);
+    return msg && (msg->message == WM_QUERYENDSESSION ||
+                   (msg->message == WM_ENDSESSION && msg->wParam != FALSE));
+}
+
 bool GetFileStamp(const std::string& path, FileStamp& stamp, bool* readOnly) {
     if (path.empty()) {
         return false;

@@ -1,6 +1,10 @@
 // Program entry: one settings store, one set of flags and one message sink for the whole run;
 // the windows are created once, in a fixed order, and live until the program ends.
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -15,7 +19,33 @@
 #include "gui/settings/SetInputFile.h"
 #include "gui/shell/FolderOpen.h"
 #include "gui/shell/Orrin3.h"
+#include "platform/platform.h"
 #include "settings/Orrin1.h"
+
+namespace {
+
+// The session's end (logoff, shutdown) reaches a windowed program as a window message: it stops
+// the run, and the end waits a few seconds for the run to finish in order.
+class SessionEndFilter : public QAbstractNativeEventFilter {
+  public:
+    explicit SessionEndFilter(TOrrinMForm& form) : form_(form) {}
+    bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
+        if (!ka::platform::IsSessionEndMessage(message))
+            return false;
+        form_.StopSignalReceived("the session's end");
+        QElapsedTimer waited;
+        waited.start();
+        while (form_.RunActive() && waited.elapsed() < kSessionEndWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return false;
+    }
+
+  private:
+    static constexpr int kSessionEndWaitMs = 4000;
+    TOrrinMForm& form_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Every argument is the program's own, kept as the bytes the system passed (its code page).
@@ -61,15 +91,38 @@ int main(int argc, char** argv) {
         return setAutoParForm.get();
     });
 
+    // A stop signal, a closed console or the session's end stops the run the way "End" and
+    // "Stop now" do; the program then ends in order.
+    ka::platform::InstallStopSignalHandlers();
+    const auto onStopSignal = [&mainForm] {
+        ka::platform::DrainStopSignalWake();
+        if (const int signal = ka::platform::PendingStopSignal())
+            mainForm.StopSignalReceived(ka::platform::DescribeStopSignal(signal));
+    };
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    QTimer stopPoll;
+    if (ka::platform::StopSignalFd() >= 0) {
+        stopNotifier =
+            std::make_unique<QSocketNotifier>(ka::platform::StopSignalFd(), QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, onStopSignal);
+    } else {
+        QObject::connect(&stopPoll, &QTimer::timeout, onStopSignal);
+        stopPoll.start(200);
+    }
+    SessionEndFilter sessionEnd(mainForm);
+    app.installNativeEventFilter(&sessionEnd);
+
     mainForm.SetCommandLineArguments(std::move(args));
     mainForm.show();
     const int result = app.exec();
     mainForm.FormDestroy();
-    if (!unattended) {
+    if (!unattended && !mainForm.EndedBySignal()) {
+        ka::platform::StopSignalHandled();
         return result;
     }
     const int code = std::max(result, mainForm.RunModes().ExitCode());
     std::printf("%s\n", ka::UnattendedSummaryLine(mainForm.RunModes().LastSummary(), code).c_str());
     std::fflush(stdout);
+    ka::platform::StopSignalHandled();
     return code;
 }

@@ -30,9 +30,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
+#include "app/RunResults.h"
 #include "gui/app/RunListModel.h"
 #include "gui/common/Help.h"
 #include "gui/common/Orrin1Ui.h"
@@ -534,6 +536,8 @@ void TOrrinMForm::FormPaint() {
 
     ShowStoredSelections();
     loadMessages.Flush(sink_);
+    // What a run killed on its way had proven done is settled before anything new starts.
+    runModes_.FinishInterruptedRun(settings_);
     if (args_.empty())
         return;
 
@@ -954,6 +958,25 @@ void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
 
 void TOrrinMForm::CloseMainWindow() {
     close();
+}
+
+void TOrrinMForm::StopSignalReceived(const std::string& what) {
+    if (endedBySignal_)
+        return;
+    endedBySignal_ = true;
+    // Said where nobody has to click: standard error and the report.
+    const std::string text = "Ended by " + what + ".";
+    std::fprintf(stderr, "KorvaneAuto: %s\n", text.c_str());
+    std::fflush(stderr);
+    ka::AppendReportLine(settings_.sDataDir, {"signal", "message", text});
+    runModes_.NoteExitCode(1);
+    flags_.bEndRequested = true;
+    runModes_.RequestStop();
+    // Under a run the guard closes the window once the run has returned.
+    if (!runActive_) {
+        runModes_.StopStandby();
+        CloseMainWindow();
+    }
 }
 
 void TOrrinMForm::MinimizeApp() {

@@ -99,6 +99,10 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     std::string ListItem(int index) const;
     void CloseMainWindow();
     void MinimizeApp();
+    // A stop signal (a service manager stopping the program, a closed terminal, a logoff): the
+    // run ends as "End" and "Stop now" end it, then the program, with exit code 1 at least.
+    void StopSignalReceived(const std::string& what);
+    bool EndedBySignal() const { return endedBySignal_; }
 
     // RunHost.
     void SetStatusText(const std::string& text) override;
@@ -167,6 +171,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     bool startupScheduled_ = false;
     bool runActive_ = false;
     bool stopAsked_ = false;
+    bool endedBySignal_ = false;
     bool parFileLoaded_ = false;
     bool destroyed_ = false;
     bool placementShown_ = false;
