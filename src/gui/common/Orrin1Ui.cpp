@@ -10,12 +10,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QVariant>
 #include <algorithm>
@@ -112,6 +115,43 @@ void PumpMessages() {
         // True while there was something to deliver; stop once the queue is empty.
         if (!dispatcher->processEvents(QEventLoop::AllEvents))
             break;
+    }
+}
+
+namespace {
+
+class MiddleElidingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        // A list widens every row to its own width; no row asks for more.
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(1);
+        return size;
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && index.isValid() &&
+            !index.data(Qt::ToolTipRole).isValid()) {
+            const QString text = index.data(Qt::DisplayRole).toString();
+            if (!text.isEmpty()) {
+                QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+};
+
+}  // namespace
+
+void ElideRowsInTheMiddle(QAbstractItemView* view) {
+    view->setTextElideMode(Qt::ElideMiddle);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    if (qobject_cast<QListView*>(view)) {
+        view->setItemDelegate(new MiddleElidingDelegate(view));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "settings/Orrin1.h"
 
+class QAbstractItemView;
 class QDialog;
 class QLayout;
 class QListWidget;
@@ -69,6 +70,11 @@ QMargins EstimatedFrameMargins(const QWidget& window);
 
 // Processes every pending event, then returns.
 void PumpMessages();
+
+// Shows every row of the view within its width: a text too long for it loses its middle, so a
+// path keeps its file name in sight, and the whole text is the row's tool tip. Nothing scrolls
+// sideways.
+void ElideRowsInTheMiddle(QAbstractItemView* view);
 
 // Makes the list's horizontal scroll reach the end of its widest line; returns that width in
 // pixels (0 for an empty list).
