@@ -117,8 +117,8 @@ std::string TFormOutFileList::NonRegisteredMessage(const std::string& fileName) 
 
 TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidget* parent)
     : QDialog(parent), settings_(settings), sink_(sink) {
-    SetupDialogFrame(this, "FormOutFileList", QStringLiteral("Batch file creation"),
-                     QSize(960, 508), "Arial", false, 12, true);
+    SetupDialogFrame(this, "FormOutFileList", QStringLiteral("Batch file creation"), "Arial", false,
+                     12, true);
     QFont bigFont = font();
     bigFont.setPixelSize(24);
 
