@@ -215,7 +215,7 @@ TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidge
     OutLines->viewport()->setAcceptDrops(true);
     OutLines->viewport()->installEventFilter(this);
     OutLines->setMinimumHeight(90);
-    right->addWidget(OutLines, 2);
+    right->addWidget(OutLines, 3);
 
     Label4 = MakeLabel("File structure to open simultaneously with one output:", "Label4");
     right->addWidget(Label4);
@@ -231,7 +231,7 @@ TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidge
     ListBox1->viewport()->setAcceptDrops(true);
     ListBox1->viewport()->installEventFilter(this);
     ListBox1->setMinimumHeight(90);
-    right->addWidget(ListBox1, 3);
+    right->addWidget(ListBox1, 2);
     // Below the rows: how many lines of the file lie past the slots, kept as they are.
     LabelMoreLines = new QLabel;
     LabelMoreLines->setObjectName(QStringLiteral("LabelMoreLines"));
