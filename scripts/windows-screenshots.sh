@@ -40,14 +40,14 @@ window() {
     [ -n "$id" ] || { echo "no window named '$1'" >&2; return 1; }
     echo "$id"
 }
-# Clicks a point of a window's client area. Wine takes a press only after the pointer has
-# arrived and reads a press and release sent together as nothing, so each step waits a moment.
-click() {
-    xdotool mousemove --window "$1" "$2" "$3"
+# Keys to a window, as the keyboard sends them to its focus. Wine takes a key only once the
+# window is active, so each step waits a moment.
+press() {
+    local id=$1
+    shift
+    xdotool windowactivate --sync "$id" 2>/dev/null || true
     sleep 0.5
-    xdotool mousedown 1
-    sleep 0.15
-    xdotool mouseup 1
+    xdotool key --delay 150 "$@"
     sleep 1.5
 }
 shot() {
@@ -84,27 +84,29 @@ for pass in "1252 C.UTF-8" "932 ja_JP.UTF-8"; do
     sleep 2
     shot "$main" main-window
 
-    # Points are the centres of the buttons as the windows lay them out.
-    click "$main" 934 28                      # Set
+    # Every window is reached with its mnemonics, as a keyboard user reaches it; windows that
+    # resize have no fixed points to click.
+    press "$main" alt+s                       # Set
     set=$(window "^Set$")
     shot "$set" settings
-    click "$set" 129 180                      # Input file selection
+    press "$set" alt+i                        # Input file selection
     shot "$(window "^Batch file creation$")" batch-file-creation
-    click "$(window "^Batch file creation$")" 788 483   # Cancel
-    click "$set" 122 812                      # Input file extension
+    press "$(window "^Batch file creation$")" Escape
+    press "$set" alt+x                        # Input file extension
     shot "$(window "^Input file extension setting$")" extensions
-    click "$(window "^Input file extension setting$")" 509 619   # Cancel
-    click "$set" 723 728                      # Reference of the output folder
+    press "$(window "^Input file extension setting$")" Escape
+    # From the converter's box, where Set opens: its Reference, the output folder, its Reference.
+    press "$set" Tab Tab Tab space
     shot "$(window "^Selection of folder$")" folder
-    click "$(window "^Selection of folder$")" 426 448   # Cancel
-    click "$set" 723 40                       # Reference of the converter: the system's dialog
+    press "$(window "^Selection of folder$")" Escape
+    press "$set" shift+Tab shift+Tab space    # Reference of the converter: the system's dialog
     sleep 2
     shot "$(xdotool getactivewindow)" open-file
     xdotool key Escape
     sleep 1
-    click "$set" 512 812                      # Cancel
+    press "$set" Escape
 
-    click "$main" 934 521                     # About Version
+    press "$main" alt+a                       # About Version
     about=$(window "AboutVersion")
     shot "$about" about
     xdotool key Return

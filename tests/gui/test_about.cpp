@@ -50,11 +50,14 @@ class AboutTest : public ::testing::Test {
     std::vector<std::string> opened;
 };
 
-TEST_F(AboutTest, OnlyOkAndEnterCloseIt) {
+TEST_F(AboutTest, OkEnterAndEscCloseIt) {
     EXPECT_FALSE(about.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint |
                                         Qt::WindowSystemMenuHint));
+    EXPECT_EQ(QApplication::focusWidget(), about.findChild<QPushButton*>("ButtonOK"));
     ka::test::KeyToFocus(&about, Qt::Key_Escape);
-    EXPECT_TRUE(about.isVisible());
+    EXPECT_FALSE(about.isVisible());
+    about.show();
+    QApplication::setActiveWindow(&about);
     QTest::mouseClick(about.findChild<QPushButton*>("ButtonOK"), Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);

@@ -2,11 +2,17 @@
 // name, the row rules (15-row limit, replacing a picked row, blanking), the output order number,
 // and what OK and Cancel do to the file.
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QToolTip>
+#include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 
 #include "gui/batch/OutFileListDlg.h"
@@ -42,6 +48,10 @@ class BatchDialogTest : public ::testing::Test {
         QApplication::setQuitOnLastWindowClosed(false);
         ka::ui::SetHelpRequestHook(
             [this](int topic, const QString&, bool) { helpTopics.push_back(topic); });
+        ka::ui::SetQuestionHook([this](const QString& text) {
+            questions.push_back(FromQt(text));
+            return answerYes;
+        });
         for (const char* name : {"a.hgl", "b.hgl", "c.pdf", "n.xyz", "noext"}) {
             WriteFileBytes(temp / name, "x");
         }
@@ -55,6 +65,7 @@ class BatchDialogTest : public ::testing::Test {
         if (dialog.isVisible())
             dialog.reject();
         ka::ui::SetHelpRequestHook(nullptr);
+        ka::ui::SetQuestionHook(nullptr);
     }
 
     void Open(const std::string& listBytes) {
@@ -123,6 +134,8 @@ class BatchDialogTest : public ::testing::Test {
     ka::Settings settings;
     RecordingMessageSink sink;
     std::vector<int> helpTopics;
+    std::vector<std::string> questions;
+    bool answerYes = true;
     TFormOutFileList dialog{settings, sink};
 };
 
@@ -209,13 +222,110 @@ TEST_F(BatchDialogTest, OneClearDropsTheLineWhileBlankingKeepsASpace) {
     EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({" ", "s"}));
 }
 
-TEST_F(BatchDialogTest, AllClearEmptiesEverySlot) {
+TEST_F(BatchDialogTest, AllClearAsksThenEmptiesEverySlot) {
     Open(CrLfLines({"r1", "s", "t"}));
+    answerYes = false;
     Press("ButtonAllClear");
+    EXPECT_EQ(questions, (std::vector<std::string>{"Clear every output of the batch file?"}));
+    EXPECT_EQ(MaxOutNo(), "/3");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1"}));
+    answerYes = true;
+    Press("ButtonAllClear");
+    EXPECT_EQ(questions.size(), 2u);
     EXPECT_EQ(MaxOutNo(), "/0");
     EXPECT_TRUE(Rows().empty());
     Press("ButtonOutListOK");
     EXPECT_EQ(ReadFileBytes(listFile), "");
+}
+
+// ---- The overview of the lines, one line per file, Enter and drops --------------------------
+
+// Every line is listed; choosing one shows its files below, and the other way round. A long
+// path keeps its file name in sight and shows whole as the row's tool tip.
+TEST_F(BatchDialogTest, OverviewListsEveryLineAndShowsTheChosenOneBelow) {
+    const std::string deep = temp / (std::string(300, 'd') + "/x.hgl");
+    std::vector<std::string> lines = {"a1,a2", deep, "c"};
+    for (int i = 0; i < 110; ++i)
+        lines.push_back("L" + std::to_string(i));
+    Open(CrLfLines(lines));
+    auto* overview = Child<QTreeView>(dialog, "OutLines");
+    QAbstractItemModel* model = overview->model();
+    // The hundred outputs, then the 13 lines past them, which are listed but not chosen.
+    ASSERT_EQ(model->rowCount(), 113);
+    EXPECT_EQ(model->index(0, 1).data().toString(), QStringLiteral("a1,a2"));
+    EXPECT_EQ(model->index(112, 0).data().toInt(), 113);
+    EXPECT_EQ(model->index(112, 1).data().toString(), QStringLiteral("L109"));
+    EXPECT_FALSE(model->flags(model->index(100, 1)) & Qt::ItemIsSelectable);
+
+    overview->setFocus(Qt::TabFocusReason);
+    KeyToFocus(overview, Qt::Key_Down);
+    EXPECT_EQ(dialog.OutNo(), 2);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{deep}));
+    EXPECT_EQ(List()->horizontalScrollBar()->maximum(), 0);
+    const QPoint at = List()->visualItemRect(List()->item(0)).center();
+    QHelpEvent tip(QEvent::ToolTip, at, List()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(List()->viewport(), &tip);
+    EXPECT_EQ(FromQt(QToolTip::text()), deep);
+
+    Child<QSpinBox>(dialog, "SpinEdit1")->setValue(3);
+    EXPECT_EQ(overview->currentIndex().row(), 2);
+}
+
+TEST_F(BatchDialogTest, FiftyFilesBecomeFiftyLinesAfterTheLastLine) {
+    QStringList names;
+    std::vector<std::string> expected = {"first"};
+    for (int i = 0; i < 50; ++i) {
+        names << QStringLiteral("f%1.hgl").arg(i, 2, 10, QLatin1Char('0'));
+        WriteFileBytes(temp / FromQt(names.back()), "x");
+        expected.push_back(temp / FromQt(names.back()));
+    }
+    Open(CrLfLines({"first"}));
+    WaitForItem(names.back());
+    ASSERT_TRUE(Files()->SelectNames(names));
+    Press("ButtonFileSelectLines");
+    EXPECT_EQ(MaxOutNo(), "/51");
+    EXPECT_EQ(dialog.OutNo(), 2);  // the first new line is shown
+    EXPECT_EQ(Rows(), (std::vector<std::string>{temp / "f00.hgl"}));
+    EXPECT_EQ(Child<QTreeView>(dialog, "OutLines")->model()->rowCount(), 52);
+    EXPECT_TRUE(sink.messages.empty());
+    Press("ButtonOutListOK");
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines(expected));
+}
+
+TEST_F(BatchDialogTest, EnterOnAFileAddsItToTheOutputShown) {
+    Open(CrLfLines({"r1"}));
+    WaitForItem(QStringLiteral("b.hgl"));
+    QAbstractItemView* view = Files()->CurrentView();
+    view->setFocus(Qt::TabFocusReason);
+    view->setCurrentIndex(Files()->IndexOfName(QStringLiteral("b.hgl")));
+    KeyToFocus(view, Qt::Key_Return);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", temp / "b.hgl"}));
+    EXPECT_TRUE(dialog.isVisible());
+}
+
+// Files dropped on the files of a line join that line; dropped on the lines, each is a line.
+TEST_F(BatchDialogTest, DroppedFilesJoinTheLineOrBecomeLines) {
+    Open(CrLfLines({"r1"}));
+    const auto drop = [](QWidget* target, const std::vector<std::string>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& file : files)
+            urls << QUrl::fromLocalFile(ToQt(file));
+        data.setUrls(urls);
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+    };
+    drop(List()->viewport(), {temp / "a.hgl", temp / "b.hgl"});
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"r1", temp / "a.hgl", temp / "b.hgl"}));
+    drop(Child<QTreeView>(dialog, "OutLines")->viewport(), {temp / "c.pdf", temp / "a.hgl"});
+    EXPECT_EQ(MaxOutNo(), "/3");
+    Press("ButtonOutListOK");
+    EXPECT_EQ(ReadFileBytes(listFile), CrLfLines({"r1," + temp / "a.hgl" + "," + temp / "b.hgl",
+                                                  temp / "c.pdf", temp / "a.hgl"}));
 }
 
 struct RegistrationCase {

@@ -60,6 +60,8 @@ constexpr int kClientWidth = 1010;
 constexpr int kClientHeight = 597;
 constexpr int kButtonWidth = 136;
 constexpr int kButtonHeight = 36;
+// How often the window looks whether the window manager has framed it yet.
+constexpr int kFrameCheckMs = 250;
 constexpr int kTimerInterval = 2000;
 constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column by column
 // A run's lines reach the list, and the window its events, at most this often: fast enough to
@@ -458,6 +460,7 @@ void TOrrinMForm::showEvent(QShowEvent* event) {
     startupScheduled_ = true;
     // Before the window is mapped, so it appears where it belongs.
     RestorePlacement();
+    QTimer::singleShot(kFrameCheckMs, this, [this] { KeepFrameOnScreen(1); });
     ButtonSetAutoPar->setFocus(Qt::OtherFocusReason);
     // The start-up may run a whole conversion; it runs from the event loop once the window is
     // on screen, never inside the show or a paint.
@@ -497,6 +500,32 @@ void TOrrinMForm::RestorePlacement() {
     if (remembered && stored.maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     placementShown_ = true;
+}
+
+void TOrrinMForm::KeepFrameOnScreen(int attempt) {
+    // The frame was estimated before the window was framed; once the window manager has told
+    // its real size, the title bar must still lie on the screen.
+    if (frameGeometry() == geometry()) {
+        if (attempt < 8)
+            QTimer::singleShot(kFrameCheckMs, this,
+                               [this, attempt] { KeepFrameOnScreen(attempt + 1); });
+        return;
+    }
+    const QScreen* screen = this->screen();
+    if (!screen || isMaximized() || isMinimized())
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect outer = frameGeometry();
+    if (area.contains(outer))
+        return;
+    const QSize frame = outer.size() - size();
+    const QSize minimum = minimumSizeHint().expandedTo(minimumSize());
+    const ka::ScreenRect fitted =
+        ka::FitIntoArea({outer.x(), outer.y(), outer.width(), outer.height()},
+                        {area.x(), area.y(), area.width(), area.height()},
+                        minimum.width() + frame.width(), minimum.height() + frame.height());
+    resize(fitted.width - frame.width(), fitted.height - frame.height());
+    move(fitted.x, fitted.y);
 }
 
 ka::WindowPlacement TOrrinMForm::Placement() const {

@@ -131,6 +131,8 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void SetTabOrder();
     // The remembered place and size (or the design size, centred), fitted into the screen.
     void RestorePlacement();
+    // Moves the window, shrinking it where it must, so that its real frame lies on the screen.
+    void KeepFrameOnScreen(int attempt);
     // Where the window is now, as it is remembered: its size when not maximised.
     ka::WindowPlacement Placement() const;
     void ConnectHandlers();

@@ -1,19 +1,29 @@
 #include "gui/batch/OutFileListDlg.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFont>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/batch/OutLinesModel.h"
 #include "gui/common/Help.h"
 #include "gui/common/Orrin1Ui.h"
 #include "gui/settings/SpinEdit.h"
@@ -39,21 +49,34 @@ QString FullMessage() {
         "\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xEF\xBC\x81");
 }
 
-QLabel* MakeLabel(const char* text, const char* name, int x, int y, QWidget* parent) {
-    auto* label = new QLabel(QString::fromLatin1(text), parent);
+QLabel* MakeLabel(const char* text, const char* name) {
+    auto* label = new QLabel(QString::fromLatin1(text));
     label->setObjectName(QString::fromLatin1(name));
-    label->move(x, y);
-    label->adjustSize();
     return label;
 }
 
-QPushButton* MakeButton(const char* text, const char* name, const QRect& bounds, QWidget* parent) {
+// Enter presses a button that has the focus; no button is pressed by Enter elsewhere, where it
+// belongs to "Select file:" and the file list.
+QPushButton* MakeButton(const char* text, const char* name, QWidget* parent = nullptr) {
     auto* button = new QPushButton(QString::fromLatin1(text), parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(bounds);
-    // Enter never presses a button of this dialog: it belongs to "Select file:".
-    button->setAutoDefault(false);
+    button->setAutoDefault(true);
     return button;
+}
+
+// The local files a drag carries; empty when it carries anything else.
+std::vector<std::string> DroppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (!data || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        files.push_back(FromQt(QDir::toNativeSeparators(url.toLocalFile())));
+    }
+    return files;
 }
 
 // Mask entries of a kind: cut at every ";"; a piece before a ";" counts even when empty, the
@@ -94,117 +117,202 @@ std::string TFormOutFileList::NonRegisteredMessage(const std::string& fileName) 
 
 TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidget* parent)
     : QDialog(parent), settings_(settings), sink_(sink) {
-    SetupDialogFrame(this, "FormOutFileList", QStringLiteral("Batch file creation"),
-                     QSize(960, 508), "Arial", false, 12, true);
+    SetupDialogFrame(this, "FormOutFileList", QStringLiteral("Batch file creation"), "Arial", false,
+                     12, true);
     QFont bigFont = font();
     bigFont.setPixelSize(24);
 
     ContextMenuEx1 = new TContextMenuEx(this);
     ContextMenuEx1->setObjectName(QStringLiteral("ContextMenuEx1"));
 
-    Label1 = MakeLabel("Address:", "Label1", 10, 13, this);
-    ComboView1 = new TComboView(this);
-    ComboView1->setObjectName(QStringLiteral("ComboView1"));
-    ComboView1->setGeometry(75, 8, 525, 22);
-    BitBtn1 = MakeButton("Up", "BitBtn1", QRect(605, 6, 84, 23), this);
-    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    // Left, the folders and their files; right, the lines of the list and the files of the one
+    // shown. Controls are made in the order Tab walks them.
+    auto* page = new QWidget(this);
+    auto* grid = new QGridLayout(page);
+    grid->setContentsMargins(8, 8, 8, 4);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(4);
 
-    ComboBox1 = new QComboBox(this);
+    auto* address = new QHBoxLayout;
+    Label1 = MakeLabel("Address:", "Label1");
+    address->addWidget(Label1);
+    ComboView1 = new TComboView;
+    ComboView1->setObjectName(QStringLiteral("ComboView1"));
+    address->addWidget(ComboView1, 1);
+    BitBtn1 = MakeButton("&Up", "BitBtn1");
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    address->addWidget(BitBtn1);
+    ComboBox1 = new QComboBox;
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(694, 8, 134, 23);
     for (const char* viewStyle : kViewStyles) {
         ComboBox1->addItem(QString::fromLatin1(viewStyle));
     }
     ComboBox1->setCurrentIndex(1);
+    address->addWidget(ComboBox1);
+    grid->addLayout(address, 0, 0, 1, 2);
 
-    Label7 = MakeLabel("Folder:", "Label7", 10, 39, this);
-    FolderView1 = new TFolderView(this);
+    Label7 = MakeLabel("Folder:", "Label7");
+    grid->addWidget(Label7, 1, 0);
+    FolderView1 = new TFolderView;
     FolderView1->setObjectName(QStringLiteral("FolderView1"));
-    FolderView1->setGeometry(5, 60, 241, 370);
     FolderView1->SetContextMenu(ContextMenuEx1);
+    FolderView1->setMinimumSize(160, 160);
+    grid->addWidget(FolderView1, 2, 0);
 
-    Label3 = MakeLabel("Output candidacy file list:", "Label3", 260, 40, this);
-    ButtonFileSelect = MakeButton("==>", "ButtonFileSelect", QRect(504, 39, 94, 21), this);
-    FileView1 = new TFileView(this);
+    auto* candidates = new QHBoxLayout;
+    Label3 = MakeLabel("Output candidacy file list:", "Label3");
+    candidates->addWidget(Label3, 1);
+    ButtonFileSelect = MakeButton("==>", "ButtonFileSelect");
+    ButtonFileSelect->setToolTip(QStringLiteral("The selected files into the output shown"));
+    candidates->addWidget(ButtonFileSelect);
+    ButtonFileSelectLines = MakeButton("One line &per file", "ButtonFileSelectLines");
+    ButtonFileSelectLines->setToolTip(
+        QStringLiteral("Each selected file an output of its own, after the last line"));
+    candidates->addWidget(ButtonFileSelectLines);
+    grid->addLayout(candidates, 1, 1);
+    FileView1 = new TFileView;
     FileView1->setObjectName(QStringLiteral("FileView1"));
-    FileView1->setGeometry(254, 61, 344, 367);
     FileView1->SetContextMenu(ContextMenuEx1);
     FileView1->SetFolderView(FolderView1);
+    FileView1->setMinimumSize(200, 160);
     ComboView1->SetFolderView(FolderView1);
+    grid->addWidget(FileView1, 2, 1);
 
-    Label4 = MakeLabel("File structure to open simultaneously with one output:", "Label4", 610, 40,
-                       this);
-    ListBox1 = new QListWidget(this);
+    auto* kinds = new QHBoxLayout;
+    Label5 = MakeLabel("Kind of file:", "Label5");
+    kinds->addWidget(Label5);
+    FilterComboBox1 = new QComboBox;
+    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
+    kinds->addWidget(FilterComboBox1, 1);
+    grid->addLayout(kinds, 3, 0, 1, 2);
+    auto* typed = new QHBoxLayout;
+    Label6 = MakeLabel("Select file:", "Label6");
+    typed->addWidget(Label6);
+    SelectFilename = new QLineEdit(QStringLiteral(".hgl"));
+    SelectFilename->setObjectName(QStringLiteral("SelectFilename"));
+    typed->addWidget(SelectFilename, 1);
+    grid->addLayout(typed, 4, 0, 1, 2);
+    // The label of "Kind of file:" and of "Select file:" line up.
+    Label6->setMinimumWidth(std::max(Label5->sizeHint().width(), Label6->sizeHint().width()));
+    Label5->setMinimumWidth(Label6->minimumWidth());
+
+    // Right: every line of the list, and below it the files of the line selected.
+    auto* right = new QVBoxLayout;
+    right->setSpacing(4);
+    LabelOutLines = MakeLabel("Lines of the batch file:", "LabelOutLines");
+    right->addWidget(LabelOutLines);
+    OutLines = new QTreeView;
+    OutLines->setObjectName(QStringLiteral("OutLines"));
+    OutLines->setRootIsDecorated(false);
+    OutLines->setUniformRowHeights(true);
+    OutLines->setSelectionMode(QAbstractItemView::SingleSelection);
+    OutLines->setAllColumnsShowFocus(true);
+    ElideRowsInTheMiddle(OutLines);
+    outLinesModel_ = new OutLinesModel(editor_, OutLines);
+    OutLines->setModel(outLinesModel_);
+    OutLines->header()->setStretchLastSection(true);
+    OutLines->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    OutLines->viewport()->setAcceptDrops(true);
+    OutLines->viewport()->installEventFilter(this);
+    OutLines->setMinimumHeight(90);
+    right->addWidget(OutLines, 3);
+
+    Label4 = MakeLabel("File structure to open simultaneously with one output:", "Label4");
+    right->addWidget(Label4);
+    ListBox1 = new QListWidget;
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(606, 61, 344, 278);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ElideRowsInTheMiddle(ListBox1);
     // Placeholder rows until the first paint shows slot 1.
     for (int i = 1; i <= 20; ++i) {
         ListBox1->addItem(QString::number(i % 10));
     }
     ListBox1->installEventFilter(this);
+    ListBox1->viewport()->setAcceptDrops(true);
+    ListBox1->viewport()->installEventFilter(this);
+    ListBox1->setMinimumHeight(90);
+    right->addWidget(ListBox1, 2);
     // Below the rows: how many lines of the file lie past the slots, kept as they are.
-    LabelMoreLines = new QLabel(this);
+    LabelMoreLines = new QLabel;
     LabelMoreLines->setObjectName(QStringLiteral("LabelMoreLines"));
-    LabelMoreLines->setGeometry(608, 341, 342, 18);
+    right->addWidget(LabelMoreLines);
 
-    Label8 = MakeLabel("Page Number:", "Label8", 618, 374, this);
-    SpinEditPageNo = new SpinEdit(this);
+    auto* pageRow = new QHBoxLayout;
+    Label8 = MakeLabel("Page Number:", "Label8");
+    pageRow->addWidget(Label8);
+    SpinEditPageNo = new SpinEdit;
     SpinEditPageNo->setObjectName(QStringLiteral("SpinEditPageNo"));
-    SpinEditPageNo->setGeometry(709, 369, 69, 24);
     SpinEditPageNo->setRange(0, 9999);
     SpinEditPageNo->setValue(0);
-    Button1Clear = MakeButton("1 clear", "Button1Clear", QRect(849, 366, 94, 32), this);
+    SpinEditPageNo->setMinimumWidth(69);
+    pageRow->addWidget(SpinEditPageNo);
+    pageRow->addStretch(1);
+    Button1Clear = MakeButton("1 c&lear", "Button1Clear");
+    Button1Clear->setMinimumSize(94, 30);
+    pageRow->addWidget(Button1Clear);
+    right->addLayout(pageRow);
 
-    Panel1 = new QFrame(this);
+    Panel1 = new QFrame;
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(613, 404, 342, 55);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Sunken);
-    Label2 = new QLabel(QStringLiteral("Output order number:"), Panel1);
+    auto* panel = new QHBoxLayout(Panel1);
+    panel->setContentsMargins(10, 6, 8, 6);
+    Label2 = new QLabel(QStringLiteral("Output order number:"));
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setWordWrap(true);
-    Label2->setGeometry(15, 13, 71, 30);
-    // A wider substitute font needs a third line in the narrow box: take the room up to the
-    // spin box instead of clipping the caption.
-    if (Label2->heightForWidth(71) > 30) {
-        Label2->setGeometry(6, 4, 104, 47);
-    }
-    SpinEdit1 = new SpinEdit(Panel1);
+    panel->addWidget(Label2);
+    SpinEdit1 = new SpinEdit;
     SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
-    SpinEdit1->setGeometry(113, 11, 69, 37);
     SpinEdit1->setFont(bigFont);
     SpinEdit1->setRange(1, 100);
     SpinEdit1->setValue(1);
-    LabelMaxOutNo = new QLabel(QStringLiteral("/100"), Panel1);
+    SpinEdit1->setMinimumWidth(69);
+    panel->addWidget(SpinEdit1);
+    LabelMaxOutNo = new QLabel(QStringLiteral("/100"));
     LabelMaxOutNo->setObjectName(QStringLiteral("LabelMaxOutNo"));
     LabelMaxOutNo->setFont(bigFont);
-    LabelMaxOutNo->move(187, 16);
     // Wide enough for "/100" without resizing on every change.
-    LabelMaxOutNo->resize(54, 28);
-    ButtonAllClear = MakeButton("All clear", "ButtonAllClear", QRect(243, 13, 93, 31), Panel1);
+    LabelMaxOutNo->setMinimumWidth(QFontMetrics(bigFont).horizontalAdvance(QStringLiteral("/100")));
+    panel->addWidget(LabelMaxOutNo);
+    panel->addStretch(1);
+    ButtonAllClear = MakeButton("&All clear", "ButtonAllClear");
+    ButtonAllClear->setMinimumSize(93, 31);
+    panel->addWidget(ButtonAllClear);
+    right->addWidget(Panel1);
+    grid->addLayout(right, 1, 2, 4, 1);
 
-    Label5 = MakeLabel("Kind of file:", "Label5", 14, 440, this);
-    FilterComboBox1 = new QComboBox(this);
-    FilterComboBox1->setObjectName(QStringLiteral("FilterComboBox1"));
-    FilterComboBox1->setGeometry(106, 436, 490, 23);
-    Label6 = MakeLabel("Select file:", "Label6", 14, 480, this);
-    SelectFilename = new QLineEdit(QStringLiteral(".hgl"), this);
-    SelectFilename->setObjectName(QStringLiteral("SelectFilename"));
-    SelectFilename->setGeometry(104, 475, 490, 23);
-    SelectFilename->installEventFilter(this);
+    grid->setColumnStretch(0, 2);
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(2, 4);
+    grid->setRowStretch(2, 1);
 
-    ButtonHelp = MakeButton("Help", "ButtonHelp", QRect(623, 468, 100, 31), this);
-    ButtonCancel = MakeButton("Cancel", "ButtonCancel", QRect(738, 468, 100, 31), this);
-    ButtonOutListOK = MakeButton("OK", "ButtonOutListOK", QRect(849, 466, 100, 32), this);
-
-    for (QWidget* button : {ButtonHelp, ButtonCancel, ButtonOutListOK}) {
-        KeepOnScreen(button);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    ButtonHelp = MakeButton("&Help", "ButtonHelp", this);
+    ButtonCancel = MakeButton("&Cancel", "ButtonCancel", this);
+    ButtonOutListOK = MakeButton("&OK", "ButtonOutListOK", this);
+    for (QPushButton* button : {ButtonHelp, ButtonCancel, ButtonOutListOK}) {
+        button->setMinimumSize(100, 31);
+        bottom->addWidget(button);
     }
+    LayOutResizable(*this, page, bottom, QSize(1180, 640));
+
+    // Enter on a file of the list takes it, as "==>" does; in either of the list's views.
+    for (QAbstractItemView* view : FileView1->findChildren<QAbstractItemView*>()) {
+        view->installEventFilter(this);
+    }
+    SelectFilename->installEventFilter(this);
 
     SetFileKinds(kDesignFileKinds);
 
     connect(SpinEdit1, &QSpinBox::valueChanged, this, &TFormOutFileList::SpinEdit1Change);
+    connect(
+        OutLines->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current) {
+            if (!syncingLines_ && current.isValid() && current.row() < outLinesModel_->SlotRows()) {
+                SpinEdit1->setValue(current.row() + 1);
+            }
+        });
     connect(ListBox1, &QListWidget::itemClicked, this, &TFormOutFileList::ListBox1Click);
     connect(ListBox1, &QListWidget::itemSelectionChanged, this, [this] {
         if (!fillingRows_) {
@@ -215,6 +323,8 @@ TFormOutFileList::TFormOutFileList(Settings& settings, MessageSink& sink, QWidge
     connect(FileView1, &TFileView::doubleClicked, this, &TFormOutFileList::FileView1DblClick);
     connect(ButtonFileSelect, &QPushButton::clicked, this,
             &TFormOutFileList::ButtonFileSelectClick);
+    connect(ButtonFileSelectLines, &QPushButton::clicked, this,
+            &TFormOutFileList::ButtonFileSelectLinesClick);
     connect(FilterComboBox1, &QComboBox::currentIndexChanged, this,
             &TFormOutFileList::FilterComboBox1Change);
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TFormOutFileList::ComboBox1Change);
@@ -274,11 +384,14 @@ void TFormOutFileList::FormPaint() {
         SpinEdit1->setValue(1);
     }
     SpinEdit1Change();
-    LabelMoreLines->setText(
-        editor_.MoreLines() == 0
-            ? QString()
-            : QStringLiteral("+ %1 more lines past output 100, kept as they are")
-                  .arg(editor_.MoreLines()));
+    LabelMoreLines->setText(MoreLinesText());
+}
+
+QString TFormOutFileList::MoreLinesText() const {
+    return editor_.MoreLines() == 0
+               ? QString()
+               : QStringLiteral("+ %1 more lines past output 100, kept as they are")
+                     .arg(editor_.MoreLines());
 }
 
 void TFormOutFileList::SpinEdit1Change() {
@@ -308,7 +421,22 @@ void TFormOutFileList::ShowRows(int selectedRow) {
         ListBox1->setCurrentRow(selectedRow);
     }
     fillingRows_ = false;
-    SetListBoxExtent(ListBox1);
+    ShowOutLines();
+}
+
+void TFormOutFileList::ShowOutLines() {
+    // The line shown below is the one selected in the overview.
+    const QSignalBlocker blocker(OutLines->selectionModel());
+    syncingLines_ = true;
+    outLinesModel_->Refresh();
+    if (editor_.Current() >= 1) {
+        const QModelIndex shown = outLinesModel_->index(editor_.Current() - 1, 0);
+        OutLines->selectionModel()->setCurrentIndex(
+            shown, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        OutLines->scrollTo(shown);
+    }
+    OutLines->viewport()->update();
+    syncingLines_ = false;
 }
 
 int TFormOutFileList::SelectedRow() const {
@@ -341,14 +469,55 @@ void TFormOutFileList::ListBox1KeyDown(int key) {
 }
 
 bool TFormOutFileList::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (watched == ListBox1) {
-            ListBox1KeyDown(key);
-        } else if (watched == SelectFilename && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            SelectFilenameKeyPress(13);
-            return true;
+    const bool toLines = watched == OutLines->viewport();
+    const bool toRows = watched == ListBox1->viewport();
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+            if (watched == ListBox1) {
+                ListBox1KeyDown(key);
+            } else if (watched == SelectFilename && enter) {
+                SelectFilenameKeyPress(13);
+                return true;
+            } else if (enter && FileView1->isAncestorOf(static_cast<QWidget*>(watched))) {
+                ButtonFileSelectClick();
+                return true;
+            }
+            break;
         }
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            if (toLines || toRows) {
+                auto* drag = static_cast<QDragMoveEvent*>(event);
+                if (editor_.Loaded() && !DroppedFiles(drag->mimeData()).empty()) {
+                    drag->acceptProposedAction();
+                } else {
+                    drag->ignore();
+                }
+                return true;
+            }
+            break;
+        case QEvent::Drop:
+            if (toLines || toRows) {
+                auto* drop = static_cast<QDropEvent*>(event);
+                const std::vector<std::string> files = DroppedFiles(drop->mimeData());
+                if (files.empty() || !editor_.Loaded()) {
+                    drop->ignore();
+                    return true;
+                }
+                drop->acceptProposedAction();
+                // Onto the lines, each file a line; onto the files of one line, into that line.
+                if (toLines) {
+                    TakeLines(files);
+                } else {
+                    TakeFiles(files);
+                }
+                return true;
+            }
+            break;
+        default:
+            break;
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -404,15 +573,25 @@ void TFormOutFileList::FileView1DblClick() {
     TakeFile(path);
 }
 
-void TFormOutFileList::ButtonFileSelectClick() {
+std::vector<std::string> TFormOutFileList::SelectedFiles() const {
     const std::string folder = FromQt(FolderView1->SelectedPath());
+    std::vector<std::string> paths;
+    for (const TFileView::Item& item : FileView1->SelectedItems()) {
+        paths.push_back(JoinPath(folder, FromQt(item.displayName)));
+    }
+    return paths;
+}
+
+void TFormOutFileList::ButtonFileSelectClick() {
     // Taken before the walk: selecting a folder in the tree refills the list.
-    const std::vector<TFileView::Item> items = FileView1->SelectedItems();
+    TakeFiles(SelectedFiles());
+}
+
+void TFormOutFileList::TakeFiles(const std::vector<std::string>& paths) {
     // One message for the whole selection: thousands of files past the row limit would
     // otherwise each bring up a box of their own.
     Refusals refusals;
-    for (const TFileView::Item& item : items) {
-        const std::string path = JoinPath(folder, FromQt(item.displayName));
+    for (const std::string& path : paths) {
         if (!platform::FileExists(path)) {
             continue;
         }
@@ -421,6 +600,10 @@ void TFormOutFileList::ButtonFileSelectClick() {
             break;
         }
     }
+    TellRefusals(refusals);
+}
+
+void TFormOutFileList::TellRefusals(const Refusals& refusals) {
     const char* const one = "file was not taken";
     const char* const many = "files were not taken";
     std::string message =
@@ -438,6 +621,43 @@ void TFormOutFileList::ButtonFileSelectClick() {
     if (!message.empty()) {
         sink_.ShowMsg(message);
     }
+}
+
+void TFormOutFileList::ButtonFileSelectLinesClick() {
+    TakeLines(SelectedFiles());
+}
+
+void TFormOutFileList::TakeLines(const std::vector<std::string>& paths) {
+    if (!editor_.Loaded()) {
+        return;
+    }
+    Refusals refusals;
+    std::vector<std::string> entries;
+    for (const std::string& path : paths) {
+        if (!platform::FileExists(path)) {
+            continue;
+        }
+        // Folders are passed over here: each file of the selection is a line, nothing else.
+        const std::string resolved = ResolveLinkFile(path);
+        if (resolved.empty() || !platform::FileExists(resolved) ||
+            platform::DirectoryExists(resolved)) {
+            continue;
+        }
+        if (GetInputFileKind(resolved, settings_) == 0) {
+            refusals.unregistered.Add(NamePart(resolved));
+            continue;
+        }
+        entries.push_back(OutListEditor::WithPage(resolved, SpinEditPageNo->value()));
+    }
+    const int first = editor_.AddLines(entries);
+    if (first > 0) {
+        // The first new line is shown below, so its files can be added to at once.
+        SpinEdit1->setValue(first);
+    }
+    ShowRows(SelectedRow());
+    DisplayMaxOutNo();
+    LabelMoreLines->setText(MoreLinesText());
+    TellRefusals(refusals);
 }
 
 void TFormOutFileList::SelectFilenameKeyPress(int key) {
@@ -522,6 +742,11 @@ void TFormOutFileList::Button1ClearClick() {
 }
 
 void TFormOutFileList::ButtonAllClearClick() {
+    // Every line at once is too much to lose to a slip of the mouse.
+    if (editor_.HighestUsed() > 0 &&
+        !AskYesNo(this, QStringLiteral("Clear every output of the batch file?"))) {
+        return;
+    }
     editor_.ClearAll();
     ShowRows();
     DisplayMaxOutNo();

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "batch/OutFileList.h"
 #include "batch/OutListEditor.h"
@@ -19,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTreeView;
 
 namespace ka::ui {
 
@@ -27,6 +29,7 @@ class TComboView;
 class TContextMenuEx;
 class TFileView;
 class TFolderView;
+class OutLinesModel;
 
 class TFormOutFileList : public QDialog {
     Q_OBJECT
@@ -43,6 +46,8 @@ class TFormOutFileList : public QDialog {
     void ListBox1KeyDown(int key);
     void FileView1DblClick();
     void ButtonFileSelectClick();
+    // "One line per file": each selected file an output of its own, after the last line.
+    void ButtonFileSelectLinesClick();
     void SelectFilenameKeyPress(int key);
     void FilterComboBox1Change();
     void ComboBox1Change();
@@ -88,8 +93,17 @@ class TFormOutFileList : public QDialog {
     // Steps shared by a double-click and "==>": resolve, classify and put the file in the rows.
     // A refusal is told at once, or collected when refusals is given.
     TakeResult TakeFile(const std::string& path, Refusals* refusals = nullptr);
-    // Shows the rows of the current slot, one of them selected.
+    // Shows the rows of the current slot, one of them selected, and the lines with it selected.
     void ShowRows(int selectedRow = -1);
+    void ShowOutLines();
+    // The files selected in the file list, as paths in the tree's folder, in list order.
+    std::vector<std::string> SelectedFiles() const;
+    // Files into the output shown, as "==>" takes them; refusals told in one message.
+    void TakeFiles(const std::vector<std::string>& paths);
+    // Files as lines of their own; unregistered ones told in one message.
+    void TakeLines(const std::vector<std::string>& paths);
+    void TellRefusals(const Refusals& refusals);
+    QString MoreLinesText() const;
     int SelectedRow() const;
     void SetRowsBlank();
     void RenavigateDocuments();
@@ -101,8 +115,9 @@ class TFormOutFileList : public QDialog {
     bool bFirstPaint = false;
     bool bRowPicked = false;
     std::string sRenavigateDir;
-    bool fillingRows_ = false;  // rows changed by the dialog, not picked by the user
-    std::string fileKinds_;     // the filter the kinds of file were built from
+    bool fillingRows_ = false;   // rows changed by the dialog, not picked by the user
+    bool syncingLines_ = false;  // the overview follows the output shown, not the reverse
+    std::string fileKinds_;      // the filter the kinds of file were built from
 
     FileDialog saveDialog1_{FileDialog::Mode::Save};
 
@@ -114,7 +129,11 @@ class TFormOutFileList : public QDialog {
     TFolderView* FolderView1 = nullptr;
     QLabel* Label3 = nullptr;
     QPushButton* ButtonFileSelect = nullptr;
+    QPushButton* ButtonFileSelectLines = nullptr;
     TFileView* FileView1 = nullptr;
+    QLabel* LabelOutLines = nullptr;
+    QTreeView* OutLines = nullptr;
+    OutLinesModel* outLinesModel_ = nullptr;
     QLabel* Label4 = nullptr;
     QListWidget* ListBox1 = nullptr;
     QLabel* LabelMoreLines = nullptr;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <QScrollBar>
 #include <QStringList>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QVariant>
 #include <algorithm>
@@ -28,8 +31,6 @@ namespace ka::ui {
 
 namespace {
 
-constexpr const char* kDesignSizeProperty = "kaDesignSize";
-constexpr const char* kKeepOnScreenProperty = "kaKeepOnScreen";
 constexpr const char* kScrollAreaName = "DialogScrollArea";
 constexpr const char* kPreferredSizeProperty = "kaPreferredSize";
 constexpr const char* kShownOnceProperty = "kaShownOnce";
@@ -145,6 +146,43 @@ void PumpMessages() {
     }
 }
 
+namespace {
+
+class MiddleElidingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        // A list widens every row to its own width; no row asks for more.
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(1);
+        return size;
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && index.isValid() &&
+            !index.data(Qt::ToolTipRole).isValid()) {
+            const QString text = index.data(Qt::DisplayRole).toString();
+            if (!text.isEmpty()) {
+                QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+};
+
+}  // namespace
+
+void ElideRowsInTheMiddle(QAbstractItemView* view) {
+    view->setTextElideMode(Qt::ElideMiddle);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    if (qobject_cast<QListView*>(view)) {
+        view->setItemDelegate(new MiddleElidingDelegate(view));
+    }
+}
+
 int SetListBoxExtent(QListWidget* list) {
     if (!list)
         return 0;
@@ -169,34 +207,22 @@ int SetListBoxExtent(QListWidget* list) {
 }
 
 void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& title,
-                      const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
-                      bool minimizeBox) {
+                      const char* fontFamily, bool typewriter, int pixelSize, bool minimizeBox) {
     dialog->setObjectName(QString::fromLatin1(objectName));
     dialog->setWindowTitle(title);
-    Qt::WindowFlags flags = Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint;
     if (minimizeBox) {
         flags |= Qt::WindowMinimizeButtonHint;
     }
     dialog->setWindowFlags(flags);
-    dialog->setFixedSize(size);
-    dialog->setProperty(kDesignSizeProperty, size);
     QFont font(QString::fromLatin1(fontFamily));
     font.setStyleHint(typewriter ? QFont::TypeWriter : QFont::SansSerif);
     font.setPixelSize(pixelSize);
     dialog->setFont(font);
 }
 
-void KeepOnScreen(QWidget* control) {
-    control->setProperty(kKeepOnScreenProperty, true);
-}
-
 void LayOutResizable(QDialog& dialog, QWidget* page, QLayout* bottomRow, const QSize& preferred) {
-    dialog.setWindowFlags((dialog.windowFlags() & ~Qt::MSWindowsFixedSizeDialogHint) |
-                          Qt::WindowMaximizeButtonHint);
-    dialog.setMinimumSize(0, 0);
-    dialog.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    dialog.setProperty(kDesignSizeProperty, QVariant());
     dialog.setProperty(kPreferredSizeProperty, preferred);
     auto* scroll = new QScrollArea(&dialog);
     scroll->setObjectName(QLatin1String(kScrollAreaName));
@@ -254,97 +280,7 @@ void FitToScreen(QDialog& dialog) {
     const QScreen* screen = dialog.screen() ? dialog.screen() : QGuiApplication::primaryScreen();
     if (screen && dialog.property(kPreferredSizeProperty).isValid()) {
         FitLaidOut(dialog, screen->availableGeometry().size() - FrameMargins(dialog));
-        return;
     }
-    const QSize design = dialog.property(kDesignSizeProperty).toSize();
-    if (!design.isValid() || !screen) {
-        return;
-    }
-    const QSize room = screen->availableGeometry().size() - FrameMargins(dialog);
-    auto* scroll =
-        dialog.findChild<QScrollArea*>(QLatin1String(kScrollAreaName), Qt::FindDirectChildrenOnly);
-    if (!scroll && room.width() >= design.width() && room.height() >= design.height()) {
-        return;
-    }
-    QSize size = design.boundedTo(room.expandedTo(QSize(200, 150)));
-    // Room for the scroll bar that the shrunk side brings, where the screen has it.
-    const int bar = dialog.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    if (size.height() < design.height()) {
-        size.setWidth(std::min(design.width() + bar, std::max(room.width(), size.width())));
-    }
-    if (size.width() < design.width()) {
-        size.setHeight(std::min(design.height() + bar, std::max(room.height(), size.height())));
-    }
-
-    if (!scroll) {
-        // Everything but the marked controls moves, as placed, onto one page that scrolls. The
-        // window stays the same, so the focus chain keeps its order.
-        QList<QWidget*> moved;
-        QList<QWidget*> kept;
-        for (QObject* child : dialog.children()) {
-            auto* widget = qobject_cast<QWidget*>(child);
-            if (!widget || widget->isWindow()) {
-                continue;
-            }
-            (widget->property(kKeepOnScreenProperty).toBool() ? kept : moved) << widget;
-        }
-        int pageHeight = 0;
-        for (QWidget* widget : moved) {
-            pageHeight = std::max(pageHeight, widget->geometry().bottom() + 1);
-        }
-        int keptTop = design.height();
-        for (QWidget* widget : kept) {
-            keptTop = std::min(keptTop, widget->y());
-        }
-        auto* page = new QWidget;
-        page->setObjectName(QStringLiteral("DialogPage"));
-        page->resize(design.width(), pageHeight + 4);
-        for (QWidget* widget : moved) {
-            // Before the first showing every child counts as hidden; only one hidden on purpose
-            // stays so.
-            const bool hidden =
-                widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
-            const QRect bounds = widget->geometry();
-            widget->setParent(page);
-            widget->setGeometry(bounds);
-            if (!hidden) {
-                widget->show();
-            }
-        }
-        scroll = new QScrollArea(&dialog);
-        scroll->setObjectName(QLatin1String(kScrollAreaName));
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setFocusPolicy(Qt::NoFocus);
-        scroll->setWidget(page);
-        page->show();
-        scroll->setProperty("kaKeptTop", keptTop);
-        scroll->show();
-        FollowFocus(scroll);
-    }
-    // The marked controls keep their distance from the bottom edge, and from the right edge when
-    // they sat in the right half.
-    const int keptTop = scroll->property("kaKeptTop").toInt();
-    const int keptBand = design.height() - keptTop;
-    const int shiftX = design.width() - size.width();
-    // A copy: raising a control reorders the dialog's list of children.
-    const QObjectList children = dialog.children();
-    for (QObject* child : children) {
-        auto* widget = qobject_cast<QWidget*>(child);
-        if (!widget || widget == scroll || !widget->property(kKeepOnScreenProperty).toBool()) {
-            continue;
-        }
-        QVariant designPos = widget->property("kaDesignPos");
-        if (!designPos.isValid()) {
-            designPos = widget->pos();
-            widget->setProperty("kaDesignPos", designPos);
-        }
-        const QPoint pos = designPos.toPoint();
-        const bool right = pos.x() > design.width() / 2;
-        widget->move(pos.x() - (right ? shiftX : 0), pos.y() - (design.height() - size.height()));
-        widget->raise();
-    }
-    scroll->setGeometry(0, 0, size.width(), size.height() - keptBand);
-    dialog.setFixedSize(size);
 }
 
 }  // namespace ka::ui

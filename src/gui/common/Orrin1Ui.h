@@ -11,6 +11,7 @@
 
 #include "settings/Orrin1.h"
 
+class QAbstractItemView;
 class QDialog;
 class QLayout;
 class QListWidget;
@@ -46,29 +47,21 @@ int AskChoice(QWidget* parent, const QString& text, const QStringList& answers, 
               int escapeAnswer);
 void SetChoiceHook(std::function<int(const QString& text, const QStringList& answers)> hook);
 
-// The frame every dialog of the program shares: fixed size, title, system menu and close box
+// The frame every dialog of the program shares: title, system menu, close and maximise boxes
 // (and a minimise box where asked), and its font family at a pixel size.
 void SetupDialogFrame(QDialog* dialog, const char* objectName, const QString& title,
-                      const QSize& size, const char* fontFamily, bool typewriter, int pixelSize,
-                      bool minimizeBox);
+                      const char* fontFamily, bool typewriter, int pixelSize, bool minimizeBox);
 
-// Marks a control of a dialog's bottom row (OK, Cancel, Help ...) that must stay on screen when
-// the dialog has to shrink to fit it.
-void KeepOnScreen(QWidget* control);
-
-// Makes a dialog set up by SetupDialogFrame resizable and lays it out: its controls on page, which
+// Lays out a dialog set up by SetupDialogFrame: its controls on page, which
 // scrolls (following the focus) when the dialog is smaller than the page wants, and bottomRow
 // (OK, Cancel, Help ...) below it, always in sight. The dialog first opens at preferred, or at
 // what the page wants when preferred is not given, within the screen.
 void LayOutResizable(QDialog& dialog, QWidget* page, QLayout* bottomRow,
                      const QSize& preferred = QSize());
 
-// Fits a dialog built at a fixed size into the screen's available area. When the area is smaller,
-// the dialog shrinks to it, its controls move into a scroll area that follows the focus, and the
-// controls marked with KeepOnScreen stay at the bottom, outside it. On a screen big enough the
-// dialog keeps its size and layout. A dialog laid out by LayOutResizable keeps the size the user
-// gave it, within the screen, and can never be made smaller than its page and bottom row want
-// (or the screen, when that is smaller). Called on every showing, before centring.
+// Fits a dialog laid out by LayOutResizable into the screen's available area: it keeps the size
+// the user gave it, within the screen, and can never be made smaller than its page and bottom
+// row want (or the screen, when that is smaller). Called on every showing, before centring.
 void FitToScreen(QDialog& dialog);
 
 // The frame the window manager puts around a window (title bar, borders); estimated from the
@@ -77,6 +70,11 @@ QMargins EstimatedFrameMargins(const QWidget& window);
 
 // Processes every pending event, then returns.
 void PumpMessages();
+
+// Shows every row of the view within its width: a text too long for it loses its middle, so a
+// path keeps its file name in sight, and the whole text is the row's tool tip. Nothing scrolls
+// sideways.
+void ElideRowsInTheMiddle(QAbstractItemView* view);
 
 // Makes the list's horizontal scroll reach the end of its widest line; returns that width in
 // pixels (0 for an empty list).

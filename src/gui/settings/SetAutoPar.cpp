@@ -138,8 +138,7 @@ QString RunControlName(const RunSettingField& field) {
 
 TSetAutoParForm::TSetAutoParForm(Settings& settings, MessageSink& sink, QWidget* parent)
     : QDialog(parent), settings_(settings), sink_(sink) {
-    SetupDialogFrame(this, "SetAutoParForm", QStringLiteral("Set"), QSize(786, 840), "Courier New",
-                     true, 12, false);
+    SetupDialogFrame(this, "SetAutoParForm", QStringLiteral("Set"), "Courier New", true, 12, false);
 
     const PathRules rules = PathRules::Native();
     openDialog1_.SetFilter(QStringLiteral("TEXT file(*.txt)|*.txt|All(*.*)|*.*"));

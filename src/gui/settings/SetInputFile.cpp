@@ -2,9 +2,11 @@
 
 #include <QFont>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "gui/common/Orrin1Ui.h"
@@ -46,47 +48,52 @@ constexpr const char* kNotes[] = {
 TSetinputFileDlg::TSetinputFileDlg(Settings& settings, MessageSink& /*sink*/, QWidget* parent)
     : QDialog(parent), settings_(settings) {
     SetupDialogFrame(this, "SetinputFileDlg", QStringLiteral("Input file extension setting"),
-                     QSize(565, 646), "Courier New", true, 13, false);
+                     "Courier New", true, 13, false);
 
-    auto* group = new QGroupBox(QStringLiteral("Input file extension setting"), this);
+    auto* page = new QWidget(this);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(8, 8, 8, 2);
+    auto* group = new QGroupBox(QStringLiteral("Input file extension setting"));
     group->setObjectName(QStringLiteral("GroupBox1"));
-    group->setGeometry(8, 8, 549, 584);
+    column->addWidget(group);
+    auto* rows = new QVBoxLayout(group);
+    rows->setContentsMargins(16, 10, 16, 10);
+    rows->setSpacing(2);
 
-    int y = 26;
     int labelNo = 1;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
-        auto* label = new QLabel(QString::fromLatin1(kRows[i].label), group);
+        auto* label = new QLabel(QString::fromLatin1(kRows[i].label));
         label->setObjectName(QStringLiteral("Label%1").arg(labelNo++));
-        label->setGeometry(16, y, 517, 18);
-        auto* edit = new QLineEdit(group);
+        rows->addWidget(label);
+        auto* edit = new QLineEdit;
         edit->setObjectName(QString::fromLatin1(kRows[i].editName));
-        edit->setGeometry(16, y + 19, 517, 24);
+        rows->addWidget(edit);
+        rows->addSpacing(6);
         label->setBuddy(edit);
         rows_[i] = {edit, kRows[i].field};
-        y += 52;
     }
-    y += 4;
-    const int noteHeights[] = {18, 36, 36};
-    for (std::size_t i = 0; i < std::size(kNotes); ++i) {
-        auto* note = new QLabel(QString::fromLatin1(kNotes[i]), group);
+    for (const char* text : kNotes) {
+        auto* note = new QLabel(QString::fromLatin1(text));
         note->setObjectName(QStringLiteral("Label%1").arg(labelNo++));
         note->setTextFormat(Qt::PlainText);
         note->setWordWrap(true);
-        note->setGeometry(16, y, 517, noteHeights[i]);
-        y += noteHeights[i] + 6;
+        rows->addWidget(note);
     }
+    rows->addStretch(1);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(369, 604, 88, 30);
     OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(465, 604, 88, 30);
-    CancelBtn->setAutoDefault(false);
-
-    KeepOnScreen(OKBtn);
-    KeepOnScreen(CancelBtn);
+    CancelBtn->setAutoDefault(true);
+    for (QPushButton* button : {OKBtn, CancelBtn}) {
+        button->setMinimumSize(88, 30);
+        bottom->addWidget(button);
+    }
+    LayOutResizable(*this, page, bottom, QSize(565, 646));
 
     connect(OKBtn, &QPushButton::clicked, this, &TSetinputFileDlg::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,10 +1,12 @@
 #include "gui/shell/FolderOpen.h"
 
 #include <QFont>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "gui/common/Orrin1Ui.h"
 #include "gui/shell/FileDialogs.h"
@@ -16,64 +18,68 @@ namespace ka::ui {
 // Built like the other dialogs; the folder choice itself needs neither the store nor messages.
 TFolderOpenForm::TFolderOpenForm(Settings& /*settings*/, MessageSink& /*sink*/, QWidget* parent)
     : QDialog(parent) {
-    SetupDialogFrame(this, "FolderOpenForm", QStringLiteral("Selection of folder"), QSize(498, 464),
-                     "Arial", false, 12, true);
+    SetupDialogFrame(this, "FolderOpenForm", QStringLiteral("Selection of folder"), "Arial", false,
+                     12, true);
 
-    Label1 = new QLabel(QStringLiteral("Address:"), this);
+    auto* page = new QWidget(this);
+    auto* column = new QVBoxLayout(page);
+    column->setContentsMargins(4, 6, 4, 2);
+    column->setSpacing(3);
+
+    auto* address = new QHBoxLayout;
+    Label1 = new QLabel(QStringLiteral("Address:"));
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(8, 10);
-
-    ComboView1 = new TComboView(this);
+    address->addWidget(Label1);
+    ComboView1 = new TComboView;
     ComboView1->setObjectName(QStringLiteral("ComboView1"));
-    ComboView1->setGeometry(60, 6, 344, 22);
-
+    address->addWidget(ComboView1, 1);
     BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogToParent),
-                              QStringLiteral("To upper"), this);
+                              QStringLiteral("To &upper"));
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(410, 5, 83, 23);
     BitBtn1->setAutoDefault(false);
+    address->addWidget(BitBtn1);
+    column->addLayout(address);
 
-    Panel1 = new QLabel(QStringLiteral(" Folder"), this);
+    Panel1 = new QLabel(QStringLiteral(" Folder"));
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(3, 31, 489, 17);
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    column->addWidget(Panel1);
 
     ContextMenuEx1 = new TContextMenuEx(this);
     ContextMenuEx1->setObjectName(QStringLiteral("ContextMenuEx1"));
 
-    FolderView1 = new TFolderView(this);
+    FolderView1 = new TFolderView;
     FolderView1->setObjectName(QStringLiteral("FolderView1"));
-    FolderView1->setGeometry(4, 48, 487, 335);
     FolderView1->SetContextMenu(ContextMenuEx1);
+    FolderView1->setMinimumSize(240, 160);
     ComboView1->SetFolderView(FolderView1);
+    column->addWidget(FolderView1, 1);
 
-    Label4 = new QLabel(QStringLiteral("Select folder name:"), this);
+    Label4 = new QLabel(QStringLiteral("Select folder name:"));
     Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->move(3, 391);
+    column->addWidget(Label4);
 
-    SelectFilename = new QLineEdit(this);
+    SelectFilename = new QLineEdit;
     SelectFilename->setObjectName(QStringLiteral("SelectFilename"));
-    SelectFilename->setGeometry(4, 408, 490, 23);
     Label4->setBuddy(SelectFilename);
+    column->addWidget(SelectFilename);
 
-    ButtonOK = new QPushButton(QStringLiteral("Open"), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    ButtonOK = new QPushButton(QStringLiteral("&Open"), this);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
-    ButtonOK->setGeometry(309, 436, 75, 25);
     ButtonOK->setDefault(true);
-
-    ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    ButtonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
-    ButtonCancel->setGeometry(389, 436, 75, 25);
-    ButtonCancel->setAutoDefault(false);
-
-    KeepOnScreen(ButtonOK);
-    KeepOnScreen(ButtonCancel);
-
-    for (QLabel* label : {Label1, Label4}) {
-        label->adjustSize();
+    // Enter on Cancel cancels; anywhere else it opens.
+    ButtonCancel->setAutoDefault(true);
+    for (QPushButton* button : {ButtonOK, ButtonCancel}) {
+        button->setMinimumWidth(75);
+        bottom->addWidget(button);
     }
+    LayOutResizable(*this, page, bottom, QSize(498, 464));
 
     connect(FolderView1, &TFolderView::changed, this, &TFolderOpenForm::FolderView1Change);
     connect(BitBtn1, &QPushButton::clicked, this, &TFolderOpenForm::BitBtn1Click);

@@ -4,7 +4,6 @@
 #include <QFont>
 #include <QFrame>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -87,7 +86,7 @@ TOrrin3Form::TOrrin3Form(QWidget* parent)
     URLLink1->setFont(MakeFont(kLinkFont, 15));
     URLLink1->setGeometry(10, 100, 310, 20);
 
-    ButtonOK = new QPushButton(QStringLiteral("OK"), this);
+    ButtonOK = new QPushButton(QStringLiteral("&OK"), this);
     ButtonOK->setObjectName(QStringLiteral("ButtonOK"));
     ButtonOK->setDefault(true);
     ButtonOK->setAutoDefault(true);
@@ -105,11 +104,8 @@ void TOrrin3Form::ButtonOKClick() {
     done(QDialog::Accepted);
 }
 
-void TOrrin3Form::keyPressEvent(QKeyEvent* event) {
-    // No cancel: Esc does nothing; Enter still presses the default button.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+void TOrrin3Form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Opens with the focus on "OK", so Enter and Space close it as Esc does.
+    ButtonOK->setFocus(Qt::OtherFocusReason);
 }

@@ -1,5 +1,5 @@
 // The About window: program name, version, the maker's notice and two links (mail and web).
-// It has no title-bar buttons and no cancel: only "OK" (or Enter) closes it.
+// It has no title-bar buttons: "OK", Enter or Esc closes it.
 #pragma once
 
 #include <QDialog>
@@ -23,7 +23,7 @@ class TOrrin3Form : public QDialog {
     void ButtonOKClick();
 
   protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QFrame* Panel1 = nullptr;
