@@ -70,8 +70,8 @@ constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column
 // A run's lines reach the list, and the window its events, at most this often: fast enough to
 // watch, rare enough that a million lines cost no more than their file work.
 constexpr int kRunListFlushMs = 30;
-constexpr int kNoticeLines = 4;         // the notice area's height in lines of text
-constexpr int kNoticesKept = 1000;      // lines; older notices stay in the run report
+constexpr int kNoticeLines = 4;     // the notice area's height in lines of text
+constexpr int kNoticesKept = 1000;  // lines; older notices stay in the run report
 constexpr int kFailedNamed = ka::RefusedItems::kShown;
 
 // A button of the right column. Enter presses it when it has the focus, as Space does.
@@ -152,10 +152,10 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
         painter->save();
         // A job's result colours its line, unless the selection colours it.
         const QVariant foreground = index.data(Qt::ForegroundRole);
-        painter->setPen(selected || !foreground.canConvert<QColor>()
-                            ? opt.palette.color(group, selected ? QPalette::HighlightedText
-                                                                : QPalette::Text)
-                            : foreground.value<QColor>());
+        painter->setPen(
+            selected || !foreground.canConvert<QColor>()
+                ? opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text)
+                : foreground.value<QColor>());
         painter->setFont(opt.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QPoint at(textRect.left() + margin,
@@ -432,10 +432,9 @@ void TOrrinMForm::SetTabOrder() {
         for (QAbstractButton* item : group->buttons())
             order.push_back(item);
     }
-    order.insert(order.end(),
-                 {ButtonAppMinimize, ListBox1, MemoNotices, ButtonNoticesClear, ButtonSetAutoPar,
-                  ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea, ButtonResults, ButtonHelp,
-                  ButtonVersion, ButtonOK});
+    order.insert(order.end(), {ButtonAppMinimize, ListBox1, MemoNotices, ButtonNoticesClear,
+                               ButtonSetAutoPar, ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea,
+                               ButtonResults, ButtonHelp, ButtonVersion, ButtonOK});
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
@@ -850,13 +849,12 @@ void TOrrinMForm::ShowResults(const QString& listLine) {
 
 void TOrrinMForm::RetryBatch(const QString& listFile) {
     if (RunOrStandbyOn()) {
-        const QString text =
-            QStringLiteral("Run again: Batch Output cannot start while ") +
-            (runModes_.Standby().phase != ka::StandbyPhase::Idle
-                 ? QStringLiteral("standby output is on")
-                 : QStringLiteral("another run is on")) +
-            QStringLiteral(". The jobs stay listed in ") + listFile +
-            QStringLiteral("; run them again once it has ended.");
+        const QString text = QStringLiteral("Run again: Batch Output cannot start while ") +
+                             (runModes_.Standby().phase != ka::StandbyPhase::Idle
+                                  ? QStringLiteral("standby output is on")
+                                  : QStringLiteral("another run is on")) +
+                             QStringLiteral(". The jobs stay listed in ") + listFile +
+                             QStringLiteral("; run them again once it has ended.");
         AddNotice(text);
         if (resultsForm_)
             resultsForm_->Say(text);
@@ -1206,8 +1204,9 @@ void TOrrinMForm::ShowRunSummary(const std::string& summary) {
     SetStatusText(summary);
     const bool standby = runModes_.Standby().phase != ka::StandbyPhase::Idle;
     const QString at = ClockTime();
-    LabelLastRun->setText((standby ? QStringLiteral("Last cycle, ") : QStringLiteral("Last run, ")) +
-                          at + QStringLiteral(": ") + ToQt(summary));
+    LabelLastRun->setText(
+        (standby ? QStringLiteral("Last cycle, ") : QStringLiteral("Last run, ")) + at +
+        QStringLiteral(": ") + ToQt(summary));
     LabelLastRun->setToolTip(LabelLastRun->text());
     finalCounts_ = ToQt(summary) + QStringLiteral("   ") + Elapsed(lastElapsedMs_);
     ShowFinalCounts();
@@ -1220,7 +1219,8 @@ void TOrrinMForm::ShowRunSummary(const std::string& summary) {
         for (const std::string& named : failedFirst_)
             text += QLatin1Char('\n') + ToQt(named);
         if (failedCount_ > static_cast<long long>(failedFirst_.size()))
-            text += QStringLiteral("\n... and %1 more").arg(failedCount_ - static_cast<long long>(failedFirst_.size()));
+            text += QStringLiteral("\n... and %1 more")
+                        .arg(failedCount_ - static_cast<long long>(failedFirst_.size()));
         AddNotice(text);
         tray_->Notify(QStringLiteral("KorvaneAuto: drawings went to Failed"), text);
         failedFirst_.clear();

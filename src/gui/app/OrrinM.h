@@ -40,7 +40,7 @@ namespace ka::ui {
 class RunListModel;
 class TResultsForm;
 class TStandbyTray;
-}
+}  // namespace ka::ui
 
 using ka::kOutTyp2Count;
 using ka::kOutTypCmt;

@@ -321,20 +321,22 @@ bool TResultsForm::SelectJob(const QString& listLine) {
     const std::string wanted = FromQt(listLine);
     const ka::ReportIndex& index = model_->Index();
     const std::size_t count = index.Count();
-    // The newest job that ran the line; a standby comparison adds comment files after the pair.
+    // The newest job that ran the line (a standby comparison adds comment files after the
+    // pair), or the newest line of the file left alone.
     std::size_t found = count;
     ka::ReportFields fields;
-    index.Scan(count - std::min(count, kJobLookBack), count,
-               [&](std::size_t line, std::string_view text) {
-                   if (index.KindOf(line) != ka::ReportKind::Job) {
-                       return;
-                   }
-                   ka::ParseReportLine(text, fields);
-                   const std::string ran = ka::ListLineOf(fields);
-                   if (ran == wanted || ran.starts_with(wanted + ",")) {
-                       found = line;
-                   }
-               });
+    index.Scan(
+        count - std::min(count, kJobLookBack), count, [&](std::size_t line, std::string_view text) {
+            const ka::ReportKind kind = index.KindOf(line);
+            if (kind != ka::ReportKind::Job && kind != ka::ReportKind::LeftAlone) {
+                return;
+            }
+            ka::ParseReportLine(text, fields);
+            const std::string ran = ka::ListLineOf(fields);
+            if (ran == wanted || (kind == ka::ReportKind::Job && ran.starts_with(wanted + ","))) {
+                found = line;
+            }
+        });
     if (found == count) {
         return false;
     }

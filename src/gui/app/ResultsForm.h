@@ -39,8 +39,8 @@ class TResultsForm : public QDialog {
     ~TResultsForm() override;
 
     // Selects the newest job of the report that ran the run list's line (its inputs joined by
-    // ","), showing every line first when the filter or the search hides it. False when the
-    // report's recent lines hold no such job.
+    // ","), or that left its file alone, showing every line first when the filter or the
+    // search hides it. False when the report's recent lines hold no such line.
     bool SelectJob(const QString& listLine);
     // Says something in the window's status line.
     void Say(const QString& text);

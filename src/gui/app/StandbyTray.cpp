@@ -67,12 +67,12 @@ void TStandbyTray::SetStandby(ka::StandbyPhase phase) {
         icon_ = new QSystemTrayIcon(this);
         icon_->setObjectName(QStringLiteral("TrayIcon"));
         icon_->setContextMenu(menu_.get());
-        connect(icon_, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger ||
-                        reason == QSystemTrayIcon::DoubleClick)
-                        emit ShowWindowAsked();
-                });
+        connect(
+            icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    emit ShowWindowAsked();
+            });
     }
     Update();
     if (icon_)
