@@ -1204,9 +1204,14 @@ void TOrrinMForm::ShowRunSummary(const std::string& summary) {
     SetStatusText(summary);
     const bool standby = runModes_.Standby().phase != ka::StandbyPhase::Idle;
     const QString at = ClockTime();
+    // A standby cycle's counts stay here through the waits until the next cycle ends; a batch
+    // or comparison keeps its counts in the status line and says here where the details are.
     LabelLastRun->setText(
-        (standby ? QStringLiteral("Last cycle, ") : QStringLiteral("Last run, ")) + at +
-        QStringLiteral(": ") + ToQt(summary));
+        standby ? QStringLiteral("Last cycle, ") + at + QStringLiteral(": ") + ToQt(summary)
+                : (std::string_view(runMode_) == "comparison" ? QStringLiteral("Comparison")
+                                                              : QStringLiteral("Batch output")) +
+                      QStringLiteral(" ended at ") + at +
+                      QStringLiteral(". What became of each drawing: Results."));
     LabelLastRun->setToolTip(LabelLastRun->text());
     finalCounts_ = ToQt(summary) + QStringLiteral("   ") + Elapsed(lastElapsedMs_);
     ShowFinalCounts();
