@@ -184,11 +184,10 @@ TEST_F(MainWindowUseTest, TabFollowsTheColumnsFromTheFocusOnSet) {
         KeyToFocus(form.get(), Qt::Key_Tab);
     }
     EXPECT_EQ(visited,
-              (std::vector<std::string>{"PageControl1", "CheckBoxChgArea", "RadioGroupOutTyp",
-                                        "ButtonAppMinimize", "ListBox1", "ButtonSetAutoPar",
-                                        "ButtonAutoOutput", "ButtonBatchOutput", "ButtonChgArea",
-                                        "ButtonResults", "ButtonHelp", "ButtonVersion",
-                                        "ButtonOK"}));
+              (std::vector<std::string>{
+                  "PageControl1", "CheckBoxChgArea", "RadioGroupOutTyp", "ButtonAppMinimize",
+                  "ListBox1", "ButtonSetAutoPar", "ButtonAutoOutput", "ButtonBatchOutput",
+                  "ButtonChgArea", "ButtonResults", "ButtonHelp", "ButtonVersion", "ButtonOK"}));
     EXPECT_EQ(FocusedControl(), "PageControl1");  // round again
 }
 
