@@ -477,9 +477,12 @@ TEST_F(RunWindowTest, RunAgainFromTheResultsRunsTheFailedJobThroughTheMainWindow
     ASSERT_FALSE(Out("b.pdf"));
     ka::platform::DeleteFileAt(JoinPath(outDir, "a.pdf"));
 
-    QTest::mouseClick(Button("ButtonResults"), Qt::LeftButton);
+    // Alt+R, as a user's keyboard sends it to the window's focus.
+    QApplication::setActiveWindow(form.get());
+    ka::test::KeyToFocus(form.get(), Qt::Key_R, Qt::AltModifier);
+    ASSERT_TRUE(ka::test::WaitFor([&] { return form->ResultsWindow() != nullptr; }));
     ka::ui::TResultsForm* results = form->ResultsWindow();
-    ASSERT_TRUE(results && results->isVisible());
+    ASSERT_TRUE(results->isVisible());
     ASSERT_TRUE(results->SelectJob(QString::fromStdString(JoinPath(inDir, "b.hgl"))));
     answerYes = true;
 
