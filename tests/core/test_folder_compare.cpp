@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "TestSupport.h"
 #include "app/FolderCompare.h"
 #include "app/RunModes.h"
+#include "app/RunResults.h"
 #include "platform/platform.h"
 
 namespace ka {
@@ -112,8 +114,28 @@ TEST_F(FolderCompareRun, PairsSameNamesInCaseInsensitiveOrderAndRunsTheConverter
         lines.push_back("/cp \"" + In1(name + ".hgl") + "\" \"" + In2(name + ".hgl") + "\" \"/o" +
                         settings.sOutDir + name + ".pdf\"");
     }
-    EXPECT_EQ(host.list, expected);
+    // The pairs in name order, and each file without its same-named partner, said in the list
+    // and in the report.
+    std::vector<std::string> listedPairs;
+    std::copy_if(host.list.begin(), host.list.end(), std::back_inserter(listedPairs),
+                 [](const std::string& line) { return line.find(',') != std::string::npos; });
+    EXPECT_EQ(listedPairs, expected);
     EXPECT_EQ(pairs, expected);
+    const std::vector<std::pair<std::string, std::string>> unpaired = {
+        {In1("Case.hgl"), "only in folder 1"},
+        {In1("solo.hgl"), "only in folder 1"},
+        {In2("case.hgl"), "only in folder 2"}};
+    ASSERT_EQ(host.asides.size(), unpaired.size());
+    const std::string report = test::ReadFileBytes(RunReport::PathIn(dataDir));
+    for (const auto& [line, reason] : host.asides) {
+        const std::string& path = host.list.at(static_cast<std::size_t>(line));
+        EXPECT_NE(std::find(unpaired.begin(), unpaired.end(), std::pair(path, reason)),
+                  unpaired.end())
+            << path << " " << reason;
+        EXPECT_NE(report.find("\tcomparison\tleft alone\t" + reason + "\t" + path + "\r\n"),
+                  std::string::npos)
+            << path;
+    }
     EXPECT_EQ(test::ReadFileBytes(settings.sComLineFile), CrLfLines(lines));
     EXPECT_EQ(Starts(), 1);
     EXPECT_EQ(host.statusHistory, (std::vector<std::string>{"Outputting !", "Waiting !"}));
@@ -159,7 +181,21 @@ TEST_F(FolderCompareRun, LogsDroppedPairsAndSavesTheProcessedOnesAsABatchList) {
                          "*3 File size differs by more than 30% ; " + In1("wide.hgl"),
                          "*2 Size of file1 or file2 is zero ; " + In1("zero.hgl")}));
     EXPECT_EQ(sink.messages, (std::vector<std::string>{In2("sub.hgl") + "\nCannot open file!"}));
-    EXPECT_EQ(host.list, (std::vector<std::string>{PairLine("near.hgl")}));
+    // Dropped pairs are listed too, marked with the rule that dropped them.
+    EXPECT_EQ(host.list, (std::vector<std::string>{PairLine("near.hgl"), PairLine("same.hgl"),
+                                                   PairLine("wide.hgl"), PairLine("zero.hgl")}));
+    for (const auto& [line, rule] :
+         std::vector<std::pair<long long, std::string>>{{1, "*1 File size and update time"},
+                                                        {2, "*3 File size differs"},
+                                                        {3, "*2 Size of file1 or file2"}}) {
+        const auto mark =
+            std::find(host.marks.begin(), host.marks.end(), std::pair(line, JobResult::Skipped));
+        ASSERT_NE(mark, host.marks.end()) << line;
+        EXPECT_EQ(host.reasons[static_cast<std::size_t>(mark - host.marks.begin())].rfind(
+                      "skipped by a comparison rule: " + rule, 0),
+                  0u)
+            << line;
+    }
     EXPECT_EQ(test::ReadFileBytes(settings.sOutListFileName), CrLfLines({PairLine("near.hgl")}));
 
     // One file named without a wildcard: only that pair, dropped. With no processed pair the
@@ -187,7 +223,8 @@ TEST_F(FolderCompareRun, NamesTheJobSyntaxCannotCarryAreNotCompared) {
     Run();
     EXPECT_EQ(host.list, std::vector<std::string>{PairLine("ok.hgl")});
     EXPECT_FALSE(platform::PathExists(logFile));
-    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(2)});
+    EXPECT_EQ(sink.messages, std::vector<std::string>{UnsafeNamesMessage(
+                                 {In1("Plan A,rev2.hgl"), In2("Plan A,rev2.hgl")})});
 }
 
 TEST_F(FolderCompareRun, UnderStandbyDeletesEveryComparedPairWithItsCompanions) {

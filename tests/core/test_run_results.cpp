@@ -183,6 +183,15 @@ TEST_P(StandbyFaults, NoInputIsLost) {
     std::sort(results.begin(), results.end());
     EXPECT_EQ(results, row.results) << row.what;
     ExpectFilesFollowResults(report, {inDir});
+    // The window hears of exactly the drawings moved to Failed, with the report's reason.
+    std::vector<std::pair<std::vector<std::string>, std::string>> moved;
+    for (const auto& [name, fields] : report.jobs) {
+        if (fields[3] == "inputs moved to Failed")
+            moved.push_back({{In(name)}, fields.back()});
+    }
+    auto told = host.movedToFailed;
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, moved) << row.what;
     ASSERT_EQ(report.runs.size(), 1u);
     EXPECT_EQ(report.runs[0][3], RunSummaryText(modes.LastCounts()));
     EXPECT_EQ(host.summaries.back(), modes.LastSummary());

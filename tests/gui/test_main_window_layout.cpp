@@ -86,7 +86,8 @@ TEST_F(MainWindowUseTest, ResizedTheRunListTakesTheRoomAndEveryControlStaysWhole
     const char* const controls[] = {
         "PageControl1",  "Bevel1",           "ButtonAppMinimize", "ListBox1",
         "ProgressRun",   "ButtonSetAutoPar", "ButtonAutoOutput",  "ButtonBatchOutput",
-        "ButtonChgArea", "ButtonHelp",       "ButtonVersion",     "ButtonOK"};
+        "ButtonChgArea", "ButtonResults",    "ButtonHelp",        "ButtonVersion",
+        "ButtonOK"};
     const QSize listAtMinimum = Find("ListBox1")->size();
     for (const QSize size : {minimum, QSize(1010, 597), QSize(1800, 1000)}) {
         form->resize(size);
@@ -178,15 +179,15 @@ TEST_F(MainWindowUseTest, TabFollowsTheColumnsFromTheFocusOnSet) {
     EXPECT_EQ(FocusedControl(), "ButtonSetAutoPar");
     Find("PageControl1")->setFocus(Qt::TabFocusReason);
     std::vector<std::string> visited;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 13; ++i) {
         visited.push_back(FocusedControl());
         KeyToFocus(form.get(), Qt::Key_Tab);
     }
     EXPECT_EQ(visited,
-              (std::vector<std::string>{"PageControl1", "CheckBoxChgArea", "RadioGroupOutTyp",
-                                        "ButtonAppMinimize", "ListBox1", "ButtonSetAutoPar",
-                                        "ButtonAutoOutput", "ButtonBatchOutput", "ButtonChgArea",
-                                        "ButtonHelp", "ButtonVersion", "ButtonOK"}));
+              (std::vector<std::string>{
+                  "PageControl1", "CheckBoxChgArea", "RadioGroupOutTyp", "ButtonAppMinimize",
+                  "ListBox1", "ButtonSetAutoPar", "ButtonAutoOutput", "ButtonBatchOutput",
+                  "ButtonChgArea", "ButtonResults", "ButtonHelp", "ButtonVersion", "ButtonOK"}));
     EXPECT_EQ(FocusedControl(), "PageControl1");  // round again
 }
 

@@ -2,12 +2,18 @@
 // during a run are dropped, "End" asks and closes only after the run, standby can be stopped.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QColor>
+#include <QImage>
+#include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -17,9 +23,17 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "app/ReportIndex.h"
+#include "app/RunResults.h"
+#include "app/Startup.h"
 #include "gui/app/OrrinM.h"
+#include "gui/app/ResultMarks.h"
+#include "gui/app/ResultsForm.h"
+#include "gui/app/RunListModel.h"
+#include "gui/app/StandbyTray.h"
 #include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
+#include "test_dialogs_support.h"
 
 namespace {
 
@@ -50,7 +64,7 @@ class VisibilitySink : public ka::MessageSink {
 };
 
 class RunWindowTest : public ::testing::Test {
-  protected:
+  public:  // the rows of table-driven tests prepare runs on it
     void SetUp() override {
         QApplication::setQuitOnLastWindowClosed(false);
         for (const std::string& dir : {inDir, in2Dir, outDir, dataDir})
@@ -72,6 +86,7 @@ class RunWindowTest : public ::testing::Test {
         settings.sChgAreaDir2 = ka::WithTrailingSeparator(in2Dir);
         settings.iAutoWaitTime = 600;
         form = std::make_unique<TOrrinMForm>(settings, flags, sink);
+        form->SetEndPause(0);   // closing at once; the pause has a test of its own
         flags.bStarted = true;  // past its start-up
         sink.window = form.get();
         form->show();
@@ -117,6 +132,31 @@ class RunWindowTest : public ::testing::Test {
     }
     void ReleaseConverter() const { ka::test::WriteFileBytes(gate, ""); }
     bool Out(const char* name) const { return ka::platform::FileExists(JoinPath(outDir, name)); }
+    QString Text(const char* name) const {
+        auto* label = form->findChild<QLabel*>(QString::fromLatin1(name));
+        return label ? label->text() : QStringLiteral("no label ") + QString::fromLatin1(name);
+    }
+    QString Notices() const {
+        return form->findChild<QPlainTextEdit*>("MemoNotices")->toPlainText();
+    }
+    // A user's double-click on a line of the run list.
+    void DoubleClickRow(int row) {
+        const QRect cell = List()->visualRect(List()->model()->index(row, 0));
+        ka::test::DoubleClick(List()->viewport(), cell.center());
+    }
+    // The results window's selected line: its result and its inputs.
+    std::pair<QString, QString> SelectedResult() const {
+        ka::ui::TResultsForm* results = form->ResultsWindow();
+        if (!results)
+            return {};
+        auto* table = results->findChild<QTableView*>("TableResults");
+        const int row = table->currentIndex().row();
+        const auto cell = [&](ka::ReportColumn column) {
+            return table->model()->index(row, static_cast<int>(column)).data().toString();
+        };
+        return {cell(ka::ReportColumn::Result), cell(ka::ReportColumn::Inputs)};
+    }
+    std::unique_ptr<ka::test::ScopedEnv> fault;
 
     TempDir tmp;
     const std::string inDir = tmp / "in", in2Dir = tmp / "in2", outDir = tmp / "out";
@@ -158,7 +198,8 @@ TEST_F(RunWindowTest, WindowLivesDuringTheConversionAndAClickTwiceRunsOnce) {
     EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
     EXPECT_EQ(stage, 2);
     EXPECT_EQ(Starts(), 1);
-    EXPECT_TRUE(Progress()->format().startsWith("3 / 3")) << Progress()->format().toStdString();
+    // The final counts stay once the run has ended.
+    EXPECT_TRUE(Progress()->format().startsWith("3 written")) << Progress()->format().toStdString();
     ASSERT_EQ(Rows(), 3);
     for (int row = 0; row < 3; ++row)
         EXPECT_TRUE(Row(row, Qt::DecorationRole).isValid()) << row;  // marked done
@@ -169,7 +210,7 @@ TEST_F(RunWindowTest, WindowLivesDuringTheConversionAndAClickTwiceRunsOnce) {
 
 // "End" during a run asks; the window closes only once the run has returned. Yes ends the
 // converter and keeps every input; No lets the run finish. A comparison stops after its pair in
-// hand; a warning that comes after "End" is still shown over the open window.
+// hand; a warning that comes after "End" is still shown in the open window.
 struct EndRow {
     const char* name;
     bool compare;  // a comparison with one converter start per pair
@@ -214,8 +255,11 @@ TEST_P(EndDuringRunTest, AsksAndClosesAfterTheRun) {
         EXPECT_TRUE(ka::platform::FileExists(JoinPath(inDir, name))) << name;
     const auto log = ReadLfLines(standinLog);
     if (row.fullDisk) {
-        EXPECT_EQ(sink.messages, std::vector<std::string>{"/dev/full\nCannot open file!"});
-        EXPECT_EQ(sink.visibleAtMessage, std::vector<bool>{true});
+        // Said in the open window's notice area, not in a box.
+        EXPECT_TRUE(sink.messages.empty());
+        EXPECT_TRUE(form->findChild<QPlainTextEdit*>("MemoNotices")
+                        ->toPlainText()
+                        .contains("/dev/full\n          Cannot open file!"));
         EXPECT_EQ(Starts(), 0);
     } else if (row.compare) {
         EXPECT_EQ(Starts(), 1);  // the pair in hand only
@@ -310,5 +354,249 @@ TEST_P(EndAnswersTest, EachAnswerDoesWhatItSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, EndAnswersTest, ::testing::Values(0, 1, 2));
+
+// Every kind of outcome has a mark of its own: a shape and a colour no other shares.
+TEST(ResultMarksTest, EveryResultAndFilesLeftAloneLookApart) {
+    std::vector<QImage> seen;
+    for (std::size_t i = 0; i <= ka::kJobResultCount; ++i) {
+        const QIcon icon = i < ka::kJobResultCount
+                               ? ka::ui::ResultMarkIcon(static_cast<ka::JobResult>(i))
+                               : ka::ui::AsideMarkIcon();
+        const QImage image = icon.pixmap(16, 16).toImage();
+        for (const QImage& other : seen)
+            EXPECT_NE(image, other) << i;
+        seen.push_back(image);
+    }
+}
+
+// Runs with every result: each line of the run list carries its result and reason, and a
+// double-click on a line opens the results window at that line's job.
+struct OutcomeRow {
+    const char* name;
+    void (*prepare)(RunWindowTest&);
+    const char* button;
+    std::vector<const char*> marks;  // of the run list's lines, in order
+    int clicked;                     // the line double-clicked
+    const char* reason;              // in the clicked line's tool tip
+};
+
+class RunOutcomeTest : public RunWindowTest, public ::testing::WithParamInterface<OutcomeRow> {};
+
+TEST_P(RunOutcomeTest, MarksEveryLineAndOpensItsJobInTheResults) {
+    const OutcomeRow& row = GetParam();
+    ReleaseConverter();
+    row.prepare(*this);
+    QTest::mouseClick(Button(row.button), Qt::LeftButton);
+    QApplication::processEvents();
+
+    ASSERT_EQ(Rows(), static_cast<int>(row.marks.size()));
+    for (int line = 0; line < Rows(); ++line) {
+        EXPECT_EQ(Row(line, ka::ui::kLineMarkRole).toString(), row.marks[line]) << line;
+        EXPECT_TRUE(Row(line, Qt::DecorationRole).isValid()) << line;
+        EXPECT_TRUE(Row(line, Qt::ToolTipRole).toString().contains(row.marks[line])) << line;
+    }
+    EXPECT_TRUE(Row(row.clicked, Qt::ToolTipRole).toString().contains(row.reason))
+        << Row(row.clicked, Qt::ToolTipRole).toString().toStdString();
+    const QString line = Row(row.clicked, Qt::DisplayRole).toString();
+
+    DoubleClickRow(row.clicked);
+    ASSERT_NE(form->ResultsWindow(), nullptr);
+    EXPECT_TRUE(form->ResultsWindow()->isVisible());
+    const auto [result, inputs] = SelectedResult();
+    EXPECT_EQ(result, row.marks[row.clicked]);
+    EXPECT_EQ(inputs, QString(line).replace(QLatin1Char(','), QStringLiteral(", ")));
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+}
+
+const OutcomeRow kOutcomeRows[] = {
+    {"FailedJob",
+     [](RunWindowTest& t) {
+         t.fault = std::make_unique<ka::test::ScopedEnv>("KORVANE_STANDIN_FAIL_ON", "b.hgl");
+     },
+     "ButtonBatchOutput",
+     {"doubtful", "no output", "doubtful"},
+     1,
+     "converter exit code 1"},
+    {"ConverterCrashed",
+     [](RunWindowTest& t) {
+         t.fault = std::make_unique<ka::test::ScopedEnv>("KORVANE_STANDIN_CRASH", "segv");
+     },
+     "ButtonBatchOutput",
+     {"not run", "not run", "not run"},
+     0,
+     "not run: converter crashed"},
+    {"Display",
+     [](RunWindowTest& t) { t.form->SelectOutTyp(kOutTypDisplay); },
+     "ButtonBatchOutput",
+     {"shown", "shown", "shown"},
+     2,
+     "shown"},
+    {"Comparison",
+     [](RunWindowTest& t) {
+         // a: the same bytes (no output, no difference); b: same size and time (skipped by
+         // rule 1); c: different; solo and extra have no partner.
+         constexpr long long kTime = 1'600'000'000;
+         ka::test::WriteFileBytes(JoinPath(t.in2Dir, "a.hgl"), "a.hgl");
+         ka::test::SetModificationTime(JoinPath(t.inDir, "a.hgl"), kTime);
+         ka::test::SetModificationTime(JoinPath(t.in2Dir, "a.hgl"), kTime + 60);
+         ka::test::SetModificationTime(JoinPath(t.inDir, "b.hgl"), kTime);
+         ka::test::SetModificationTime(JoinPath(t.in2Dir, "b.hgl"), kTime);
+         ka::test::WriteFileBytes(JoinPath(t.in2Dir, "c.hgl"), "a longer other");
+         ka::test::WriteFileBytes(JoinPath(t.inDir, "solo.hgl"), "solo");
+         ka::test::WriteFileBytes(JoinPath(t.in2Dir, "extra.hgl"), "extra");
+         t.settings.iNoOut = 1;
+         t.settings.iCompSkipFlags = 1;
+         t.form->SetCompareBox(true);
+     },
+     "ButtonChgArea",
+     {"no difference", "skipped", "written", "left alone", "left alone"},
+     1,
+     "*1 File size and update time are the same"},
+    {"OnlyInOneFolder",
+     [](RunWindowTest& t) {
+         ka::test::WriteFileBytes(JoinPath(t.inDir, "solo.hgl"), "solo");
+         t.form->SetCompareBox(true);
+     },
+     "ButtonChgArea",
+     {"written", "written", "written", "left alone"},
+     3,
+     "only in folder 1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, RunOutcomeTest, ::testing::ValuesIn(kOutcomeRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// "Run again" in the results window runs through the main window: a batch over the new list
+// for that run only. While standby is on it is refused and said, not started.
+TEST_F(RunWindowTest, RunAgainFromTheResultsRunsTheFailedJobThroughTheMainWindow) {
+    ReleaseConverter();
+    const std::string storedList = settings.sOutListFileName;
+    fault = std::make_unique<ka::test::ScopedEnv>("KORVANE_STANDIN_FAIL_ON", "b.hgl");
+    QTest::mouseClick(Button("ButtonBatchOutput"), Qt::LeftButton);
+    fault.reset();
+    ASSERT_FALSE(Out("b.pdf"));
+    ka::platform::DeleteFileAt(JoinPath(outDir, "a.pdf"));
+
+    // Alt+R, as a user's keyboard sends it to the window's focus.
+    QApplication::setActiveWindow(form.get());
+    ka::test::KeyToFocus(form.get(), Qt::Key_R, Qt::AltModifier);
+    ASSERT_TRUE(ka::test::WaitFor([&] { return form->ResultsWindow() != nullptr; }));
+    ka::ui::TResultsForm* results = form->ResultsWindow();
+    ASSERT_TRUE(results->isVisible());
+    ASSERT_TRUE(results->SelectJob(QString::fromStdString(JoinPath(inDir, "b.hgl"))));
+    answerYes = true;
+
+    // Standby on: nothing starts, and both windows say why.
+    QTest::mouseClick(Button("ButtonAutoOutput"), Qt::LeftButton);
+    ASSERT_TRUE(form->RunOrStandbyOn());
+    QTest::mouseClick(results->findChild<QPushButton*>("ButtonRetryBatch"), Qt::LeftButton);
+    EXPECT_FALSE(Out("b.pdf"));
+    EXPECT_TRUE(Notices().contains("standby output is on")) << Notices().toStdString();
+    EXPECT_TRUE(results->findChild<QLabel*>("LabelStatus")->text().contains("standby"));
+    QTest::mouseClick(Button("ButtonAutoOutput"), Qt::LeftButton);  // Stop Standby
+
+    QTest::mouseClick(results->findChild<QPushButton*>("ButtonRetryBatch"), Qt::LeftButton);
+    EXPECT_TRUE(Out("b.pdf"));
+    EXPECT_FALSE(Out("a.pdf"));  // only the job not done ran again
+    EXPECT_EQ(settings.sOutListFileName, storedList);
+    EXPECT_EQ(Text("Label1"), "1 written");
+    EXPECT_TRUE(sink.messages.empty()) << sink.messages.front();
+}
+
+// Standby with the program's own message chain: a name the converter cannot take and a
+// drawing that goes to Failed are notices, never a box, and the good drawing is converted
+// meanwhile. The tray shows the last cycle, takes the minimised window and stops standby.
+TEST_F(RunWindowTest, StandbyNoticesNeverWaitForAClickAndTheTrayFollowsTheCycles) {
+    ReleaseConverter();
+    for (const char* name : {"a.hgl", "b.hgl", "c.hgl"})
+        ka::platform::DeleteFileAt(JoinPath(inDir, name));
+    for (const char* name : {"odd,name.hgl", "good.hgl", "bad.hgl"})
+        ka::test::WriteFileBytes(JoinPath(inDir, name), name);
+    fault = std::make_unique<ka::test::ScopedEnv>("KORVANE_STANDIN_FAIL_ON", "bad.hgl");
+    const ka::test::ScopedEnv exitZero("KORVANE_STANDIN_EXIT", "0");
+    settings.iAutoWaitTime = 0;
+
+    ka::ui::WarningMessageSink boxes;
+    ka::RunMessageSink programSink(boxes, settings);
+    TOrrinMForm window(settings, flags, programSink);
+    flags.bStarted = true;  // past its start-up
+    window.SetEndPause(0);
+    window.show();
+    window.resize(1010, 597);  // the size it opens at on a 1366 x 768 screen
+    ka::ui::TStandbyTray::SetAvailableHook([] { return true; });
+    std::vector<QString> notified;
+    ka::ui::TStandbyTray::SetNotifyHook(
+        [&](const QString&, const QString& text) { notified.push_back(text); });
+    int boxesSeen = 0;
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++boxesSeen;
+            modal->close();
+        }
+    });
+    watchdog.start(20);
+    const auto notices = [&] {
+        return window.findChild<QPlainTextEdit*>("MemoNotices")->toPlainText();
+    };
+
+    QTest::mouseClick(window.findChild<QPushButton*>("ButtonAutoOutput"), Qt::LeftButton);
+    EXPECT_TRUE(notices().contains(QString::fromStdString(JoinPath(inDir, "odd,name.hgl"))))
+        << notices().toStdString();
+    ASSERT_NE(window.Tray(), nullptr);
+    EXPECT_TRUE(window.Tray()->Shown());
+
+    window.Timer1Timer();  // the cycle, with the notice standing unanswered
+    EXPECT_FALSE(ka::platform::PathExists(JoinPath(inDir, "good.hgl")));
+    EXPECT_TRUE(Out("good.pdf"));
+    EXPECT_TRUE(ka::platform::FileExists(JoinPath(JoinPath(inDir, "Failed"), "bad.hgl")));
+    EXPECT_TRUE(notices().contains("1 drawing went to Failed")) << notices().toStdString();
+    ASSERT_EQ(notified.size(), 1u);
+    EXPECT_TRUE(notified[0].contains(QString::fromStdString(JoinPath(inDir, "bad.hgl"))));
+    EXPECT_EQ(boxesSeen, 0);
+
+    // The last cycle stays in sight, whole, and in the tray's tool tip.
+    auto* lastRun = window.findChild<QLabel*>("LabelLastRun");
+    EXPECT_TRUE(lastRun->text().endsWith(": 1 written, 1 without output"))
+        << lastRun->text().toStdString();
+    EXPECT_LE(lastRun->fontMetrics().horizontalAdvance(lastRun->text()),
+              lastRun->contentsRect().width());
+    EXPECT_TRUE(window.findChild<QProgressBar*>("ProgressRun")
+                    ->format()
+                    .startsWith("1 written, 1 without output"));
+    EXPECT_TRUE(window.Tray()->ToolTip().contains(lastRun->text()));
+    // The notice is in the run report, where the results window shows it.
+    const std::string report = ka::test::ReadFileBytes(ka::RunReport::PathIn(dataDir));
+    EXPECT_NE(report.find("\tstandby\tmessage\t1 file was left in place"), std::string::npos)
+        << report;
+
+    window.showMinimized();
+    EXPECT_TRUE(ka::test::WaitFor([&] { return window.isHidden(); }));
+    QMenu* menu = window.Tray()->Menu();
+    menu->findChild<QAction*>("ActionTrayStop")->trigger();
+    EXPECT_FALSE(window.Tray()->Shown());
+    EXPECT_FALSE(window.isHidden());  // back from the tray with standby over
+    EXPECT_TRUE(lastRun->text().endsWith(": 1 written, 1 without output"));
+    EXPECT_EQ(boxesSeen, 0);
+
+    ka::ui::TStandbyTray::SetAvailableHook(nullptr);
+    ka::ui::TStandbyTray::SetNotifyHook(nullptr);
+}
+
+// After "Finish, then end" the window shows the run's summary before it goes.
+TEST_F(RunWindowTest, EndAfterTheRunShowsItsSummaryFirst) {
+    form->SetEndPause(400);
+    During([&] {
+        if (questions.empty() && ConverterStarted()) {
+            QTest::mouseClick(Button("ButtonOK"), Qt::LeftButton);
+            ReleaseConverter();
+        }
+    });
+    QTest::mouseClick(Button("ButtonBatchOutput"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(Text("Label1"), "3 written - KorvaneAuto ends.");
+    EXPECT_TRUE(ka::test::WaitFor([&] { return !form->isVisible(); }));
+}
 
 }  // namespace

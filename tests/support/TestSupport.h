@@ -149,6 +149,12 @@ class RecordingRunHost : public RunHost {
         marks.emplace_back(line, result);
         reasons.emplace_back(reason);
     }
+    void MarkLineAside(long long line, std::string_view reason) override {
+        asides.emplace_back(line, reason);
+    }
+    void MovedToFailed(const std::vector<std::string>& inputs, std::string_view reason) override {
+        movedToFailed.emplace_back(inputs, reason);
+    }
     void ShowProgress(const RunProgress& shown) override { progress.push_back(shown); }
     void Set_Button_Enable(bool enable) override {
         buttonsEnabled = enable;
@@ -169,6 +175,8 @@ class RecordingRunHost : public RunHost {
     int topIndex = 0;
     std::vector<std::pair<long long, JobResult>> marks;
     std::vector<std::string> reasons;  // of each mark
+    std::vector<std::pair<long long, std::string>> asides;
+    std::vector<std::pair<std::vector<std::string>, std::string>> movedToFailed;
     std::vector<RunProgress> progress;
     bool buttonsEnabled = true;
     std::vector<bool> enableHistory;

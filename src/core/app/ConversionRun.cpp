@@ -787,13 +787,17 @@ void ConversionRun::SettleAndReport() {
                 decided_[i] ? verdicts_[i]
                             : JobVerdict{JobResult::NotRun, JobReason::NotHandedOver, 0};
             counts_.Add(verdict.result);
-            const char* fate =
-                plan_.settlesInputs
-                    ? InputFateText(SettleInputs(job, verdict, ctx_.rules, unsettled_))
-                    : "-";
-            report.Line({plan_.mode, JobResultText(verdict.result), fate,
+            const InputFate fate = plan_.settlesInputs
+                                       ? SettleInputs(job, verdict, ctx_.rules, unsettled_)
+                                       : InputFate::Kept;
+            const std::string reason = JobReasonText(verdict, RuleText(verdict, percent));
+            report.Line({plan_.mode, JobResultText(verdict.result),
+                         plan_.settlesInputs ? InputFateText(fate) : "-",
                          job.job.output.empty() ? std::string_view("-") : job.job.output},
-                        job.job.inputs, JobReasonText(verdict, RuleText(verdict, percent)), true);
+                        job.job.inputs, reason, true);
+            if (plan_.settlesInputs && fate == InputFate::MovedToFailed) {
+                ctx_.host.MovedToFailed(job.job.inputs, reason);
+            }
             if (++sinceNote >= kSettleNoteEvery || Clock::now() - lastNote > kSettleNoteInterval) {
                 report.Flush();
                 journal_.NoteSettled(index + 1);

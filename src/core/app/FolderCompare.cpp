@@ -25,6 +25,8 @@ constexpr std::uint8_t kRuleSameSizeAndTime = 1;
 constexpr std::uint8_t kRuleSizeDiffers = 2;
 
 const char* const kMsgCannotOpenFolder = "Cannot open folder!";
+const char* const kOnlyInFolder1 = "only in folder 1";
+const char* const kOnlyInFolder2 = "only in folder 2";
 
 struct FileFacts {
     std::uint32_t dosTime = 0;
@@ -154,6 +156,21 @@ std::string CompLogFailureMessage() {
     return PathMessage(platform::Utf8ToSystem("Logファイル Compar2.log"), kMsgCannotOpen);
 }
 
+std::string PrintablePath(const std::string& path) {
+    std::string shown;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            shown += hex;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 std::vector<std::string> RunModes::ButtonChgAreaClick(const RunChoices& choices) {
     BeginRun(choices);
     if (!OutputFolderUsable()) {
@@ -220,11 +237,31 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
         const std::vector<std::string>& stableList = inStandby ? *stablePaths : none;
         const std::unordered_set<std::string_view> stable(stableList.begin(), stableList.end());
 
+        // Lines of the run list, counted from its clearing: compared pairs, pairs the rules
+        // skipped and files without a partner, each with its mark.
+        long long listLine = -1;
+        // A comparison on its own names the drawings that have no partner, in the list and in
+        // the report; standby leaves them for a later cycle, when the partner may have come.
+        const bool listUnpaired = !inStandby;
+        RunReport unpaired;
+        if (listUnpaired && !settings_.sDataDir.empty()) {
+            unpaired.Open(RunReport::PathIn(settings_.sDataDir, rules_));
+        }
+        const auto leaveAlone = [&](const std::string& path, const char* why) {
+            host_.ListAdd(path);
+            host_.MarkLineAside(++listLine, why);
+            unpaired.Line({plan.mode, "left alone", why, PrintablePath(path)}, {});
+            host_.PumpMessages();
+        };
+
         bool logFailureShown = false;
         JobSpec spec;
         std::string arguments;
         for (const std::string& name : names1) {
             if (!inFolder2.contains(name)) {
+                if (listUnpaired) {
+                    leaveAlone(folder1 + name, kOnlyInFolder1);
+                }
                 continue;
             }
             const std::string path1 = folder1 + name;
@@ -265,22 +302,34 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
                     }
                 }
             }
+            host_.ListAdd(pairLine);
             bool added = true;
             if (verdict == CompSkip::Process) {
-                host_.ListAdd(pairLine);
                 pairs.push_back(pairLine);
                 host_.PumpMessages();
-                added = run.Add(spec, arguments, static_cast<long long>(pairs.size()) - 1);
+                added = run.Add(spec, arguments, ++listLine);
             } else {
                 added = run.AddDecided(
                     spec, {JobResult::Skipped, JobReason::SkippedByRule, static_cast<int>(verdict)},
-                    -1);
+                    ++listLine);
             }
             // "End" stops after the pair in hand; the pairs so far still go to the converter.
             if (!added || flags_.bEndRequested || stopRequested_) {
                 break;
             }
         }
+        // Folder 2 is searched for every file; only those the wildcard of folder 1 takes can
+        // lack a partner there.
+        if (listUnpaired && !flags_.bEndRequested && !stopRequested_) {
+            const std::string pattern = NamePart(settings_.sChgAreaDir1, rules_);
+            const std::unordered_set<std::string_view> inFolder1(names1.begin(), names1.end());
+            for (const std::string& name : names2) {
+                if (!inFolder1.contains(name) && platform::WildcardMatches(pattern, name)) {
+                    leaveAlone(folder2 + name, kOnlyInFolder2);
+                }
+            }
+        }
+        unpaired.Close();
         host_.SetListBoxExtent();
         // Closed before the converter runs, which may write to the same folder.
         log.Close();

@@ -56,4 +56,8 @@ class CompLog {
 // The message shown when the comparison log cannot be written.
 std::string CompLogFailureMessage();
 
+// A path as a message or a report field shows it: control characters as \xNN, so a name
+// cannot break a line.
+std::string PrintablePath(const std::string& path);
+
 }  // namespace ka

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/FolderCompare.h"
 #include "app/RunModes.h"
 #include "app/RunResults.h"
 #include "settings/OutputTypes.h"
@@ -132,10 +133,14 @@ bool IsJobSafePath(std::string_view path, const PathRules& rules) {
     return rules.style != PathStyle::Posix || path.empty() || path.back() != '\\';
 }
 
-std::string UnsafeNamesMessage(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " file was" : " files were") +
-           " left in place: a name holding a comma, a double quote or a control character "
-           "cannot be handed to the converter.";
+std::string UnsafeNamesMessage(const std::vector<std::string>& paths) {
+    RefusedItems items;
+    for (const std::string& path : paths) {
+        items.Add(PrintablePath(path));
+    }
+    return items.Message("file was left in place", "files were left in place",
+                         "a name holding a comma, a double quote or a control character "
+                         "cannot be handed to the converter.");
 }
 
 bool RunModes::NoteUnsafePath(const std::string& path) {
@@ -154,23 +159,6 @@ void RunModes::NoteLink(const std::string& path) {
     }
 }
 
-namespace {
-// Control characters shown as \xNN, so a name cannot break the report's lines.
-std::string Printable(const std::string& path) {
-    std::string shown;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-            shown += hex;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
-}  // namespace
 
 void RunModes::ReportUnsafePaths() {
     if (standby_.unsafeNew.empty() && standby_.linksNew.empty()) {
@@ -181,20 +169,21 @@ void RunModes::ReportUnsafePaths() {
     if (!settings_.sDataDir.empty() && report.Open(RunReport::PathIn(settings_.sDataDir, rules_))) {
         const char* mode = flags_.bInStandby ? "standby" : "comparison";
         for (const std::string& path : standby_.unsafeNew) {
-            report.Line({mode, "left alone", "name not for the converter", Printable(path)}, {});
+            report.Line({mode, "left alone", "name not for the converter", PrintablePath(path)},
+                        {});
         }
         for (const std::string& path : standby_.linksNew) {
-            report.Line({mode, "left alone", "symbolic link", Printable(path)}, {});
+            report.Line({mode, "left alone", "symbolic link", PrintablePath(path)}, {});
         }
         report.Close();
     }
     if (!standby_.unsafeNew.empty()) {
-        sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew.size()));
+        sink_.ShowMsg(UnsafeNamesMessage(standby_.unsafeNew));
     }
     if (!standby_.linksNew.empty()) {
         RefusedItems links;
         for (const std::string& path : standby_.linksNew) {
-            links.Add(Printable(path));
+            links.Add(PrintablePath(path));
         }
         sink_.ShowMsg(links.Message("symbolic link was left in place",
                                     "symbolic links were left in place",

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/JobResult.h"
 
@@ -42,6 +43,18 @@ class RunHost {
     // be marked Written while the converter still runs (its output is there and whole) and then
     // again with the result of the run.
     virtual void MarkLine(long long line, JobResult result, std::string_view reason) = 0;
+    // Marks a line that names a file no job takes (a drawing present in one compared folder
+    // only) with why it was left alone.
+    virtual void MarkLineAside(long long line, std::string_view reason) {
+        static_cast<void>(line);
+        static_cast<void>(reason);
+    }
+    // Standby moved a job's inputs into Failed; reason says why the job was not done. Called
+    // while the run settles, before ShowRunSummary.
+    virtual void MovedToFailed(const std::vector<std::string>& inputs, std::string_view reason) {
+        static_cast<void>(inputs);
+        static_cast<void>(reason);
+    }
 
     // While the converter runs.
     virtual void ShowProgress(const RunProgress& progress) = 0;

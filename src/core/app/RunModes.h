@@ -45,8 +45,9 @@ void BuildKorvaneCommandLine(const std::string& job, const KorvaneLineInputs& in
 // that closes it.
 bool IsJobSafePath(std::string_view path, const PathRules& rules = PathRules::Native());
 
-// The message for files left alone because of their names; count > 0.
-std::string UnsafeNamesMessage(std::size_t count);
+// The message for files left alone because of their names, naming the first few; paths not
+// empty.
+std::string UnsafeNamesMessage(const std::vector<std::string>& paths);
 // The output file that the job's "/o" names; empty for a job without one (display, a
 // comparison with "No output").
 std::string BuildKorvaneOutputPath(const std::string& job, const KorvaneLineInputs& in);

@@ -5,6 +5,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,6 +28,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -35,7 +38,10 @@
 #include <utility>
 
 #include "app/RunResults.h"
+#include "gui/app/ResultMarks.h"
+#include "gui/app/ResultsForm.h"
 #include "gui/app/RunListModel.h"
+#include "gui/app/StandbyTray.h"
 #include "gui/common/Help.h"
 #include "gui/common/Orrin1Ui.h"
 #include "platform/platform.h"
@@ -67,6 +73,9 @@ constexpr int kOutTypRows = 12;  // "Output1" list in two columns, filled column
 // A run's lines reach the list, and the window its events, at most this often: fast enough to
 // watch, rare enough that a million lines cost no more than their file work.
 constexpr int kRunListFlushMs = 30;
+constexpr int kNoticeLines = 4;     // the notice area's height in lines of text
+constexpr int kNoticesKept = 1000;  // lines; older notices stay in the run report
+constexpr int kFailedNamed = ka::RefusedItems::kShown;
 
 // A button of the right column. Enter presses it when it has the focus, as Space does.
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) {
@@ -75,6 +84,38 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) 
     button->setAutoDefault(true);
     button->setMinimumSize(kButtonWidth, kButtonHeight);
     return button;
+}
+
+// One line of text that never widens the window: a text too long for it is shortened, the
+// whole of it in the tool tip.
+class ElidedLabel : public QLabel {
+  public:
+    ElidedLabel(const QString& text, QWidget* parent, Qt::TextElideMode mode)
+        : QLabel(text, parent), mode_(mode) {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        setTextFormat(Qt::PlainText);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), mode_, area.width());
+        style()->drawItemText(&painter, area, Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                              isEnabled(), shown, foregroundRole());
+    }
+
+  private:
+    Qt::TextElideMode mode_;
+};
+
+QString ClockTime() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString Elapsed(long long milliseconds) {
+    const long long seconds = milliseconds / 1000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -112,8 +153,12 @@ class TOrrinMForm::RunListDelegate : public QStyledItemDelegate {
                                                : QPalette::Inactive;
         const bool selected = (opt.state & QStyle::State_Selected) != 0;
         painter->save();
+        // A job's result colours its line, unless the selection colours it.
+        const QVariant foreground = index.data(Qt::ForegroundRole);
         painter->setPen(
-            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+            selected || !foreground.canConvert<QColor>()
+                ? opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text)
+                : foreground.value<QColor>());
         painter->setFont(opt.font);
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QPoint at(textRect.left() + margin,
@@ -152,7 +197,7 @@ TOrrinMForm::TOrrinMForm(ka::Settings& settings, ka::ProgramFlags& flags, ka::Me
       settings_(settings),
       flags_(flags),
       sink_(sink),
-      runModes_(flags, sink, *this) {
+      runModes_(flags, routedSink_, *this) {
     setObjectName(QStringLiteral("OrrinMForm"));
     QFont font;
     font.setFamilies({QStringLiteral("Calibri"), QStringLiteral("Carlito"),
@@ -265,21 +310,23 @@ void TOrrinMForm::BuildControls() {
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    // Two lines of status at most; the height stays whatever the status says.
-    Bevel1->setFixedHeight(40);
-    Label1 = new QLabel(QString::fromLatin1(kDesignStatus), Bevel1);
+    // The status on the first line, the last run's result on the second: each one line that a
+    // long text never widens, so the window keeps its size.
+    const int statusHeight = 2 * fontMetrics().lineSpacing() + 10;
+    Bevel1->setFixedHeight(statusHeight);
+    Label1 = new ElidedLabel(QString::fromLatin1(kDesignStatus), Bevel1, Qt::ElideRight);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // A long status wraps inside the frame instead of widening the window.
-    Label1->setWordWrap(true);
-    Label1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* bevelLayout = new QHBoxLayout(Bevel1);
+    LabelLastRun = new ElidedLabel(QString(), Bevel1, Qt::ElideMiddle);
+    LabelLastRun->setObjectName(QStringLiteral("LabelLastRun"));
+    auto* bevelLayout = new QVBoxLayout(Bevel1);
     bevelLayout->setContentsMargins(10, 2, 6, 2);
+    bevelLayout->setSpacing(0);
     bevelLayout->addWidget(Label1);
+    bevelLayout->addWidget(LabelLastRun);
     statusRow->addWidget(Bevel1, 1);
 
     ButtonAppMinimize = MakeButton(this, "ButtonAppMinimize", "_");
-    ButtonAppMinimize->setFixedSize(34, 40);
+    ButtonAppMinimize->setFixedSize(34, statusHeight);
     QFont bold = ButtonAppMinimize->font();
     bold.setBold(true);
     ButtonAppMinimize->setFont(bold);
@@ -314,6 +361,40 @@ void TOrrinMForm::BuildControls() {
     ProgressRun->setAlignment(Qt::AlignCenter);
     middle->addWidget(ProgressRun);
 
+    // Notices: what a run or standby had to say, kept in sight without a box that waits for a
+    // click. Shown from the first notice until dismissed.
+    PanelNotices = new QFrame(this);
+    PanelNotices->setObjectName(QStringLiteral("PanelNotices"));
+    PanelNotices->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+    PanelNotices->setAutoFillBackground(true);
+    QPalette noticePalette = PanelNotices->palette();
+    noticePalette.setColor(QPalette::Window, QColor(0xFF, 0xF4, 0xD6));
+    PanelNotices->setPalette(noticePalette);
+    auto* noticeLayout = new QVBoxLayout(PanelNotices);
+    noticeLayout->setContentsMargins(8, 4, 4, 4);
+    noticeLayout->setSpacing(2);
+    auto* noticeHead = new QHBoxLayout;
+    LabelNotices = new QLabel(PanelNotices);
+    LabelNotices->setObjectName(QStringLiteral("LabelNotices"));
+    LabelNotices->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ButtonNoticesClear = new QPushButton(QStringLiteral("&Dismiss"), PanelNotices);
+    ButtonNoticesClear->setObjectName(QStringLiteral("ButtonNoticesClear"));
+    ButtonNoticesClear->setToolTip(QStringLiteral("Clears the notices; the run report keeps them"));
+    noticeHead->addWidget(LabelNotices, 1);
+    noticeHead->addWidget(ButtonNoticesClear);
+    noticeLayout->addLayout(noticeHead);
+    MemoNotices = new QPlainTextEdit(PanelNotices);
+    MemoNotices->setObjectName(QStringLiteral("MemoNotices"));
+    MemoNotices->setReadOnly(true);
+    MemoNotices->setMaximumBlockCount(kNoticesKept);
+    MemoNotices->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    MemoNotices->setFixedHeight(kNoticeLines * MemoNotices->fontMetrics().lineSpacing() +
+                                2 * MemoNotices->frameWidth() +
+                                static_cast<int>(2 * MemoNotices->document()->documentMargin()));
+    noticeLayout->addWidget(MemoNotices);
+    PanelNotices->hide();
+    middle->addWidget(PanelNotices);
+
     // Right column: the run buttons at the top, the others at the bottom. The gap between
     // them has room for further buttons after "Compare folders" (buttonColumn_).
     buttonColumn_ = new QVBoxLayout;
@@ -323,11 +404,13 @@ void TOrrinMForm::BuildControls() {
     ButtonAutoOutput = MakeButton(this, "ButtonAutoOutput", "S&tandby Output");
     ButtonBatchOutput = MakeButton(this, "ButtonBatchOutput", "&Batch Output");
     ButtonChgArea = MakeButton(this, "ButtonChgArea", "Compare &folders");
+    ButtonResults = MakeButton(this, "ButtonResults", "&Results");
+    ButtonResults->setToolTip(QStringLiteral("What became of every drawing: the run report"));
     ButtonHelp = MakeButton(this, "ButtonHelp", "&Help");
     ButtonVersion = MakeButton(this, "ButtonVersion", "&About Version");
     ButtonOK = MakeButton(this, "ButtonOK", "&End");
     for (QPushButton* button :
-         {ButtonSetAutoPar, ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea}) {
+         {ButtonSetAutoPar, ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea, ButtonResults}) {
         buttonColumn_->addWidget(button);
     }
     buttonColumn_->addStretch(1);
@@ -340,6 +423,8 @@ void TOrrinMForm::BuildControls() {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kTimerInterval);
     Timer1->setSingleShot(false);
+
+    tray_ = new ka::ui::TStandbyTray(this);
 }
 
 void TOrrinMForm::SetTabOrder() {
@@ -350,9 +435,9 @@ void TOrrinMForm::SetTabOrder() {
         for (QAbstractButton* item : group->buttons())
             order.push_back(item);
     }
-    order.insert(order.end(),
-                 {ButtonAppMinimize, ListBox1, ButtonSetAutoPar, ButtonAutoOutput,
-                  ButtonBatchOutput, ButtonChgArea, ButtonHelp, ButtonVersion, ButtonOK});
+    order.insert(order.end(), {ButtonAppMinimize, ListBox1, MemoNotices, ButtonNoticesClear,
+                               ButtonSetAutoPar, ButtonAutoOutput, ButtonBatchOutput, ButtonChgArea,
+                               ButtonResults, ButtonHelp, ButtonVersion, ButtonOK});
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(order[i], order[i + 1]);
     }
@@ -385,7 +470,24 @@ void TOrrinMForm::ConnectHandlers() {
     onClick(ButtonVersion, &TOrrinMForm::ButtonVersionClick);
     onClick(ButtonAppMinimize, &TOrrinMForm::ButtonAppMinimizeClick);
     onClick(ButtonOK, &TOrrinMForm::ButtonOKClick);
+    onClick(ButtonResults, &TOrrinMForm::ButtonResultsClick);
+    onClick(ButtonNoticesClear, &TOrrinMForm::ButtonNoticesClearClick);
+    connect(ListBox1, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+        Guarded([this, index] { ListBox1DblClick(index); });
+    });
     connect(Timer1, &QTimer::timeout, this, [this] { Guarded([this] { Timer1Timer(); }); });
+
+    connect(tray_, &ka::ui::TStandbyTray::ShowWindowAsked, this, [this] { ShowWindowFromTray(); });
+    connect(tray_, &ka::ui::TStandbyTray::ResultsAsked, this, [this] {
+        ShowWindowFromTray();
+        Guarded([this] { ButtonResultsClick(); });
+    });
+    connect(tray_, &ka::ui::TStandbyTray::StopStandbyAsked, this,
+            [this] { Guarded([this] { runModes_.StopStandby(); }); });
+    connect(tray_, &ka::ui::TStandbyTray::EndAsked, this, [this] {
+        ShowWindowFromTray();
+        Guarded([this] { ButtonOKClick(); });
+    });
 }
 
 template <typename Body>
@@ -405,7 +507,7 @@ void TOrrinMForm::Guarded(Body&& body) {
     if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
         Set_Button_Enable(true);
     try {
-        sink_.ShowMsg("Unexpected error: " + failure);
+        RouteMessage("Unexpected error: " + failure);
     } catch (...) {
         // Nothing more can be reported; the event loop must still not see it.
     }
@@ -754,16 +856,111 @@ void TOrrinMForm::ButtonChgAreaClick() {
         StartCompare();
 }
 
+void TOrrinMForm::ButtonResultsClick() {
+    ShowResults(QString());
+}
+
+void TOrrinMForm::ListBox1DblClick(const QModelIndex& index) {
+    ShowResults(index.isValid() ? index.data(Qt::DisplayRole).toString() : QString());
+}
+
+void TOrrinMForm::ShowResults(const QString& listLine) {
+    if (!resultsForm_) {
+        resultsForm_ = new ka::ui::TResultsForm(settings_, routedSink_, this);
+        connect(resultsForm_, &ka::ui::TResultsForm::RetryBatch, this,
+                [this](const QString& listFile, const QStringList&) {
+                    Guarded([this, listFile] { RetryBatch(listFile); });
+                });
+    }
+    resultsForm_->show();
+    resultsForm_->raise();
+    resultsForm_->activateWindow();
+    if (!listLine.isEmpty())
+        resultsForm_->SelectJob(listLine);
+}
+
+void TOrrinMForm::RetryBatch(const QString& listFile) {
+    if (RunOrStandbyOn()) {
+        const QString text = QStringLiteral("Run again: Batch Output cannot start while ") +
+                             (runModes_.Standby().phase != ka::StandbyPhase::Idle
+                                  ? QStringLiteral("standby output is on")
+                                  : QStringLiteral("another run is on")) +
+                             QStringLiteral(". The jobs stay listed in ") + listFile +
+                             QStringLiteral("; run them again once it has ended.");
+        AddNotice(text);
+        if (resultsForm_)
+            resultsForm_->Say(text);
+        return;
+    }
+    // The list file is this run's only: the stored batch list stays as it is.
+    ka::RunChoices choices = CurrentChoices();
+    choices.settings.sOutListFileName = FromQt(listFile);
+    const std::string missing = ka::MissingRunSetup(ka::RunKind::Batch, choices.settings,
+                                                    choices.output1Shown, choices.compareChecked);
+    if (!missing.empty()) {
+        sink_.ShowMsg(missing);
+        return;
+    }
+    runMode_ = "batch";
+    RunGuarded(false, [this, &choices] { runModes_.ButtonBatchOutputClick(choices); });
+}
+
+void TOrrinMForm::ButtonNoticesClearClick() {
+    MemoNotices->clear();
+    noticeCount_ = 0;
+    PanelNotices->hide();
+    ButtonOK->setFocus(Qt::OtherFocusReason);
+}
+
+bool TOrrinMForm::RunOrStandbyOn() const {
+    return runActive_ || runModes_.Standby().phase != ka::StandbyPhase::Idle;
+}
+
+void TOrrinMForm::RouteMessage(const std::string& text) {
+    if (!RunOrStandbyOn()) {
+        sink_.ShowMsg(text);
+        return;
+    }
+    QString shown = ToQt(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    AddNotice(shown);
+    // Kept where the results window shows it. An unattended run's sink writes it there itself,
+    // and to standard error.
+    if (ka::IsUnattendedStart(args_)) {
+        sink_.ShowMsg(text);
+    } else {
+        ka::AppendReportLine(settings_.sDataDir, {runMode_, "message", text});
+    }
+}
+
+void TOrrinMForm::AddNotice(const QString& text) {
+    // Lines after the first are indented under the time, so each notice reads as one.
+    QString indented = text;
+    indented.replace(QLatin1Char('\n'), QStringLiteral("\n          "));
+    MemoNotices->appendPlainText(ClockTime() + QStringLiteral("  ") + indented);
+    MemoNotices->verticalScrollBar()->setValue(MemoNotices->verticalScrollBar()->maximum());
+    ++noticeCount_;
+    LabelNotices->setText(
+        QStringLiteral("%1 %2 during the runs; the run report keeps them (Results).")
+            .arg(noticeCount_)
+            .arg(noticeCount_ == 1 ? QStringLiteral("notice") : QStringLiteral("notices")));
+    PanelNotices->show();
+}
+
 void TOrrinMForm::StartBatch() {
+    runMode_ = "batch";
     RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonBatchOutputClick(CurrentChoices()); });
 }
 
 void TOrrinMForm::StartStandby() {
+    runMode_ = "standby";
     // A start refused (standby already runs on this data folder) ends an unattended program.
     RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonAutoOutputClick(CurrentChoices()); });
 }
 
 void TOrrinMForm::StartCompare() {
+    runMode_ = "comparison";
     RunGuarded(flags_.bAutoClose, [this] { runModes_.ButtonChgAreaClick(CurrentChoices()); });
 }
 
@@ -777,15 +974,88 @@ void TOrrinMForm::RunGuarded(bool closeWhenDone, Body&& body) {
     // messages is dropped, not replayed once it ends.
     if (runActive_)
         return;
+    const bool standbyIdle = runModes_.Standby().phase == ka::StandbyPhase::Idle;
+    if (standbyIdle)
+        BeginShownRun();  // a run from a button or the command line, not a standby tick
     runActive_ = true;
+    summaryThisRun_ = false;
     Guarded(std::forward<Body>(body));
     runActive_ = false;
-    if (runModes_.Standby().phase == ka::StandbyPhase::Idle)
+    const bool idle = runModes_.Standby().phase == ka::StandbyPhase::Idle;
+    if (idle)
         Set_Button_Enable(true);
     SetBusyCursor(2);
-    if (flags_.bEndRequested ||
-        (closeWhenDone && runModes_.Standby().phase == ka::StandbyPhase::Idle))
-        CloseMainWindow();
+    ShowFinalCounts();
+    if (!flags_.bEndRequested && !(closeWhenDone && idle))
+        return;
+    // An attended window shows what the run came to before it goes; nobody reads an
+    // unattended one, whose summary goes to standard output.
+    if (flags_.bEndRequested && summaryThisRun_ && endPauseMs_ > 0 &&
+        !ka::IsUnattendedStart(args_)) {
+        Set_Button_Enable(false);
+        SetStatusText(runSummary_ + " - KorvaneAuto ends.");
+        QTimer::singleShot(endPauseMs_, this, [this] { CloseMainWindow(); });
+        return;
+    }
+    CloseMainWindow();
+}
+
+void TOrrinMForm::BeginShownRun() {
+    holdProgress_ = false;
+    finalCounts_.clear();
+    failedFirst_.clear();
+    failedCount_ = 0;
+    ProgressRun->setRange(0, 1);
+    ProgressRun->setValue(0);
+    ProgressRun->setFormat(QString());
+}
+
+void TOrrinMForm::ShowFinalCounts() {
+    // Whatever the run showed after its summary (a step, "Waiting !"), the counts it ended
+    // with stay in the bar until the next run shows its progress; a batch or comparison also
+    // keeps them in the status line.
+    if (summaryThisRun_ && runModes_.Standby().phase == ka::StandbyPhase::Idle)
+        SetStatusText(runSummary_);
+    if (finalCounts_.isEmpty())
+        return;
+    ProgressRun->setRange(0, 1);
+    ProgressRun->setValue(1);
+    ProgressRun->setFormat(finalCounts_);
+    holdProgress_ = true;
+}
+
+void TOrrinMForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Minimised while standby shows its tray icon, the window goes into the tray.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->Shown())
+        QTimer::singleShot(0, this, [this] { HideInTray(); });
+}
+
+void TOrrinMForm::HideInTray() {
+    if (isMinimized() && tray_->Shown() && isVisible()) {
+        hide();
+        hiddenInTray_ = true;
+    }
+}
+
+void TOrrinMForm::ShowWindowFromTray() {
+    hiddenInTray_ = false;
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TOrrinMForm::UpdateTray() {
+    tray_->SetStandby(runModes_.Standby().phase);
+    // A window started minimised goes into the tray as soon as there is one; once the tray
+    // goes, the window comes back where the user finds it.
+    if (tray_->Shown()) {
+        HideInTray();
+    } else if (hiddenInTray_) {
+        hiddenInTray_ = false;
+        if (!destroyed_ && !flags_.bEndRequested)
+            showMinimized();
+    }
 }
 
 void TOrrinMForm::closeEvent(QCloseEvent* event) {
@@ -844,6 +1114,7 @@ void TOrrinMForm::SelectOutTyp2(int index) {
 
 void TOrrinMForm::SetStatusText(const std::string& text) {
     Label1->setText(ToQt(text));
+    Label1->setToolTip(Label1->text());
 }
 
 void TOrrinMForm::ListClear() {
@@ -948,10 +1219,60 @@ void TOrrinMForm::MarkLine(long long line, ka::JobResult result, std::string_vie
     listModel_->Mark(line, result, reason);
 }
 
+void TOrrinMForm::MarkLineAside(long long line, std::string_view reason) {
+    listModel_->MarkAside(line, reason);
+}
+
+void TOrrinMForm::MovedToFailed(const std::vector<std::string>& inputs, std::string_view reason) {
+    for (const std::string& input : inputs) {
+        if (failedCount_++ < kFailedNamed)
+            failedFirst_.push_back(input + " (" + std::string(reason) + ")");
+    }
+}
+
+void TOrrinMForm::ShowRunSummary(const std::string& summary) {
+    runSummary_ = summary;
+    summaryThisRun_ = true;
+    SetStatusText(summary);
+    const bool standby = runModes_.Standby().phase != ka::StandbyPhase::Idle;
+    const QString at = ClockTime();
+    // A standby cycle's counts stay here through the waits until the next cycle ends; a batch
+    // or comparison keeps its counts in the status line and says here where the details are.
+    LabelLastRun->setText(
+        standby ? QStringLiteral("Last cycle, ") + at + QStringLiteral(": ") + ToQt(summary)
+                : (std::string_view(runMode_) == "comparison" ? QStringLiteral("Comparison")
+                                                              : QStringLiteral("Batch output")) +
+                      QStringLiteral(" ended at ") + at +
+                      QStringLiteral(". What became of each drawing: Results."));
+    LabelLastRun->setToolTip(LabelLastRun->text());
+    finalCounts_ = ToQt(summary) + QStringLiteral("   ") + Elapsed(lastElapsedMs_);
+    ShowFinalCounts();
+    if (failedCount_ > 0) {
+        QString text = QStringLiteral("%1 %2 to Failed, beside %3:")
+                           .arg(failedCount_)
+                           .arg(failedCount_ == 1 ? QStringLiteral("drawing went")
+                                                  : QStringLiteral("drawings went"))
+                           .arg(failedCount_ == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+        for (const std::string& named : failedFirst_)
+            text += QLatin1Char('\n') + ToQt(named);
+        if (failedCount_ > static_cast<long long>(failedFirst_.size()))
+            text += QStringLiteral("\n... and %1 more")
+                        .arg(failedCount_ - static_cast<long long>(failedFirst_.size()));
+        AddNotice(text);
+        tray_->Notify(QStringLiteral("KorvaneAuto: drawings went to Failed"), text);
+        failedFirst_.clear();
+        failedCount_ = 0;
+    }
+    if (standby)
+        tray_->SetLastCycle(LabelLastRun->text(), runModes_.LastCounts().AllDone() == false);
+}
+
 void TOrrinMForm::ShowProgress(const ka::RunProgress& progress) {
-    const long long seconds = progress.elapsedMs / 1000;
-    const QString elapsed =
-        QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    lastElapsedMs_ = progress.elapsedMs;
+    // After a run its final counts stay; the next run's progress replaces them.
+    if (holdProgress_)
+        return;
+    const QString elapsed = Elapsed(progress.elapsedMs);
     // QProgressBar counts in int; very long runs are scaled, the text stays exact.
     const long long scale = progress.total > INT_MAX ? progress.total / INT_MAX + 1 : 1;
     ProgressRun->setRange(0, static_cast<int>(std::max(1LL, progress.total / scale)));
@@ -973,6 +1294,12 @@ void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
             ButtonAutoOutput->setEnabled(true);
             break;
         case ka::StandbyPhase::Cycle:
+            // The cycle's progress replaces the last one's counts in the bar; its line of the
+            // last cycle stays until this one has ended.
+            holdProgress_ = false;
+            failedFirst_.clear();
+            failedCount_ = 0;
+            [[fallthrough]];
         case ka::StandbyPhase::Stopping:
             // No tick while the cycle runs; the next waiting period starts after it.
             Timer1->stop();
@@ -983,6 +1310,7 @@ void TOrrinMForm::StandbyChanged(ka::StandbyPhase phase) {
             ButtonAutoOutput->setText(QStringLiteral("S&tandby Output"));
             break;
     }
+    UpdateTray();
 }
 
 void TOrrinMForm::CloseMainWindow() {

@@ -26,6 +26,8 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QListView;
+class QModelIndex;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -36,7 +38,9 @@ class QVBoxLayout;
 
 namespace ka::ui {
 class RunListModel;
-}
+class TResultsForm;
+class TStandbyTray;
+}  // namespace ka::ui
 
 using ka::kOutTyp2Count;
 using ka::kOutTypCmt;
@@ -62,6 +66,9 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void SetAboutWindow(QDialog* dialog);
     void SetSettingsDialogFactory(std::function<QDialog*()> make);
     void SetAboutWindowFactory(std::function<QDialog*()> make);
+    // How long an attended window stays, showing the run's summary, when "End" came during the
+    // run; by default two seconds.
+    void SetEndPause(int milliseconds) { endPauseMs_ = milliseconds; }
 
     // Window life.
     void FormCreate();
@@ -85,11 +92,22 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void ButtonBatchOutputClick();
     void ButtonAutoOutputClick();
     void ButtonChgAreaClick();
+    void ButtonResultsClick();
+    void ButtonNoticesClearClick();
+    void ListBox1DblClick(const QModelIndex& index);
     void Timer1Timer();
+    // A batch over the list file with the window's current choices, for this run only: the
+    // results window's "Run again". While another run or standby is on it is refused and said.
+    void RetryBatch(const QString& listFile);
 
     ka::RunModes& RunModes() { return runModes_; }
     // A run (or a standby cycle) is on the stack.
     bool RunActive() const { return runActive_; }
+    // A run is on the stack or standby output is on: messages become notices, not boxes.
+    bool RunOrStandbyOn() const;
+    // The results window, once it has been opened.
+    ka::ui::TResultsForm* ResultsWindow() const { return resultsForm_; }
+    ka::ui::TStandbyTray* Tray() const { return tray_; }
 
     // The window's choices as a run takes them when it starts.
     ka::RunChoices CurrentChoices() const;
@@ -112,6 +130,9 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void ListSetTopIndex(int index) override;
     void SetListBoxExtent() override;
     void MarkLine(long long line, ka::JobResult result, std::string_view reason) override;
+    void MarkLineAside(long long line, std::string_view reason) override;
+    void MovedToFailed(const std::vector<std::string>& inputs, std::string_view reason) override;
+    void ShowRunSummary(const std::string& summary) override;
     void ShowProgress(const ka::RunProgress& progress) override;
     void Set_Button_Enable(bool enable) override;
     void SetBusyCursor(int flag) override;
@@ -125,6 +146,7 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void BuildControls();
@@ -157,10 +179,32 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     void RunGuarded(bool closeWhenDone, Body&& body);
     // "End" or the close box while a run is on the stack.
     void AskStopDuringRun();
+    // A message of the program: a notice while a run or standby is on, else the sink's box.
+    void RouteMessage(const std::string& text);
+    // Adds a notice to the notice area, with the time, and shows the area.
+    void AddNotice(const QString& text);
+    void ShowResults(const QString& listLine);
+    // The progress bar and the last run's line as a run ends, and the state they start from.
+    void BeginShownRun();
+    void ShowFinalCounts();
+    void ShowWindowFromTray();
+    void HideInTray();
+    void UpdateTray();
+
+    class RoutedSink : public ka::MessageSink {
+      public:
+        explicit RoutedSink(TOrrinMForm& form) : form_(form) {}
+        void ShowMsg(const std::string& text) override { form_.RouteMessage(text); }
+
+      private:
+        TOrrinMForm& form_;
+    };
 
     ka::Settings& settings_;
     ka::ProgramFlags& flags_;
     ka::MessageSink& sink_;
+    // What the runs and the results window say goes through here: routed by RouteMessage.
+    RoutedSink routedSink_{*this};
     ka::RunModes runModes_;
 
     std::vector<std::string> args_;
@@ -177,6 +221,22 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     bool parFileLoaded_ = false;
     bool destroyed_ = false;
     bool placementShown_ = false;
+    int endPauseMs_ = 2000;
+    // The report's mode of the run on the stack, for the notices it leaves in the report.
+    const char* runMode_ = "batch";
+    // The summary of the run on the stack, once it has ended; and, after a run, its final counts
+    // kept in the progress bar until the next run shows progress.
+    std::string runSummary_;
+    bool summaryThisRun_ = false;
+    bool holdProgress_ = false;
+    QString finalCounts_;
+    long long lastElapsedMs_ = 0;
+    // Drawings standby moved to Failed in the run on the stack: said once, when it has ended.
+    std::vector<std::string> failedFirst_;
+    long long failedCount_ = 0;
+    ka::ui::TResultsForm* resultsForm_ = nullptr;
+    ka::ui::TStandbyTray* tray_ = nullptr;
+    bool hiddenInTray_ = false;
     std::optional<ka::WindowPlacement> closedPlacement_;
     // The run list's lines, shown through a model and flushed to the view in batches (at most
     // every kRunListFlushMs), with the scroll position asked for meanwhile.
@@ -199,13 +259,20 @@ class TOrrinMForm : public QWidget, public ka::RunHost, public ka::StartupContro
     QButtonGroup* outTyp2Buttons_ = nullptr;
     QFrame* Bevel1 = nullptr;
     QLabel* Label1 = nullptr;
+    QLabel* LabelLastRun = nullptr;
     QPushButton* ButtonAppMinimize = nullptr;
     QListView* ListBox1 = nullptr;
     QProgressBar* ProgressRun = nullptr;
+    QFrame* PanelNotices = nullptr;
+    QLabel* LabelNotices = nullptr;
+    QPlainTextEdit* MemoNotices = nullptr;
+    QPushButton* ButtonNoticesClear = nullptr;
+    int noticeCount_ = 0;
     QPushButton* ButtonSetAutoPar = nullptr;
     QPushButton* ButtonAutoOutput = nullptr;
     QPushButton* ButtonBatchOutput = nullptr;
     QPushButton* ButtonChgArea = nullptr;
+    QPushButton* ButtonResults = nullptr;
     QPushButton* ButtonHelp = nullptr;
     QPushButton* ButtonVersion = nullptr;
     QPushButton* ButtonOK = nullptr;

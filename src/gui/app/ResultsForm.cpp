@@ -39,6 +39,8 @@ namespace ka::ui {
 namespace {
 
 constexpr int kRefreshMs = 1000;
+// A run list shows the last run's lines: their jobs are among the report's last lines.
+constexpr std::size_t kJobLookBack = 1'000'000;
 constexpr int kSearchDelayMs = 300;
 
 QString WithThousands(std::size_t n) {
@@ -302,6 +304,59 @@ void TResultsForm::ShowCount() {
 
 void TResultsForm::Say(const QString& text) {
     LabelStatus->setText(text);
+}
+
+int TResultsForm::RowOfLine(std::size_t line) const {
+    const int rows = model_->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (model_->LineOfRow(row) == line) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool TResultsForm::SelectJob(const QString& listLine) {
+    model_->Refresh();
+    const std::string wanted = FromQt(listLine);
+    const ka::ReportIndex& index = model_->Index();
+    const std::size_t count = index.Count();
+    // The newest job that ran the line (a standby comparison adds comment files after the
+    // pair), or the newest line of the file left alone.
+    std::size_t found = count;
+    ka::ReportFields fields;
+    index.Scan(
+        count - std::min(count, kJobLookBack), count, [&](std::size_t line, std::string_view text) {
+            const ka::ReportKind kind = index.KindOf(line);
+            if (kind != ka::ReportKind::Job && kind != ka::ReportKind::LeftAlone) {
+                return;
+            }
+            ka::ParseReportLine(text, fields);
+            const std::string ran = ka::ListLineOf(fields);
+            if (ran == wanted || (kind == ka::ReportKind::Job && ran.starts_with(wanted + ","))) {
+                found = line;
+            }
+        });
+    if (found == count) {
+        return false;
+    }
+    int row = RowOfLine(found);
+    if (row < 0) {
+        EditSearch->clear();
+        CheckBoxNotDone->setChecked(false);
+        model_->SetFilter(false, QString());
+        row = RowOfLine(found);
+    }
+    if (row < 0) {
+        return false;
+    }
+    const QModelIndex at = model_->index(row, static_cast<int>(ka::ReportColumn::Result));
+    TableResults->setCurrentIndex(at);
+    TableResults->selectionModel()->select(
+        at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    TableResults->scrollTo(at, QAbstractItemView::PositionAtCenter);
+    TableResults->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void TResultsForm::CheckBoxNotDoneClick() {

@@ -38,6 +38,13 @@ class TResultsForm : public QDialog {
     TResultsForm(const ka::Settings& settings, ka::MessageSink& sink, QWidget* parent = nullptr);
     ~TResultsForm() override;
 
+    // Selects the newest job of the report that ran the run list's line (its inputs joined by
+    // ","), or that left its file alone, showing every line first when the filter or the
+    // search hides it. False when the report's recent lines hold no such line.
+    bool SelectJob(const QString& listLine);
+    // Says something in the window's status line.
+    void Say(const QString& text);
+
     // Handlers of the window's controls and actions.
     void Timer1Timer();  // looks at the report again; every second while shown
     void CheckBoxNotDoneClick();
@@ -71,7 +78,7 @@ class TResultsForm : public QDialog {
     void UpdateActions();
     void ShowDetails();
     void ShowCount();
-    void Say(const QString& text);
+    int RowOfLine(std::size_t line) const;
     void OpenLocal(const std::string& path, const char* what);
     void KeepViewOnRowsInserted(int first, int last);
 

@@ -6,6 +6,7 @@
 #include <QPalette>
 #include <QStyle>
 
+#include "gui/app/ResultMarks.h"
 #include "gui/common/Orrin1Ui.h"
 
 namespace ka::ui {
@@ -154,6 +155,17 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
             }
             switch (kind) {
                 case ka::ReportKind::Job: {
+                    // The run list's mark for the result, so both windows say it alike.
+                    if (const Row* row = RowAt(index.row())) {
+                        const QString& result =
+                            row->columns[static_cast<std::size_t>(ka::ReportColumn::Result)];
+                        for (std::size_t r = 0; r < ka::kJobResultCount; ++r) {
+                            const auto known = static_cast<ka::JobResult>(r);
+                            if (result == QLatin1String(ka::JobResultText(known))) {
+                                return ResultMarkIcon(known);
+                            }
+                        }
+                    }
                     const std::uint8_t flags = index_.Flags(line);
                     if (!(flags & ka::report_flag::kNotDone)) {
                         return done_;
@@ -161,7 +173,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
                     return (flags & ka::report_flag::kNotRun) ? notRun_ : warning_;
                 }
                 case ka::ReportKind::LeftAlone:
-                    return warning_;
+                    return AsideMarkIcon();
                 case ka::ReportKind::Message:
                     return note_;
                 default:

@@ -1,10 +1,9 @@
 #include "gui/app/RunListModel.h"
 
-#include <QApplication>
 #include <QColor>
-#include <QStyle>
 #include <algorithm>
 
+#include "gui/app/ResultMarks.h"
 #include "gui/common/Orrin1Ui.h"
 
 namespace ka::ui {
@@ -42,16 +41,13 @@ int CharAdvances::Width(std::string_view line) {
 RunListModel::RunListModel(const QFont& font, QObject* parent)
     : QAbstractListModel(parent),
       advances_(font),
-      list_([this](std::string_view line) { return advances_.Width(line); }) {
-    QStyle* style = QApplication::style();
-    done_ = style->standardIcon(QStyle::SP_DialogApplyButton);
-    noOutput_ = style->standardIcon(QStyle::SP_MessageBoxWarning);
-    notRun_ = style->standardIcon(QStyle::SP_MessageBoxCritical);
-}
+      list_([this](std::string_view line) { return advances_.Width(line); }) {}
 
 void RunListModel::Clear() {
     beginResetModel();
     list_.Clear();
+    aside_.clear();
+    asideTrimmedAt_ = 0;
     endResetModel();
 }
 
@@ -59,6 +55,10 @@ void RunListModel::Sync() {
     // Done in two steps as the view expects: the rows gone from the front, then the new ones.
     const int viewCount = list_.ViewCount();
     const ka::RunList::Changes changes = list_.Sync();
+    if (!aside_.empty() && list_.Dropped() != asideTrimmedAt_) {
+        std::erase_if(aside_, [this](const auto& entry) { return entry.first < list_.Dropped(); });
+        asideTrimmedAt_ = list_.Dropped();
+    }
     if (changes.removed > 0) {
         beginRemoveRows(QModelIndex(), 0, changes.removed - 1);
         endRemoveRows();
@@ -71,13 +71,30 @@ void RunListModel::Sync() {
 }
 
 void RunListModel::Mark(long long line, ka::JobResult result, std::string_view reason) {
-    if (!list_.Mark(line, result, reason))
+    if (list_.Mark(line, result, reason))
+        RowChanged(line);
+}
+
+void RunListModel::MarkAside(long long line, std::string_view reason) {
+    if (line < list_.Dropped() || line >= list_.Dropped() + list_.Count())
         return;  // scrolled out of the kept lines
+    aside_[line].assign(reason);
+    RowChanged(line);
+}
+
+void RunListModel::RowChanged(long long line) {
     const int viewRow = list_.ViewRowOf(static_cast<int>(line - list_.Dropped()));
     if (viewRow >= 0) {
         const QModelIndex changed = index(viewRow);
         emit dataChanged(changed, changed);
     }
+}
+
+const std::string* RunListModel::AsideOf(int row) const {
+    if (aside_.empty())
+        return nullptr;
+    const auto found = aside_.find(list_.Dropped() + row);
+    return found == aside_.end() ? nullptr : &found->second;
 }
 
 QModelIndex RunListModel::index(int row, int column, const QModelIndex& parent) const {
@@ -96,22 +113,26 @@ QVariant RunListModel::data(const QModelIndex& index, int role) const {
     if (row < 0)
         return {};
     const std::optional<ka::JobResult> mark = list_.MarkOf(row);
-    const bool done = mark && ka::JobDone(*mark);
+    const std::string* aside = mark ? nullptr : AsideOf(row);
     switch (role) {
         case Qt::DisplayRole:
             return ToQt(list_.Line(row));
         case Qt::DecorationRole:
-            if (!mark)
-                return {};
-            return done ? done_ : *mark == ka::JobResult::NotRun ? notRun_ : noOutput_;
+            if (mark)
+                return ResultMarkIcon(*mark);
+            return aside ? AsideMarkIcon() : QVariant();
         case Qt::ForegroundRole:
-            // Jobs not done stand out in red.
-            if (mark && !done)
-                return QColor(0xB0, 0x00, 0x00);
+            // Jobs not done stand out; what nothing was asked of steps back.
+            if (mark && !ka::JobDone(*mark))
+                return NotDoneColor();
+            if (aside || mark == ka::JobResult::Skipped)
+                return PassedOverColor();
             return {};
         case Qt::ToolTipRole: {
-            // The whole line, which the row may show shortened, then the job's result.
+            // The whole line, which the row may show shortened, then what became of it.
             QString tip = ToQt(list_.Line(row));
+            if (aside)
+                return tip + QStringLiteral("\nleft alone: ") + ToQt(*aside);
             if (!mark)
                 return tip;
             tip += QLatin1Char('\n') + QString::fromLatin1(ka::JobResultText(*mark));
@@ -120,6 +141,8 @@ QVariant RunListModel::data(const QModelIndex& index, int role) const {
             return tip;
         }
         case kLineMarkRole:
+            if (aside)
+                return QStringLiteral("left alone");
             if (!mark)
                 return {};
             return QString::fromLatin1(ka::JobResultText(*mark));

@@ -6,9 +6,10 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QHash>
-#include <QIcon>
 #include <array>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "app/RunList.h"
 
@@ -43,6 +44,8 @@ class RunListModel : public QAbstractListModel {
     // Tells the view what changed since the last sync.
     void Sync();
     void Mark(long long line, ka::JobResult result, std::string_view reason);
+    // A line naming a file no job took, with why.
+    void MarkAside(long long line, std::string_view reason);
 
     // The view lays out every row at each sync; an index is made without the base class's
     // checks through rowCount and columnCount.
@@ -52,11 +55,14 @@ class RunListModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override;
 
   private:
+    void RowChanged(long long line);
+    const std::string* AsideOf(int row) const;
+
     CharAdvances advances_;
     ka::RunList list_;
-    QIcon done_;
-    QIcon noOutput_;
-    QIcon notRun_;
+    // Lines left alone, by line number: few against the jobs, so no row carries room for one.
+    std::unordered_map<long long, std::string> aside_;
+    long long asideTrimmedAt_ = 0;  // the dropped lines when aside_ was last trimmed
 };
 
 }  // namespace ka::ui
