@@ -159,7 +159,6 @@ void RunModes::NoteLink(const std::string& path) {
     }
 }
 
-
 void RunModes::ReportUnsafePaths() {
     if (standby_.unsafeNew.empty() && standby_.linksNew.empty()) {
         return;
