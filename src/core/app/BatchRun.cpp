@@ -21,9 +21,7 @@ constexpr int kListVisibleLines = 15;
 
 // Page "Output2" takes PDF input only: the first entry, when it names an existing ".pdf" file.
 bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
-    const std::string name = NamePart(entry, rules);
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || AsciiLower(std::string_view(name).substr(dot)) != ".pdf") {
+    if (AsciiLower(ExtensionOf(NamePart(entry, rules))) != ".pdf") {
         return false;
     }
     return platform::FileExists(entry);
@@ -42,7 +40,7 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
     // come, so lists of any length run in the same memory.
     [&] {
         if (settings_.sOutListFileName.empty()) {
-            sink_.ShowMsg("There is no specification of batch file!");
+            sink_.ShowMsg(kMsgNoBatchFile);
             NoteExitCode(2);
             return;
         }

@@ -7,6 +7,7 @@
 
 #include "app/FolderCompare.h"
 #include "app/RunModes.h"
+#include "settings/DataFiles.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
 
@@ -14,10 +15,7 @@ namespace ka {
 
 namespace {
 
-const char* const kRunLockFile = "KorvaneAuto.lock";
-const char* const kJournalFile = "Korvanejobs.txt";
 const char* const kWaitingForLock = "Waiting for another KorvaneAuto on this data folder !";
-const char* const kCannotStart = "Korvane program cannot be started!";
 constexpr auto kLockPoll = std::chrono::milliseconds(200);
 // The window gets its events this often while converters run, and this many jobs are checked
 // for their output each time: at most 200 a second, however long the run.
@@ -127,7 +125,7 @@ struct ConversionRun::Slot {
 ConversionRun::ConversionRun(const RunContext& context, RunPlan plan)
     : ctx_(context), plan_(std::move(plan)) {
     if (plan_.journalPath.empty()) {
-        plan_.journalPath = DataFile(kJournalFile);
+        plan_.journalPath = DataFile(kJournalFileName);
     }
 }
 
@@ -146,18 +144,14 @@ std::string ConversionRun::RecordFileOf(std::size_t slot) const {
         return first;
     }
     // "Korvaneline.txt", "Korvaneline2.txt", ... beside it.
-    const std::size_t nameStart = first.size() - NamePart(first, ctx_.rules).size();
-    std::size_t dot = first.rfind('.');
-    if (dot == std::string::npos || dot < nameStart) {
-        dot = first.size();
-    }
-    return first.substr(0, dot) + std::to_string(slot + 1) + first.substr(dot);
+    const std::string_view ext = ExtensionOf(NamePart(first, ctx_.rules));
+    return ReplaceExtension(first, std::to_string(slot + 1) + std::string(ext), ctx_.rules);
 }
 
 bool ConversionRun::LockDataFolder() {
     int error = 0;
     bool waited = false;
-    while (!lock_.TryLock(DataFile(kRunLockFile), error)) {
+    while (!lock_.TryLock(DataFile(kRunLockFileName), error)) {
         if (error != 0) {
             // No lock file can be made there; the record file then fails the same way.
             return true;
@@ -185,7 +179,7 @@ bool ConversionRun::Open() {
     RecoverInterrupted(plan_.journalPath, ctx_);
     const Settings& s = ctx_.settings;
     if (!platform::IsExecutableFile(s.sKorvaneExe)) {
-        ctx_.sink.ShowMsg(PathMessage(s.sKorvaneExe, kCannotStart));
+        ctx_.sink.ShowMsg(PathMessage(s.sKorvaneExe, kMsgConverterCannotStart));
         exitCode_ = 2;
         lock_.Unlock();
         return false;
@@ -362,7 +356,7 @@ JobVerdict ConversionRun::RunDisplayJob(const std::string& arguments) {
     platform::Process shown;
     if (!shown.Start(DirectStartCommand(ctx_.settings.sKorvaneExe, arguments))) {
         if (!notStartedSaid_) {
-            ctx_.sink.ShowMsg(PathMessage(ctx_.settings.sKorvaneExe, kCannotStart));
+            ctx_.sink.ShowMsg(PathMessage(ctx_.settings.sKorvaneExe, kMsgConverterCannotStart));
             notStartedSaid_ = true;
         }
         exitCode_ = std::max(exitCode_, 2);
@@ -573,7 +567,7 @@ void ConversionRun::EndOfStart(Slot& slot, std::deque<Group>& pending) {
     if (end.end == platform::ProcessEnd::NotStarted) {
         failure = {JobResult::NotRun, JobReason::NotStarted, 0};
         if (!notStartedSaid_) {
-            ctx_.sink.ShowMsg(PathMessage(ctx_.settings.sKorvaneExe, kCannotStart));
+            ctx_.sink.ShowMsg(PathMessage(ctx_.settings.sKorvaneExe, kMsgConverterCannotStart));
             notStartedSaid_ = true;
         }
         exitCode_ = std::max(exitCode_, 2);
@@ -773,7 +767,7 @@ void ConversionRun::Finish() {
 void ConversionRun::SettleAndReport() {
     RunReport report;
     const std::string reportPath = ctx_.settings.sDataDir.empty()
-                                       ? DataFile("RunReport.log")
+                                       ? DataFile(kReportFileName)
                                        : RunReport::PathIn(ctx_.settings.sDataDir, ctx_.rules);
     report.Open(reportPath);
     const std::int32_t percent = ctx_.settings.iCompFileSizeOver;

@@ -39,17 +39,6 @@ bool ReadFileFacts(const std::string& path, FileFacts& facts) {
     return platform::ReadDosTimeAndSize(path, facts.dosTime, facts.size);
 }
 
-// The path with the extension of its name part replaced (or, without one, appended).
-std::string ChangeExt(const std::string& path, const std::string& ext, const PathRules& rules) {
-    const std::size_t sep = LastSeparatorPos(path, rules);
-    const std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < nameStart) {
-        return path + ext;
-    }
-    return path.substr(0, dot) + ext;
-}
-
 }  // namespace
 
 bool GetFileList(const std::string& pattern, std::vector<std::string>& list) {
@@ -295,7 +284,7 @@ std::vector<std::string> RunModes::CompareFolders(const std::vector<std::string>
             GetJob(pairLine, spec, arguments);
             // A pair's files: both drawings and, under standby, the comment files of the first.
             if (inStandby) {
-                const std::string comment = ChangeExt(path1, ".cmt", rules_);
+                const std::string comment = ReplaceExtension(path1, ".cmt", rules_);
                 for (const std::string& extra : {comment, comment + "b"}) {
                     if (platform::FileExists(extra)) {
                         spec.inputs.push_back(extra);

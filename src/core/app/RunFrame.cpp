@@ -6,13 +6,13 @@
 
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/DataFiles.h"
 #include "settings/OutputTypes.h"
 #include "settings/UserMessages.h"
 
 namespace ka {
 
 namespace {
-const char* const kStandbyLockFile = "Standby.lock";
 constexpr std::size_t kDataDirSuffixLength = 4;  // "KorvaneAuto" less "Auto" names "Korvane"
 }  // namespace
 
@@ -54,7 +54,7 @@ bool RunModes::LockStandby() {
         return true;
     }
     int error = 0;
-    if (standbyLock_.TryLock(DataFilePath(kStandbyLockFile), error) || error != 0) {
+    if (standbyLock_.TryLock(DataFilePath(kStandbyLockFileName), error) || error != 0) {
         return true;
     }
     sink_.ShowMsg("Standby output is already running on " + settings_.sDataDir +
@@ -121,11 +121,11 @@ bool RunModes::FinishInterruptedRun(const Settings& settings) {
     }
     platform::FileLock lock;
     int error = 0;
-    if (!lock.TryLock(DataFilePath("KorvaneAuto.lock"), error)) {
+    if (!lock.TryLock(DataFilePath(kRunLockFileName), error)) {
         return false;  // a live copy owns the journal
     }
     std::string summary;
-    if (!ConversionRun::RecoverInterrupted(DataFilePath("Korvanejobs.txt"), Context(), &summary)) {
+    if (!ConversionRun::RecoverInterrupted(DataFilePath(kJournalFileName), Context(), &summary)) {
         return false;
     }
     host_.SetStatusText("An interrupted run was finished: " + summary);
@@ -141,7 +141,7 @@ std::string RunModes::LogFilePath() const {
     std::string path =
         settings_.sDataDir.substr(0, settings_.sDataDir.size() - kDataDirSuffixLength);
     path += rules_.Separator();
-    path += "Compar2.log";
+    path += kCompareLogFileName;
     return path;
 }
 

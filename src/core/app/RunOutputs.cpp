@@ -171,8 +171,7 @@ bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
         folder.splitPages.clear();
         platform::FindEntries(folderPath + "*", [&](const platform::DirEntry& entry) {
             const std::string& name = entry.name;
-            const std::size_t dot = name.rfind('.');
-            const std::size_t stemEnd = dot == std::string::npos ? name.size() : dot;
+            const std::size_t stemEnd = name.size() - ExtensionOf(name).size();
             const std::size_t underscore = name.rfind('_', stemEnd);
             if (entry.isDirectory || underscore == std::string::npos || underscore == 0 ||
                 underscore + 1 >= stemEnd ||

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "settings/DataFiles.h"
 #include "settings/TextFile.h"
 
 namespace ka {
@@ -165,12 +166,13 @@ const platform::FileStamp* StampsByPath::Find(std::string_view path) const {
 // ---- Standby inputs ---------------------------------------------------------------------------
 
 std::string NumberedName(const std::string& name, int n) {
-    const std::size_t dot = name.rfind('.');
     const std::string suffix = " (" + std::to_string(n) + ")";
-    if (dot == std::string::npos || dot == 0) {
+    const std::size_t stemEnd = name.size() - ExtensionOf(name).size();
+    // A name whose only dot leads it (".hgl") is all name.
+    if (stemEnd == 0 || stemEnd == name.size()) {
         return name + suffix;
     }
-    return name.substr(0, dot) + suffix + name.substr(dot);
+    return name.substr(0, stemEnd) + suffix + name.substr(stemEnd);
 }
 
 int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
@@ -214,7 +216,7 @@ const std::string& ReportTimeNow() {
 }
 
 std::string RunReport::PathIn(const std::string& dataDir, const PathRules& rules) {
-    return JoinPath(dataDir, "RunReport.log", rules);
+    return JoinPath(dataDir, kReportFileName, rules);
 }
 
 bool RunReport::Open(const std::string& path) {

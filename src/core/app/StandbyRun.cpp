@@ -14,6 +14,7 @@
 #include "app/ConversionRun.h"
 #include "app/RunModes.h"
 #include "platform/platform.h"
+#include "settings/DataFiles.h"
 #include "settings/OutputTypes.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
@@ -29,9 +30,9 @@ constexpr std::size_t kWideDigits = kSizeFieldWidth - 1;
 constexpr std::int32_t kSecondsPerTick = 2;
 constexpr std::size_t kFileBufferSize = 256 * 1024;
 
-const char* const kFirstSnapshot = "FList1.txt";
-const char* const kSecondSnapshot = "FList2.txt";
-const char* const kWorkList = "FList.txt";
+const char* const kFirstSnapshot = kFirstSnapshotFileName;
+const char* const kSecondSnapshot = kSecondSnapshotFileName;
+const char* const kWorkList = kWorkListFileName;
 
 // The code of a failed stdio call: errno where the runtime set it.
 int LastIoError() {
@@ -68,16 +69,9 @@ std::string SnapshotSizeField(std::uint64_t size) {
 
 std::string StandbyPattern(const std::string& inputSpec, bool output1Shown,
                            const PathRules& rules) {
-    std::string pattern = NamePart(inputSpec, rules);
-    if (!output1Shown) {
-        // Page "Output2" takes PDF input only.
-        const std::size_t dot = pattern.rfind('.');
-        if (dot != std::string::npos) {
-            pattern.erase(dot);
-        }
-        pattern += ".pdf";
-    }
-    return pattern;
+    const std::string pattern = NamePart(inputSpec, rules);
+    // Page "Output2" takes PDF input only.
+    return output1Shown ? pattern : ReplaceExtension(pattern, ".pdf", rules);
 }
 
 std::string WaitTimeText(std::int32_t seconds) {

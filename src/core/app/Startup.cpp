@@ -6,6 +6,7 @@
 
 #include "app/RunResults.h"
 #include "platform/platform.h"
+#include "settings/DataFiles.h"
 #include "settings/OutputTypes.h"
 #include "settings/UserMessages.h"
 #include "shell/UnitShell.h"
@@ -138,8 +139,8 @@ bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
         CopyFolderTree(initFolder, dataDir, rules);
     }
     settings.sDataDir = dataDir;
-    settings.sParFile = dataDir + sep + "KorvaneAuto.par";
-    settings.sComLineFile = dataDir + sep + "Korvaneline.txt";
+    settings.sParFile = dataDir + sep + kParFileName;
+    settings.sComLineFile = dataDir + sep + kComLineFileName;
     return isNew;
 }
 

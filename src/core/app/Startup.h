@@ -52,7 +52,7 @@ bool PrepareDataFolder(Settings& settings, const std::string& localAppData,
 // "KorvaneAuto.par.bad", copies the Init folder into the data folder again, reads once more and
 // says so. Then reads "KorvaneAuto.ini". Leaves the result in iIoResult and returns it (0 means
 // loaded).
-// On a non-zero result the caller shows sParFile + "Cannot open parameter file!" and closes.
+// On a non-zero result the caller shows sParFile + kMsgCannotOpenParFile and closes.
 int LoadParameterFile(Settings& settings, MessageSink& sink, const std::string& initFolder,
                       const PathRules& rules = PathRules::Native());
 

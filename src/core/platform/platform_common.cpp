@@ -355,6 +355,14 @@ bool ReadShellLinkLocalPath(const std::string& bytes, std::string& target) {
 
 }  // namespace detail
 
+ProcessResult RunAndWait(const std::string& commandLine) {
+    Process process;
+    if (process.Start(commandLine)) {
+        process.Wait(-1);
+    }
+    return process.Result();
+}
+
 bool WildcardMatches(const std::string& wildcard, const std::string& name) {
     return detail::WildcardMatcher(wildcard).Matches(name);
 }

@@ -1089,14 +1089,6 @@ bool FileLock::Held() const {
     return handle_ != nullptr;
 }
 
-ProcessResult RunAndWait(const std::string& commandLine) {
-    Process process;
-    if (process.Start(commandLine)) {
-        process.Wait(-1);
-    }
-    return process.Result();
-}
-
 // CSIDL numbers mapped to XDG folders. Folders Linux has no equivalent of (common documents,
 // common application data, favourites, program files, the drives view) give no path.
 bool SpecialFolderPath(int csidl, std::string& path) {

@@ -672,14 +672,6 @@ void Process::Terminate(int graceMs) {
     result_.crashCode = 0;
 }
 
-ProcessResult RunAndWait(const std::string& commandLine) {
-    Process process;
-    if (process.Start(commandLine)) {
-        process.Wait(-1);
-    }
-    return process.Result();
-}
-
 bool IsExecutableFile(const std::string& path) {
     if (!FileExists(path)) {
         return false;

@@ -179,7 +179,7 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
                     [](const std::string& path) { return platform::FileExists(path); });
     if (platform::FileExists(settings.sKorvaneExe) &&
         !platform::IsExecutableFile(settings.sKorvaneExe)) {
-        sink.ShowMsg(PathMessage(settings.sKorvaneExe, "Korvane program cannot be started!"));
+        sink.ShowMsg(PathMessage(settings.sKorvaneExe, kMsgConverterCannotStart));
     }
     MakeInputFilter(settings);
     return 0;
@@ -187,7 +187,7 @@ int ReadParFile(Settings& settings, MessageSink& sink) {
 
 bool WriteParFile(const Settings& settings, MessageSink& sink) {
     const auto fail = [&sink] {
-        sink.ShowMsg("Cannot create parameter file!");
+        sink.ShowMsg(kMsgCannotCreateParFile);
         return false;
     };
     if (settings.sParFile.empty()) {
@@ -270,9 +270,8 @@ bool IsExtInList(const std::string& ext, const std::string& list) {
 
 int GetInputFileKind(const std::string& path, const Settings& settings, const PathRules& rules) {
     const std::string name = NamePart(path, rules);
-    const std::size_t dot = name.rfind('.');
-    const std::string ext =
-        dot == std::string::npos ? std::string() : AsciiLower(name.substr(dot + 1));
+    const std::string_view dotted = ExtensionOf(name);
+    const std::string ext = dotted.empty() ? std::string() : AsciiLower(dotted.substr(1));
     const std::string* lists[] = {
         &settings.sHpglFileExt, &settings.sImageFileExt,  &settings.sPdfFileExt,
         &settings.sEmfFileExt,  &settings.sDxfFileExt,    &settings.sDwgFileExt,

@@ -86,7 +86,7 @@ std::string ConverterBesideProgram(const std::string& korvaneExe, const std::str
 
 // Writes the store to sParFile: 23 CR LF lines, through a temporary file beside it that is then
 // renamed into place, so a failed write never destroys the file already there.
-// Shows "Cannot create parameter file!" and returns false on failure.
+// Shows kMsgCannotCreateParFile and returns false on failure.
 bool WriteParFile(const Settings& settings, MessageSink& sink);
 
 // Rebuilds sInputFilter from the nine extension lists.

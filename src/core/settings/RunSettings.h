@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "settings/DataFiles.h"
 #include "shell/Paths.h"
 
 namespace ka {
@@ -42,7 +43,6 @@ struct RunSettingField {
 };
 
 inline constexpr const char* kRunSection = "Run";
-inline constexpr const char* kRunSettingsFileName = "KorvaneAuto.ini";
 
 extern const RunSettingField kRunSettingFields[5];
 

@@ -12,6 +12,12 @@ namespace ka {
 
 // Said after the path of a file that cannot be opened, read or written whole.
 inline constexpr const char* kMsgCannotOpen = "Cannot open file!";
+// Said after the parameter file's path.
+inline constexpr const char* kMsgCannotOpenParFile = "Cannot open parameter file!";
+inline constexpr const char* kMsgCannotCreateParFile = "Cannot create parameter file!";
+// Said after the converter's path.
+inline constexpr const char* kMsgConverterCannotStart = "Korvane program cannot be started!";
+inline constexpr const char* kMsgNoBatchFile = "There is no specification of batch file!";
 
 // The path, a line break, then the text (its leading blanks dropped): a path glued to the text
 // reads as one long name.

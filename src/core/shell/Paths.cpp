@@ -71,4 +71,18 @@ std::string AsciiLower(std::string_view text) {
     return result;
 }
 
+std::string_view ExtensionOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
+std::string ReplaceExtension(std::string_view path, std::string_view ext, const PathRules& rules) {
+    const std::size_t separator = LastSeparatorPos(path, rules);
+    const std::size_t nameStart = separator == std::string_view::npos ? 0 : separator + 1;
+    const std::size_t stemEnd = path.size() - ExtensionOf(path.substr(nameStart)).size();
+    std::string replaced(path.substr(0, stemEnd));
+    replaced += ext;
+    return replaced;
+}
+
 }  // namespace ka

@@ -42,6 +42,15 @@ std::string WithTrailingSeparator(std::string_view path,
 std::string JoinPath(std::string_view folder, std::string_view name,
                      const PathRules& rules = PathRules::Native());
 
+// A file name's extension: from its last dot, the dot included ("a.b.hgl" gives ".hgl"); empty
+// for a name without a dot.
+std::string_view ExtensionOf(std::string_view name);
+
+// The path with the extension of its file name replaced by ext (the dot included), or ext
+// appended when the name has none. Dots in the folder part are never taken.
+std::string ReplaceExtension(std::string_view path, std::string_view ext,
+                             const PathRules& rules = PathRules::Native());
+
 // ASCII-only lower case (A to Z), as the program's extension tests use.
 std::string AsciiLower(std::string_view text);
 

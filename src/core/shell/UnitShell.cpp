@@ -43,9 +43,7 @@ void GetSpecialFolder(std::uint8_t index, std::string& path) {
 }
 
 std::string ResolveLinkFile(const std::string& path) {
-    const std::string name = NamePart(path);
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || AsciiLower(std::string_view(name).substr(dot)) != ".lnk") {
+    if (AsciiLower(ExtensionOf(NamePart(path))) != ".lnk") {
         return path;
     }
     std::string target;

@@ -658,7 +658,7 @@ void TOrrinMForm::FormPaint() {
     ka::HeldMessages loadMessages;
     if (ka::LoadParameterFile(settings_, loadMessages, initFolder) != 0) {
         loadMessages.Flush(sink_);
-        sink_.ShowMsg(ka::PathMessage(settings_.sParFile, "Cannot open parameter file!"));
+        sink_.ShowMsg(ka::PathMessage(settings_.sParFile, ka::kMsgCannotOpenParFile));
         runModes_.NoteExitCode(2);
         CloseMainWindow();
         return;
@@ -683,7 +683,7 @@ void TOrrinMForm::FormPaint() {
             StartBatch();
             break;
         case ka::StartAction::BatchNoList:
-            sink_.ShowMsg("There is no specification of batch file!");
+            sink_.ShowMsg(ka::kMsgNoBatchFile);
             runModes_.NoteExitCode(2);
             CloseMainWindow();
             break;
@@ -717,7 +717,7 @@ void TOrrinMForm::FormDestroy() {
         ka::WriteParFile(settings_, sink_);
         if (ka::SaveRunSettings(settings_.sDataDir, settings_.run) != 0)
             sink_.ShowMsg(ka::PathMessage(ka::RunSettingsPath(settings_.sDataDir),
-                                          "Cannot create parameter file!"));
+                                          ka::kMsgCannotCreateParFile));
         // A run started by another program leaves the user's window where the user put it.
         // The place is a convenience: a failure to keep it is not worth a message.
         if (placementShown_ && !ka::IsUnattendedStart(args_))
