@@ -37,8 +37,10 @@
 //                                      KORVANE_STANDIN_EXIT says otherwise
 // For every job: KORVANE_STANDIN_COPY=1 (the output holds exactly the first input's bytes, so
 // each surviving copy of a drawing can be recognised) and KORVANE_STANDIN_CPU_MS=<n> (n ms of
-// busy CPU per job, for throughput measurements; JOB_MS stays a sleep).
+// busy CPU per job, for throughput measurements; JOB_MS stays a sleep); with
+// KORVANE_STANDIN_SLOW_ON=<text> a job with an input containing the text costs ten times both.
 // Their facts: empty, half, failed <output>; crash-at, hang-at <input>.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -137,6 +139,7 @@ struct Faults {
     bool anyFailed = false;
     bool copy = false;
     int cpuMs = 0;
+    std::string slowOn;  // such jobs cost ten times cpuMs and the job pause
 };
 
 std::string EnvText(const char* name) {
@@ -239,7 +242,7 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
     }
     const bool targeted = faults.on.empty() || InputWith(inputs, faults.on);
     if (faults.cpuMs > 0) {
-        BurnCpu(faults.cpuMs);
+        BurnCpu(InputWith(inputs, faults.slowOn) ? 10 * faults.cpuMs : faults.cpuMs);
     }
     if (const std::string* at = targeted ? InputWith(inputs, faults.crashOn) : nullptr) {
         log.Write("crash-at " + *at);
@@ -337,6 +340,7 @@ int main(int argc, char** argv) {
     faults.failOn = EnvText("KORVANE_STANDIN_FAIL_ON");
     faults.copy = EnvText("KORVANE_STANDIN_COPY") == "1";
     faults.cpuMs = EnvInt("KORVANE_STANDIN_CPU_MS", 0);
+    faults.slowOn = EnvText("KORVANE_STANDIN_SLOW_ON");
     if (const int sleepMs = EnvInt("KORVANE_STANDIN_SLEEP_MS", 0); sleepMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     }
@@ -366,7 +370,11 @@ int main(int argc, char** argv) {
     const int jobMs = EnvInt("KORVANE_STANDIN_JOB_MS", 0);
     for (const auto& job : jobs) {
         if (jobMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(jobMs));
+            const bool slow = !faults.slowOn.empty() &&
+                              std::any_of(job.begin(), job.end(), [&](const std::string& token) {
+                                  return token.find(faults.slowOn) != std::string::npos;
+                              });
+            std::this_thread::sleep_for(std::chrono::milliseconds(slow ? 10 * jobMs : jobMs));
         }
         RunJob(job, log, faults);
         for (const std::string& token : job) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -133,6 +134,31 @@ TEST_F(Standby, ConvertsOnlyFilesThatKeptTheirSizeAndDeletesThem) {
     EXPECT_TRUE(Has("ro.hgl"));
     EXPECT_EQ(Starts(), 2);
     EXPECT_TRUE(sink.messages.empty());
+}
+
+// A cycle hands drawings whose output is there already (most often left by a start that never
+// ended) to the converter last, and gives one start at most 256 jobs, so a program killed in the
+// middle of a cycle has proven what the starts before had done.
+TEST_F(Standby, OldOutputsGoLastAndStartsStaySmall) {
+    for (int i = 0; i < 300; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "d%03d.hgl", i);
+        Put(name, name);
+    }
+    test::WriteFileBytes(settings.sOutDir + "d000.pdf", "left by a start that never ended");
+    Tick(3);
+    EXPECT_EQ(Starts(), 2);
+    const auto log = test::ReadLfLines(standinLog);
+    std::vector<std::string> handed;
+    for (const std::string& line : log) {
+        if (line.rfind("line ", 0) == 0) {
+            handed.push_back(line);
+        }
+    }
+    ASSERT_EQ(handed.size(), 300u);
+    EXPECT_NE(handed.back().find("d000.hgl"), std::string::npos);
+    EXPECT_NE(handed.back().find("d000 (2).pdf"), std::string::npos);
+    EXPECT_EQ(modes.LastCounts().Of(JobResult::Written), 300);
 }
 
 // Names the job syntax cannot carry stay where they are and are reported once. Before, a CR or

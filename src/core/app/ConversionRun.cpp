@@ -30,6 +30,8 @@ constexpr std::size_t kRecordBufferSize = 256 * 1024;
 // settles its jobs, so a run killed on the way owes only the jobs after it.
 constexpr long long kSettleNoteEvery = 256;
 constexpr auto kSettleNoteInterval = std::chrono::milliseconds(200);
+// The most jobs one converter start gets in a run that deletes its inputs.
+constexpr long long kSettlingStartJobs = 256;
 
 using Clock = std::chrono::steady_clock;
 
@@ -144,8 +146,9 @@ std::string ConversionRun::RecordFileOf(std::size_t slot) const {
         return first;
     }
     // "Korvaneline.txt", "Korvaneline2.txt", ... beside it.
-    const std::string_view ext = ExtensionOf(NamePart(first, ctx_.rules));
-    return ReplaceExtension(first, std::to_string(slot + 1) + std::string(ext), ctx_.rules);
+    const std::string name = NamePart(first, ctx_.rules);
+    return ReplaceExtension(first, std::to_string(slot + 1) + std::string(ExtensionOf(name)),
+                            ctx_.rules);
 }
 
 bool ConversionRun::LockDataFolder() {
@@ -314,6 +317,10 @@ bool ConversionRun::Add(JobSpec& spec, std::string& arguments, long long listLin
         ++convertible_;
     }
     return AddJob(job);
+}
+
+bool ConversionRun::OutputThere(const std::string& output) {
+    return open_ && !output.empty() && outputs_->Before(output).existed;
 }
 
 bool ConversionRun::AddDecided(const JobSpec& spec, const JobVerdict& verdict, long long listLine) {
@@ -671,16 +678,16 @@ void ConversionRun::EndOfStart(Slot& slot, std::deque<Group>& pending) {
 void ConversionRun::DealGroups(std::deque<Group>& pending) {
     const long long jobs = journal_.Jobs();
     const auto n = static_cast<long long>(slots_.size());
-    if (n == 1) {
-        pending.push_back({0, jobs, 0});
-        return;
-    }
-    // Shrinking groups: few starts while much is left, small ones at the end so no converter
-    // idles while another finishes a long group.
+    // A run that deletes its inputs proves its jobs a start at a time: a program killed in the
+    // middle of a long start would convert all of it again after its restart.
+    const long long most = plan_.settlesInputs ? kSettlingStartJobs : jobs;
     long long first = 0;
     while (first < jobs) {
         const long long left = jobs - first;
-        const long long size = std::max(1LL, (left + 2 * n - 1) / (2 * n));
+        // Shrinking groups: few starts while much is left, small ones at the end so no
+        // converter idles while another finishes a long group.
+        const long long size =
+            std::min(most, n == 1 ? left : std::max(1LL, (left + 2 * n - 1) / (2 * n)));
         pending.push_back({first, std::min(size, left), 0});
         first += size;
     }

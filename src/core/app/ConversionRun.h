@@ -72,6 +72,8 @@ class ConversionRun {
     // string with it, or refuse it (the verdict says why). False once the run cannot take more
     // jobs: it said why.
     bool Add(JobSpec& spec, std::string& arguments, long long listLine);
+    // Whether a file of that output's name was there before the run (false for none).
+    bool OutputThere(const std::string& output);
     // A job decided without the converter (a pair a comparison rule dropped, a refused name).
     bool AddDecided(const JobSpec& spec, const JobVerdict& verdict, long long listLine);
 

@@ -336,15 +336,26 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         std::string path;
         std::string arguments;
         JobSpec spec;
-        while (reader.ReadLine(path)) {
+        // Drawings whose output is there already go last. Most often a start that never ended
+        // made it (the program was killed): a program killed again and again then loses fresh
+        // work each time instead of converting the same drawings over and over.
+        std::vector<std::string> later;
+        bool more = true;
+        while (more && reader.ReadLine(path)) {
             ++standby_.iStandbyCount;
             if (!written(path)) {
                 continue;
             }
             GetJob(path, spec, arguments);
-            if (!run.Add(spec, arguments, -1)) {
-                break;
+            if (run.OutputThere(spec.output)) {
+                later.push_back(path);
+                continue;
             }
+            more = run.Add(spec, arguments, -1);
+        }
+        for (std::size_t i = 0; more && i < later.size(); ++i) {
+            GetJob(later[i], spec, arguments);
+            more = run.Add(spec, arguments, -1);
         }
     }
     work.reset();
