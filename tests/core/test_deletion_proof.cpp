@@ -60,6 +60,7 @@ struct ProofRow {
     int cycles = 1;
     bool caseSensitiveNames = false;  // needs a file system that keeps "a.hgl" and "a.HGL" apart
     std::vector<int> successExitCodes = {0};
+    int windowsExitCode = -1;  // where names that differ in case only are one file; -1: the same
 };
 
 void PrintTo(const ProofRow& row, std::ostream* os) {
@@ -144,7 +145,10 @@ TEST_P(DeletionNeedsProof, EveryDrawingSurvivesSomewhere) {
         ASSERT_NE(found, jobs.end()) << row.what << ": " << name;
         EXPECT_EQ(found->second, expected) << row.what << ": " << name;
     }
-    EXPECT_EQ(modes.ExitCode(), row.exitCode) << row.what;
+    const bool windows = PathRules::Native().style == PathStyle::Windows;
+    EXPECT_EQ(modes.ExitCode(),
+              windows && row.windowsExitCode >= 0 ? row.windowsExitCode : row.exitCode)
+        << row.what;
 }
 
 const ProofRow kProofRows[] = {
@@ -200,6 +204,19 @@ const ProofRow kProofRows[] = {
      "*.*",
      "out",
      2},
+    // Two outputs here, one on Windows: there the second waits a cycle for a numbered name.
+    {"A.hgl and a.plt",
+     Mode::Standby,
+     {"A.hgl", "a.plt"},
+     {},
+     {{"A.hgl", kWritten}, {"a.plt", kWritten}},
+     0,
+     "*.*",
+     "out",
+     2,
+     false,
+     {0},
+     1},
     {"two drawings, one output: a.hgl and a.HGL",
      Mode::Standby,
      {"a.hgl", "a.HGL"},
