@@ -161,8 +161,13 @@ class Engine : public test::RunFixture {
 
 // A converter that crashes on everything is not taken for forty bad drawings: after a few
 // starts the run gives up, nothing is set aside, and every job says how the converter ended.
-TEST_F(Engine, AConverterThatAlwaysCrashesIsNotBlamedOnTheDrawings) {
-    test::ScopedEnv crash("KORVANE_STANDIN_CRASH", "segv");
+// It crashes after its jobs (the run halves them) or at the first (the run peels one off).
+class AlwaysCrashes : public Engine, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(AlwaysCrashes, IsNotBlamedOnTheDrawings) {
+    const bool atFirst = std::string(GetParam()) == "at the first job";
+    test::ScopedEnv crash(atFirst ? "KORVANE_STANDIN_CRASH_ON" : "KORVANE_STANDIN_CRASH",
+                          atFirst ? ".hgl" : "segv");
     BatchOf(40);
     RunBatch();
     EXPECT_EQ(modes.LastCounts().Of(JobResult::NotRun), 40);
@@ -171,6 +176,13 @@ TEST_F(Engine, AConverterThatAlwaysCrashesIsNotBlamedOnTheDrawings) {
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_NE(sink.messages[0].find("Korvane program ended abnormally"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, AlwaysCrashes,
+                         ::testing::Values("after its jobs", "at the first job"),
+                         [](const ::testing::TestParamInfo<const char*>& row) {
+                             return std::string(row.param) == "after its jobs" ? "AfterItsJobs"
+                                                                               : "AtTheFirstJob";
+                         });
 
 // Several converters share a run: each job goes to exactly one of them, each over a record file
 // of its own written whole before its start.

@@ -32,6 +32,8 @@ constexpr long long kSettleNoteEvery = 256;
 constexpr auto kSettleNoteInterval = std::chrono::milliseconds(200);
 // The most jobs one converter start gets in a run that deletes its inputs.
 constexpr long long kSettlingStartJobs = 256;
+// Crashed starts, before any start of the run has ended well, after which it gives up.
+constexpr int kMostStartsWithoutNormalEnd = 8;
 
 using Clock = std::chrono::steady_clock;
 
@@ -617,6 +619,16 @@ void ConversionRun::EndOfStart(Slot& slot, std::deque<Group>& pending) {
             inOrder = false;
         }
     });
+    // A converter that has never ended well in this run is given a few starts to show that a
+    // drawing, not the converter, is at fault; past those the run stops regrouping, or a
+    // converter that always crashes would be started once per job.
+    if (crashed && !anyNormalEnd_ && ++startsWithoutNormalEnd_ >= kMostStartsWithoutNormalEnd) {
+        gaveUp_ = true;
+        std::deque<Group> own{group};
+        DecideGroups(own, failure);
+        DecideGroups(pending, failure);
+        return;
+    }
     const bool isolate =
         crashed && !StopNow() && !gaveUp_ && failure.reason != JobReason::NotStarted;
     if (!isolate) {

@@ -142,6 +142,7 @@ class ConversionRun {
     std::vector<std::unique_ptr<Slot>> slots_;
     bool anyNormalEnd_ = false;
     bool gaveUp_ = false;
+    int startsWithoutNormalEnd_ = 0;
     bool recordFailed_ = false;
     bool notStartedSaid_ = false;
     platform::ProcessResult runEnd_;  // the first abnormal end of a start, else the last end
