@@ -81,19 +81,21 @@ TEST_F(MainWindowUseTest, ResizedTheRunListTakesTheRoomAndEveryControlStaysWhole
     // pixels of layout, title bar included).
     EXPECT_LE(minimum.width(), 900);
     EXPECT_LE(minimum.height(), 480);
+    // Windows settles a window's size in more than one step.
     form->resize(200, 100);
-    QApplication::processEvents();
-    EXPECT_EQ(form->size(), minimum);
+    QTRY_COMPARE(form->size(), minimum);
 
     const char* const controls[] = {
         "PageControl1",  "Bevel1",           "ButtonAppMinimize", "ListBox1",
         "ProgressRun",   "ButtonSetAutoPar", "ButtonAutoOutput",  "ButtonBatchOutput",
         "ButtonChgArea", "ButtonResults",    "ButtonHelp",        "ButtonVersion",
         "ButtonOK"};
-    const QSize listAtMinimum = Find("ListBox1")->size();
+    QSize listAtMinimum;
     for (const QSize size : {minimum, QSize(1010, 597), QSize(1800, 1000)}) {
         form->resize(size);
         QApplication::processEvents();
+        if (size == minimum)
+            listAtMinimum = Find("ListBox1")->size();
         const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
         std::vector<QRect> placed;
         for (const char* name : controls) {
