@@ -31,8 +31,8 @@ inline void WritePairList(const std::string& path, long lines) {
 }
 
 // A comparing batch run of the list into a folder that does not exist, by the stand-in
-// converter (started with KORVANE_STANDIN_CRASH it dies at once, so the run's own work is what
-// is measured).
+// converter (started with KORVANE_STANDIN_WRITE_ONLY=0 it ends at once, so the run's own work is
+// what is measured).
 inline ka::Settings BatchSettings(const std::string& list, const std::string& record) {
     ka::Settings settings;
     settings.sOutListFileName = list;

@@ -221,7 +221,9 @@ void BM_WindowStandbyCycle(benchmark::State& state) {
 
 // Every file of folder 1 has its pair in folder 2; no skip rule.
 void BM_WindowCompare(benchmark::State& state) {
-    const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+    // A converter that ends at once, having written nothing: the run's own work is measured.
+    // (One that crashes would be started again to find the drawing at fault.)
+    const ka::test::ScopedEnv quickEnd("KORVANE_STANDIN_WRITE_ONLY", "0");
     Folders& f = FilledFolders();
     Window window(FolderSettings(f));
     window.form->SetCompareBox(true);
@@ -300,7 +302,9 @@ void CopyListToRecord(const std::string& list, const BatchJobs& jobs, const std:
 
 // The whole list as a batch output, the window on screen and painted.
 void BM_WindowBatch(benchmark::State& state) {
-    const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+    // A converter that ends at once, having written nothing: the run's own work is measured.
+    // (One that crashes would be started again to find the drawing at fault.)
+    const ka::test::ScopedEnv quickEnd("KORVANE_STANDIN_WRITE_ONLY", "0");
     ka::test::TempDir folder;
     const long lines = LineCount();
     Window window(BatchSettings(folder.Path(), lines));
@@ -421,7 +425,7 @@ int main(int argc, char** argv) {
     const char* const peakFlag = "--ka-peak-lines=";
     if (argc == 2 && std::strncmp(argv[1], peakFlag, std::strlen(peakFlag)) == 0) {
         const long lines = std::atol(argv[1] + std::strlen(peakFlag));
-        const ka::test::ScopedEnv quickDeath("KORVANE_STANDIN_CRASH", "1");
+        const ka::test::ScopedEnv quickEnd("KORVANE_STANDIN_WRITE_ONLY", "0");
         ka::test::TempDir folder;
         Window window(BatchSettings(folder.Path(), lines));
         const long before = ka::bench::PeakRssKiB();

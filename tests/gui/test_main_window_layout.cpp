@@ -91,11 +91,14 @@ TEST_F(MainWindowUseTest, ResizedTheRunListTakesTheRoomAndEveryControlStaysWhole
         "ButtonChgArea", "ButtonResults",    "ButtonHelp",        "ButtonVersion",
         "ButtonOK"};
     QSize listAtMinimum;
+    QSize formAtMinimum;  // Windows may give it a little more than asked for
     for (const QSize size : {minimum, QSize(1010, 597), QSize(1800, 1000)}) {
         form->resize(size);
         QApplication::processEvents();
-        if (size == minimum)
+        if (size == minimum) {
             listAtMinimum = Find("ListBox1")->size();
+            formAtMinimum = form->size();
+        }
         const std::string at = std::to_string(size.width()) + "x" + std::to_string(size.height());
         std::vector<QRect> placed;
         for (const char* name : controls) {
@@ -114,7 +117,7 @@ TEST_F(MainWindowUseTest, ResizedTheRunListTakesTheRoomAndEveryControlStaysWhole
             placed.push_back(bounds);
         }
         // Windows keeps a window within its screen: the size it got, not the size asked for.
-        EXPECT_EQ(Find("ListBox1")->size() - listAtMinimum, form->size() - minimum) << at;
+        EXPECT_EQ(Find("ListBox1")->size() - listAtMinimum, form->size() - formAtMinimum) << at;
     }
 }
 
