@@ -124,6 +124,9 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     std::string line;
     std::string path;
     const auto listEntry = [&](const platform::DirEntry& entry) {
+        if (shared_) {
+            shared_->Beat();  // a long listing over a slow share must not look like a death
+        }
         // Folders, read-only files and pipes or devices are never taken; the kinds save the
         // try. The listing gives no attributes where it gives kinds; the probe below refuses a
         // read-only file.
@@ -300,6 +303,11 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     plan.settlesInputs = true;
     plan.numberExistingOutputs = true;
     plan.display = settings_.iOutTyp == kOutTypDisplay;
+    if (shared_) {
+        // The spool beside the claims: whoever takes over this machine's claims can read it.
+        plan.journalPath = shared_->JournalPath();
+        plan.claimed = &shared_->Inputs();
+    }
     ConversionRun run(Context(), plan);
     if (!run.Open()) {
         NoteExitCode(run.ExitCode());
@@ -327,7 +335,8 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         return pathsLeft.erase(line) > 0;
     };
 
-    ShowProgressNow("Converting");
+    std::vector<std::string> listed;
+    StampsByPath claimedStamps;
     int errorCode = 0;
     platform::FilePtr work =
         platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
@@ -341,6 +350,10 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             if (!written(path)) {
                 continue;
             }
+            if (shared_) {
+                listed.push_back(path);
+                continue;
+            }
             GetJob(path, spec, arguments);
             if (!run.Add(spec, arguments, -1)) {
                 break;
@@ -348,11 +361,59 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         }
     }
     work.reset();
+    if (shared_) {
+        ClaimAndAdd(run, listed, claimedStamps);
+    }
+    ShowProgressNow("Converting");
     run.Finish();
     ShowProgressNow("Cycle ended");
     host_.SetStatusText("Waiting !");
     TakeOutcome(run);
     NoteUnsettled(run);
+}
+
+void RunModes::ClaimAndAdd(ConversionRun& run, const std::vector<std::string>& listed,
+                           StampsByPath& claimedStamps) {
+    ShowProgressNow("Claiming");
+    std::vector<std::string> claimed;
+    shared_->ClaimShare(Context(), listed, standby_.secondStamps, claimed, claimedStamps,
+                        [this] { host_.PumpMessages(); });
+    run.UseStamps(&claimedStamps);
+    JobSpec spec;
+    std::string arguments;
+    for (std::size_t i = 0; i < claimed.size(); ++i) {
+        GetJob(claimed[i], spec, arguments);
+        if (!run.Add(spec, arguments, -1)) {
+            // Claimed but never handed over: back for any machine to take.
+            shared_->Release({claimed.begin() + static_cast<std::ptrdiff_t>(i), claimed.end()});
+            return;
+        }
+    }
+}
+
+bool RunModes::JoinSharedHotFolder() {
+    shared_.reset();
+    if (!settings_.run.sharedHotFolder) {
+        return true;
+    }
+    if (standby_.compare) {
+        // A pair is two files in two folders, often on two volumes: no single rename can claim
+        // it, and a machine that died between two renames would leave half a pair claimed.
+        sink_.ShowMsg(
+            "Standby with comparison cannot share its folders with other machines: turn off "
+            "\"Shared hot folder\" or \"Compare\".");
+        NoteExitCode(2);
+        return false;
+    }
+    shared_ = std::make_unique<SharedHotFolder>(
+        standby_.sStandbyDir, ClaimIdentity(platform::HostName(), settings_.sDataDir),
+        settings_.iAutoWaitTime, rules_);
+    if (!shared_->Join(Context())) {
+        shared_.reset();
+        NoteExitCode(2);
+        return false;
+    }
+    return true;
 }
 
 void RunModes::NoteUnsettled(const ConversionRun& run) {
@@ -374,6 +435,10 @@ void RunModes::SetStandbyPhase(StandbyPhase phase) {
     standby_.phase = phase;
     flags_.bInStandby = phase != StandbyPhase::Idle;
     if (phase == StandbyPhase::Idle) {
+        if (shared_) {
+            shared_->Leave();
+            shared_.reset();
+        }
         standbyLock_.Unlock();
     }
     host_.StandbyChanged(phase);
@@ -398,7 +463,7 @@ void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
         standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
     standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
     standby_.sStandbyDir = FolderPart(inputSpec, rules_);
-    if (!OutputFolderUsable() || TakesItsOwnOutputs()) {
+    if (!OutputFolderUsable() || TakesItsOwnOutputs() || !JoinSharedHotFolder()) {
         standbyLock_.Unlock();
         host_.Set_Button_Enable(true);
         return;
@@ -433,6 +498,9 @@ bool RunModes::TakesItsOwnOutputs() {
 void RunModes::StandbyTick() {
     if (standby_.phase != StandbyPhase::Waiting) {
         return;
+    }
+    if (shared_) {
+        shared_->Beat();
     }
     if (standby_.iWaitCountdown > 0) {
         standby_.iWaitCountdown -= kSecondsPerTick;
@@ -471,6 +539,11 @@ void RunModes::RunStandbyCycle() {
     // for the converter; the next waiting period starts after it.
     SetStandbyPhase(StandbyPhase::Cycle);
     StartClock();
+    if (shared_) {
+        // Before listing: claims of machines that died are back in the folder to be listed.
+        ShowProgressNow("Looking at the other machines");
+        shared_->Survey(Context());
+    }
     ShowProgressNow("Listing files");
     host_.SetBusyCursor(0);
     WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_), true);
