@@ -808,10 +808,9 @@ void ConversionRun::SettleAndReport() {
                 decided_[i] ? verdicts_[i]
                             : JobVerdict{JobResult::NotRun, JobReason::NotHandedOver, 0};
             counts_.Add(verdict.result);
-            const InputFate fate =
-                plan_.settlesInputs
-                    ? Settle(job, verdict, plan_.claimed, ctx_.rules, unsettled_)
-                    : InputFate::Kept;
+            const InputFate fate = plan_.settlesInputs
+                                       ? Settle(job, verdict, plan_.claimed, ctx_.rules, unsettled_)
+                                       : InputFate::Kept;
             const std::string reason = JobReasonText(verdict, RuleText(verdict, percent));
             const std::vector<std::string>& inputs = ShownInputs(job, plan_.claimed, shownRoom);
             report.Line({plan_.mode, JobResultText(verdict.result),
@@ -889,10 +888,9 @@ bool ConversionRun::RecoverInterrupted(const std::string& journalPath, const Run
             verdict = {JobResult::NotRun, JobReason::Interrupted, 0};
         }
         counts.Add(verdict.result);
-        const char* fate =
-            found.header.settlesInputs
-                ? InputFateText(Settle(job, verdict, claimed, ctx.rules, unsettled))
-                : "-";
+        const char* fate = found.header.settlesInputs
+                               ? InputFateText(Settle(job, verdict, claimed, ctx.rules, unsettled))
+                               : "-";
         report.Line({mode, JobResultText(verdict.result), fate,
                      job.job.output.empty() ? std::string_view("-") : job.job.output},
                     ShownInputs(job, claimed, shownRoom),

@@ -181,9 +181,9 @@ SharedHotFolder::SharedHotFolder(std::string hotFolder, std::string identity,
       claimedRoot_(JoinPath(hotFolder_, kClaimedFolderName, rules_)),
       claimFolder_(JoinPath(claimedRoot_, identity_, rules_)),
       inputs_{hotFolder_, JoinPath(claimFolder_, kFilesFolderName, rules_), rules_},
-      leaseNs_(std::max<std::int64_t>(3 * static_cast<std::int64_t>(waitSeconds),
-                                      kMinLeaseSeconds) *
-               kNsPerSecond) {}
+      leaseNs_(
+          std::max<std::int64_t>(3 * static_cast<std::int64_t>(waitSeconds), kMinLeaseSeconds) *
+          kNsPerSecond) {}
 
 std::string SharedHotFolder::JournalPath() const {
     return JoinPath(claimFolder_, kJournalName, rules_);
@@ -357,10 +357,14 @@ void SharedHotFolder::Recover(const RunContext& ctx, const std::string& name, co
     }
     std::string text = "Claims of " + name + " in the shared hot folder taken back (" + why + ")";
     if (finished) {
-        text += "; the run it had begun finished from its spool: " + summary;
+        text += "; the run it had begun finished from its spool (" + summary +
+                "): done drawings deleted, failed ones in Failed, the rest back in the hot folder";
     }
-    text += "; " + std::to_string(returned) +
-            (returned == 1 ? " drawing" : " drawings") + " put back into " + hotFolder_ + ".";
+    if (returned > 0 || !finished) {
+        text += "; " + std::to_string(returned) + (returned == 1 ? " drawing" : " drawings") +
+                " put back into " + hotFolder_;
+    }
+    text += ".";
     ctx.sink.ShowMsg(text);
     if (stuck.Count() > 0) {
         ctx.sink.ShowMsg(stuck.Message("claimed file could not be put back",
@@ -428,7 +432,10 @@ void SharedHotFolder::Release(const std::vector<std::string>& claimedPaths) {
     }
 }
 
-void SharedHotFolder::Leave() {
+void SharedHotFolder::Leave(const RunContext& ctx) {
+    // A cycle cut short by an error leaves its spool unfinished: what it proved done is not
+    // converted again by whoever takes the files.
+    ConversionRun::RecoverInterrupted(JournalPath(), ctx, nullptr, &inputs_);
     for (const std::string& file : FilesIn(inputs_.filesFolder)) {
         ReturnToFolder(JoinPath(inputs_.filesFolder, file, rules_), hotFolder_, rules_);
     }

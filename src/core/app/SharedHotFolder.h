@@ -97,8 +97,8 @@ class SharedHotFolder {
     // Puts claimed files back into the hot folder (a cycle that cannot hand them over).
     void Release(const std::vector<std::string>& claimedPaths);
     // Standby ends: the claim folder goes (heartbeat, spool and the empty folders), so no
-    // machine counts this one as alive any more.
-    void Leave();
+    // machine counts this one as alive any more. An unfinished spool is finished first.
+    void Leave(const RunContext& ctx);
 
     const ClaimedInputs& Inputs() const { return inputs_; }
     std::string JournalPath() const;

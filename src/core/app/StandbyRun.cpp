@@ -436,7 +436,7 @@ void RunModes::SetStandbyPhase(StandbyPhase phase) {
     flags_.bInStandby = phase != StandbyPhase::Idle;
     if (phase == StandbyPhase::Idle) {
         if (shared_) {
-            shared_->Leave();
+            shared_->Leave(Context());
             shared_.reset();
         }
         standbyLock_.Unlock();
