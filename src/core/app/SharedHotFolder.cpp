@@ -47,18 +47,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return names;
 }
 
-bool AnyFileIn(const std::string& folder) {
-    bool any = false;
-    platform::FindEntries(
-        JoinPath(folder, "*"),
-        [&](const platform::DirEntry& entry) {
-            any = entry.name != "." && entry.name != "..";
-            return !any;
-        },
-        platform::EntryDetail::Kind);
-    return any;
-}
-
 }  // namespace
 
 std::string ClaimIdentity(const std::string& host, const std::string& dataDir) {
@@ -190,16 +178,20 @@ std::string SharedHotFolder::JournalPath() const {
 }
 
 bool SharedHotFolder::MakeFolders() {
-    // Never through a link: a "Claimed" that points elsewhere would carry the drawings there.
-    for (const std::string* folder : {&claimedRoot_, &claimFolder_, &inputs_.filesFolder}) {
-        if (!platform::IsRealDirectory(*folder)) {
-            platform::CreateDirectoryOne(*folder);
+    const auto make = [this] {
+        // Never through a link: a "Claimed" that points elsewhere would carry the drawings there.
+        for (const std::string* folder : {&claimedRoot_, &claimFolder_, &inputs_.filesFolder}) {
             if (!platform::IsRealDirectory(*folder)) {
-                return false;
+                platform::CreateDirectoryOne(*folder);
+                if (!platform::IsRealDirectory(*folder)) {
+                    return false;
+                }
             }
         }
-    }
-    return true;
+        return true;
+    };
+    // A second try: the last machine to leave may remove an empty "Claimed" between two steps.
+    return make() || make();
 }
 
 bool SharedHotFolder::WriteHeartbeat(const std::string& folder) {
@@ -262,8 +254,7 @@ void SharedHotFolder::Survey(const RunContext& ctx) {
     const auto now = std::chrono::steady_clock::now();
     const auto lease = std::chrono::nanoseconds(leaseNs_);
     std::map<std::string, std::chrono::steady_clock::time_point> stillWithout;
-    std::vector<std::string> free{identity_};
-    alive_ = 1;
+    std::vector<std::string> alive{identity_};
     for (const std::string& name : names) {
         const std::string folder = JoinPath(claimedRoot_, name, rules_);
         platform::FileStamp beat;
@@ -287,15 +278,12 @@ void SharedHotFolder::Survey(const RunContext& ctx) {
         if (name.find(kTakenOver) != std::string::npos) {
             continue;
         }
-        ++alive_;
-        if (!AnyFileIn(JoinPath(folder, kFilesFolderName, rules_))) {
-            free.push_back(name);
-        }
+        alive.push_back(name);
     }
     withoutHeartbeat_ = std::move(stillWithout);
-    std::sort(free.begin(), free.end());
-    free_ = static_cast<int>(free.size());
-    place_ = static_cast<int>(std::find(free.begin(), free.end(), identity_) - free.begin());
+    std::sort(alive.begin(), alive.end());
+    alive_ = static_cast<int>(alive.size());
+    place_ = static_cast<int>(std::find(alive.begin(), alive.end(), identity_) - alive.begin());
 }
 
 void SharedHotFolder::Recover(const RunContext& ctx, const std::string& name, const char* why) {
@@ -383,7 +371,7 @@ void SharedHotFolder::ClaimShare(const RunContext& ctx, const std::vector<std::s
     if (count == 0) {
         return;
     }
-    const auto machines = static_cast<std::size_t>(std::max(1, free_));
+    const auto machines = static_cast<std::size_t>(std::max(1, alive_));
     const std::size_t share = (count + machines - 1) / machines;
     const std::size_t start = (static_cast<std::size_t>(place_) * share) % count;
     RefusedItems refused;

@@ -88,7 +88,8 @@ class SharedHotFolder {
     // the lease taken back into play, and the machines alive counted.
     void Survey(const RunContext& ctx);
     // Claims this machine's share of the cycle's stable files: their number divided by the
-    // machines alive that hold no claims now (this one counted), rounded up. Each machine
+    // machines alive (this one counted), rounded up, so a machine that comes to its cycle while
+    // the others convert does not take everything. Each machine
     // starts at its own place in the list, so they seldom race for a file. A file changed since
     // the stable check saw it (seen) goes back at once. between runs after every claim.
     void ClaimShare(const RunContext& ctx, const std::vector<std::string>& stable,
@@ -103,9 +104,8 @@ class SharedHotFolder {
     const ClaimedInputs& Inputs() const { return inputs_; }
     std::string JournalPath() const;
     const std::string& ClaimFolder() const { return claimFolder_; }
-    // Alive machines at the last survey, this one counted, and of them those holding no claims.
+    // Alive machines at the last survey, this one counted.
     int Alive() const { return alive_; }
-    int Free() const { return free_; }
     std::int64_t LeaseNs() const { return leaseNs_; }
 
   private:
@@ -126,8 +126,7 @@ class SharedHotFolder {
     bool beaten_ = false;
     std::int64_t serverNow_ = 0;  // the file server's time at the last heartbeat
     int alive_ = 1;
-    int free_ = 1;
-    int place_ = 0;  // this machine's place among the free ones, by name
+    int place_ = 0;  // this machine's place among the alive ones, by name
     // Claim folders seen without a heartbeat, and since when by this machine's clock.
     std::map<std::string, std::chrono::steady_clock::time_point> withoutHeartbeat_;
 };
