@@ -163,6 +163,21 @@ TEST_F(SharedHot, MachinesAliveShareACycleWithoutOverlap) {
     EXPECT_EQ(names.size(), 7U);
     EXPECT_EQ(Names(hotDir), std::set<std::string>{std::string(kClaimedFolderName) + "/"});
     EXPECT_TRUE(sink.messages.empty());
+
+    // Three more while both still hold theirs: the loads even out, (3 + 4) / 2 rounded up is
+    // more than there is, so two takes all three instead of half.
+    stable.clear();
+    StampsByPath seenAgain;
+    for (int i = 0; i < 3; ++i) {
+        stable.push_back(Hot("g" + std::to_string(i) + ".hgl"));
+        test::WriteFileBytes(stable.back(), "later");
+        platform::FileStamp stamp;
+        ASSERT_TRUE(platform::GetFileStamp(stable.back(), stamp));
+        seenAgain.Add(stable.back(), stamp);
+    }
+    two.Survey(Context());
+    two.ClaimShare(Context(), stable, seenAgain, byTwo, stampsTwo, nullptr);
+    EXPECT_EQ(byTwo.size(), 3U);
 }
 
 // A claim folder left behind (a machine killed, or this one restarted) is recovered once: what

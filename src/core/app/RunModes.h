@@ -198,6 +198,9 @@ class RunModes {
     void ShowSnapshotError();
     int MatchSnapshots(std::vector<std::string>& stablePaths);
     void HandOverStableFiles(const std::vector<std::string>& stablePaths);
+    // The second listing's check that no other program holds a file.
+    bool ProbeShared(const platform::DirEntry& entry, const std::string& path,
+                     platform::UnsharedFile& probe);
     // Shared hot folder: claims this machine's share of the listed files and hands the claimed
     // ones to the run; claimedStamps must outlive it.
     void ClaimAndAdd(ConversionRun& run, const std::vector<std::string>& listed,

@@ -255,6 +255,7 @@ void SharedHotFolder::Survey(const RunContext& ctx) {
     const auto lease = std::chrono::nanoseconds(leaseNs_);
     std::map<std::string, std::chrono::steady_clock::time_point> stillWithout;
     std::vector<std::string> alive{identity_};
+    othersClaimed_ = 0;
     for (const std::string& name : names) {
         const std::string folder = JoinPath(claimedRoot_, name, rules_);
         platform::FileStamp beat;
@@ -279,6 +280,7 @@ void SharedHotFolder::Survey(const RunContext& ctx) {
             continue;
         }
         alive.push_back(name);
+        othersClaimed_ += FilesIn(JoinPath(folder, kFilesFolderName, rules_)).size();
     }
     withoutHeartbeat_ = std::move(stillWithout);
     std::sort(alive.begin(), alive.end());
@@ -372,8 +374,13 @@ void SharedHotFolder::ClaimShare(const RunContext& ctx, const std::vector<std::s
         return;
     }
     const auto machines = static_cast<std::size_t>(std::max(1, alive_));
-    const std::size_t share = (count + machines - 1) / machines;
-    const std::size_t start = (static_cast<std::size_t>(place_) * share) % count;
+    // Even loads: the files left and those the others hold, divided by the machines. Dividing
+    // only the files left would leave a tail that shrinks by a machine's share a cycle while
+    // the others convert.
+    const std::size_t share = std::min(count, (count + othersClaimed_ + machines - 1) / machines);
+    // Machines that claim at the same time start apart.
+    const std::size_t start =
+        (static_cast<std::size_t>(place_) * ((count + machines - 1) / machines)) % count;
     RefusedItems refused;
     int firstError = 0;
     bool foldersMade = false;

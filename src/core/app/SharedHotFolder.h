@@ -87,9 +87,9 @@ class SharedHotFolder {
     // Before a cycle claims: a fresh heartbeat, every claim folder whose heartbeat stopped for
     // the lease taken back into play, and the machines alive counted.
     void Survey(const RunContext& ctx);
-    // Claims this machine's share of the cycle's stable files: their number divided by the
-    // machines alive (this one counted), rounded up, so a machine that comes to its cycle while
-    // the others convert does not take everything. Each machine
+    // Claims this machine's share of the cycle's stable files: so many that its load matches
+    // the others', the stable files and those the other machines hold divided by the machines
+    // alive (this one counted), rounded up. Each machine
     // starts at its own place in the list, so they seldom race for a file. A file changed since
     // the stable check saw it (seen) goes back at once. between runs after every claim.
     void ClaimShare(const RunContext& ctx, const std::vector<std::string>& stable,
@@ -126,7 +126,8 @@ class SharedHotFolder {
     bool beaten_ = false;
     std::int64_t serverNow_ = 0;  // the file server's time at the last heartbeat
     int alive_ = 1;
-    int place_ = 0;  // this machine's place among the alive ones, by name
+    std::size_t othersClaimed_ = 0;  // files in the other alive machines' claim folders
+    int place_ = 0;                  // this machine's place among the alive ones, by name
     // Claim folders seen without a heartbeat, and since when by this machine's clock.
     std::map<std::string, std::chrono::steady_clock::time_point> withoutHeartbeat_;
 };

@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -29,6 +31,8 @@ constexpr std::uint64_t kWideBase = 36;
 constexpr std::size_t kWideDigits = kSizeFieldWidth - 1;
 constexpr std::int32_t kSecondsPerTick = 2;
 constexpr std::size_t kFileBufferSize = 256 * 1024;
+constexpr int kSharedProbeRetries = 2;
+constexpr auto kSharedProbePause = std::chrono::milliseconds(5);
 
 const char* const kFirstSnapshot = kFirstSnapshotFileName;
 const char* const kSecondSnapshot = kSecondSnapshotFileName;
@@ -103,6 +107,18 @@ void RunModes::ShowSnapshotError() {
     ShowIoError(ioError);
 }
 
+bool RunModes::ProbeShared(const platform::DirEntry& entry, const std::string& path,
+                           platform::UnsharedFile& probe) {
+    bool free = platform::CanOpenEntryReadWrite(entry, path, probe);
+    // On a shared hot folder the other machines' own checks hold each file for a moment: a
+    // file refused once is asked again before it waits for the next cycle.
+    for (int retry = 0; !free && shared_ && retry < kSharedProbeRetries; ++retry) {
+        std::this_thread::sleep_for(kSharedProbePause);
+        free = platform::CanOpenEntryReadWrite(entry, path, probe);
+    }
+    return free;
+}
+
 void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     int errorCode = 0;
     platform::FilePtr file = platform::OpenFile(snapshotFile, "wb", errorCode);
@@ -157,7 +173,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         platform::UnsharedFile probe;
         platform::FileStamp stamp;
         bool readOnly = false;
-        if (second ? !platform::CanOpenEntryReadWrite(entry, path, probe)
+        if (second ? !ProbeShared(entry, path, probe)
                    : !platform::GetEntryStamp(entry, path, stamp, &readOnly) || readOnly) {
             return true;
         }
