@@ -7,6 +7,7 @@
 
 #include "app/FolderCompare.h"
 #include "app/RunModes.h"
+#include "app/SharedHotFolder.h"
 #include "settings/DataFiles.h"
 #include "settings/TextFile.h"
 #include "settings/UserMessages.h"
@@ -102,6 +103,25 @@ InputFate SettleInputs(const JournalJob& job, const JobVerdict& verdict, const P
     return fate;
 }
 
+InputFate Settle(const JournalJob& job, const JobVerdict& verdict, const ClaimedInputs* claimed,
+                 const PathRules& rules, std::vector<UnsettledInput>& unsettled) {
+    return claimed ? SettleClaimedInputs(job, verdict, *claimed, unsettled)
+                   : SettleInputs(job, verdict, rules, unsettled);
+}
+
+// The inputs as the report names them: claimed ones by their place in the hot folder.
+const std::vector<std::string>& ShownInputs(const JournalJob& job, const ClaimedInputs* claimed,
+                                            std::vector<std::string>& room) {
+    if (!claimed) {
+        return job.job.inputs;
+    }
+    room.clear();
+    for (const std::string& input : job.job.inputs) {
+        room.push_back(claimed->Shown(input));
+    }
+    return room;
+}
+
 std::string Seconds(Clock::time_point since) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
     char text[32];
@@ -169,6 +189,9 @@ bool ConversionRun::LockDataFolder() {
             return false;
         }
         ctx_.host.PumpMessages();
+        if (ctx_.keepAlive) {
+            ctx_.keepAlive();
+        }
         std::this_thread::sleep_for(kLockPoll);
     }
     if (waited) {
@@ -181,7 +204,7 @@ bool ConversionRun::Open() {
     if (!LockDataFolder()) {
         return false;
     }
-    RecoverInterrupted(plan_.journalPath, ctx_);
+    RecoverInterrupted(plan_.journalPath, ctx_, nullptr, plan_.claimed);
     const Settings& s = ctx_.settings;
     if (!platform::IsExecutableFile(s.sKorvaneExe)) {
         ctx_.sink.ShowMsg(PathMessage(s.sKorvaneExe, kMsgConverterCannotStart));
@@ -761,6 +784,9 @@ void ConversionRun::Convert() {
         }
         ShowProgress();
         ctx_.host.PumpMessages();
+        if (ctx_.keepAlive) {
+            ctx_.keepAlive();
+        }
     }
     // Stopped: whatever did not run waits.
     DecideGroups(pending, {JobResult::NotRun,
@@ -792,6 +818,7 @@ void ConversionRun::SettleAndReport() {
     const std::int32_t percent = ctx_.settings.iCompFileSizeOver;
     long long sinceNote = 0;
     Clock::time_point lastNote = Clock::now();
+    std::vector<std::string> shownRoom;
     const bool read =
         addFailed_ ||
         journal_.Read(0, journal_.Jobs(), [&](long long index, const JournalJob& job) {
@@ -801,21 +828,25 @@ void ConversionRun::SettleAndReport() {
                             : JobVerdict{JobResult::NotRun, JobReason::NotHandedOver, 0};
             counts_.Add(verdict.result);
             const InputFate fate = plan_.settlesInputs
-                                       ? SettleInputs(job, verdict, ctx_.rules, unsettled_)
+                                       ? Settle(job, verdict, plan_.claimed, ctx_.rules, unsettled_)
                                        : InputFate::Kept;
             const std::string reason = JobReasonText(verdict, RuleText(verdict, percent));
+            const std::vector<std::string>& inputs = ShownInputs(job, plan_.claimed, shownRoom);
             report.Line({plan_.mode, JobResultText(verdict.result),
                          plan_.settlesInputs ? InputFateText(fate) : "-",
                          job.job.output.empty() ? std::string_view("-") : job.job.output},
-                        job.job.inputs, reason, true);
+                        inputs, reason, true);
             if (plan_.settlesInputs && fate == InputFate::MovedToFailed) {
-                ctx_.host.MovedToFailed(job.job.inputs, reason);
+                ctx_.host.MovedToFailed(inputs, reason);
             }
             if (++sinceNote >= kSettleNoteEvery || Clock::now() - lastNote > kSettleNoteInterval) {
                 report.Flush();
                 journal_.NoteSettled(index + 1);
                 sinceNote = 0;
                 lastNote = Clock::now();
+                if (ctx_.keepAlive) {
+                    ctx_.keepAlive();
+                }
             }
         });
     ShowProgress();
@@ -848,7 +879,7 @@ void ConversionRun::SettleAndReport() {
 }
 
 bool ConversionRun::RecoverInterrupted(const std::string& journalPath, const RunContext& ctx,
-                                       std::string* summary) {
+                                       std::string* summary, const ClaimedInputs* claimed) {
     RunJournal::Interrupted found;
     if (!RunJournal::FindInterrupted(journalPath, found)) {
         return false;
@@ -859,6 +890,7 @@ bool ConversionRun::RecoverInterrupted(const std::string& journalPath, const Run
     const std::string mode = found.header.mode + " recovered";
     RunCounts counts;
     std::vector<UnsettledInput> unsettled;
+    std::vector<std::string> shownRoom;
     RunJournal::ReadAll(journalPath, [&](long long index, const JournalJob& job) {
         if (index < found.settled) {
             return;
@@ -876,11 +908,11 @@ bool ConversionRun::RecoverInterrupted(const std::string& journalPath, const Run
         }
         counts.Add(verdict.result);
         const char* fate = found.header.settlesInputs
-                               ? InputFateText(SettleInputs(job, verdict, ctx.rules, unsettled))
+                               ? InputFateText(Settle(job, verdict, claimed, ctx.rules, unsettled))
                                : "-";
         report.Line({mode, JobResultText(verdict.result), fate,
                      job.job.output.empty() ? std::string_view("-") : job.job.output},
-                    job.job.inputs,
+                    ShownInputs(job, claimed, shownRoom),
                     JobReasonText(verdict, RuleText(verdict, ctx.settings.iCompFileSizeOver)),
                     true);
     });

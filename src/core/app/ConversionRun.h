@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,6 +24,8 @@
 
 namespace ka {
 
+struct ClaimedInputs;
+
 // What a run reads and reports to; all of it outlives the run.
 struct RunContext {
     ProgramFlags& flags;
@@ -34,6 +37,8 @@ struct RunContext {
     RunProgress& progress;      // shown while the run goes
     std::chrono::steady_clock::time_point clockStart;
     bool* reportFailureSaid = nullptr;  // a report that cannot be written is said once
+    // Called often while the run waits or works (a shared hot folder's heartbeat); may be empty.
+    std::function<void()> keepAlive = nullptr;
 };
 
 struct RunPlan {
@@ -44,6 +49,9 @@ struct RunPlan {
     // Display (output type 22): each job is its own converter start, at once.
     bool display = false;
     std::string journalPath;  // empty: "Korvanejobs.txt" in the data folder
+    // Standby on a shared hot folder: the inputs were claimed out of it and are settled back
+    // into it (SharedHotFolder.h). Outlives the run.
+    const ClaimedInputs* claimed = nullptr;
 };
 
 // An input that was to be deleted or moved but could not be, as it was when handed over.
@@ -90,9 +98,11 @@ class ConversionRun {
 
     // Finishes a run of an earlier program on this data folder that never ended, from its
     // journal: verdicts it had reached are settled and reported, marked as recovered; the rest
-    // stay. False when there was none. Called under the data folder's lock.
+    // stay (claimed inputs go back into their hot folder). False when there was none. Called
+    // under the data folder's lock, or on a claim folder claimed from a machine that died.
     static bool RecoverInterrupted(const std::string& journalPath, const RunContext& context,
-                                   std::string* summary = nullptr);
+                                   std::string* summary = nullptr,
+                                   const ClaimedInputs* claimed = nullptr);
 
   private:
     struct Group {

@@ -64,9 +64,17 @@ bool RunModes::LockStandby() {
 }
 
 RunContext RunModes::Context() {
-    return RunContext{flags_,    sink_,       host_,
-                      rules_,    settings_,   stopRequested_,
-                      progress_, clockStart_, &reportFailureSaid_};
+    RunContext context{flags_,    sink_,       host_,
+                       rules_,    settings_,   stopRequested_,
+                       progress_, clockStart_, &reportFailureSaid_};
+    if (shared_) {
+        context.keepAlive = [this] {
+            if (shared_) {
+                shared_->Beat();
+            }
+        };
+    }
+    return context;
 }
 
 void RunModes::TakeOutcome(const ConversionRun& run) {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,6 +15,7 @@
 #include "app/ConversionRun.h"
 #include "app/RunHost.h"
 #include "app/RunResults.h"
+#include "app/SharedHotFolder.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
 #include "shell/Paths.h"
@@ -172,6 +174,8 @@ class RunModes {
     int exitCode_ = 0;
     bool reportFailureSaid_ = false;
     platform::FileLock standbyLock_;
+    // Standby on a hot folder shared with other machines; null otherwise.
+    std::unique_ptr<SharedHotFolder> shared_;
 
     void StartClock();
     void ShowProgressNow(const char* step = nullptr);
@@ -194,6 +198,16 @@ class RunModes {
     void ShowSnapshotError();
     int MatchSnapshots(std::vector<std::string>& stablePaths);
     void HandOverStableFiles(const std::vector<std::string>& stablePaths);
+    // The second listing's check that no other program holds a file.
+    bool ProbeShared(const platform::DirEntry& entry, const std::string& path,
+                     platform::UnsharedFile& probe);
+    // Shared hot folder: claims this machine's share of the listed files and hands the claimed
+    // ones to the run; claimedStamps must outlive it.
+    void ClaimAndAdd(ConversionRun& run, const std::vector<std::string>& listed,
+                     StampsByPath& claimedStamps);
+    // Joins a shared hot folder when the setting asks for it; false (said, exit code 2) when
+    // standby cannot start on it.
+    bool JoinSharedHotFolder();
     // Standby whose wildcard would take its own outputs from its output folder: said, true.
     bool TakesItsOwnOutputs();
     // False (said once) while the output folder is gone.

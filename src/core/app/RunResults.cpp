@@ -105,6 +105,8 @@ const char* InputFateText(InputFate fate) {
             return "inputs deleted";
         case InputFate::MovedToFailed:
             return "inputs moved to Failed";
+        case InputFate::Returned:
+            return "inputs back in the hot folder";
         case InputFate::Kept:
             break;
     }
@@ -176,7 +178,12 @@ std::string NumberedName(const std::string& name, int n) {
 }
 
 int MoveToFailedFolder(const std::string& path, const PathRules& rules) {
-    const std::string folder = JoinPath(FolderPart(path, rules), kFailedFolderName, rules);
+    return MoveToFailedFolderOf(path, FolderPart(path, rules), rules);
+}
+
+int MoveToFailedFolderOf(const std::string& path, const std::string& parent,
+                         const PathRules& rules) {
+    const std::string folder = JoinPath(parent, kFailedFolderName, rules);
     // Only a real folder of its own: a "Failed" that is a link could send the drawing into
     // anybody's folder, one that is a file has no room for it.
     if (!platform::IsRealDirectory(folder)) {

@@ -69,8 +69,8 @@ std::string RunSummaryText(const RunCounts& counts);
 
 // What standby does with the files of a job after its result: "deleted", "moved to Failed",
 // "kept" (not done, or a file replaced or changed during the run, or one that could not be
-// deleted or moved).
-enum class InputFate : std::uint8_t { Deleted, MovedToFailed, Kept };
+// deleted or moved); on a shared hot folder a job not done goes back into it ("returned").
+enum class InputFate : std::uint8_t { Deleted, MovedToFailed, Kept, Returned };
 const char* InputFateText(InputFate fate);
 
 // Moves a file into the subfolder "Failed" of its folder (created when needed); a name already
@@ -78,6 +78,9 @@ const char* InputFateText(InputFate fate);
 // is a link or no folder nor a file that is a link is ever followed: the move is refused. 0 on
 // success, else the platform's error code.
 int MoveToFailedFolder(const std::string& path, const PathRules& rules = PathRules::Native());
+// The same into the "Failed" of another folder (a shared hot folder, for a claimed file).
+int MoveToFailedFolderOf(const std::string& path, const std::string& folder,
+                         const PathRules& rules = PathRules::Native());
 
 // "a.hgl" gives "a (2).hgl" for n = 2; a name without a dot gets the suffix at its end.
 std::string NumberedName(const std::string& name, int n);

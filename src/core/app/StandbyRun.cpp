@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -29,6 +31,8 @@ constexpr std::uint64_t kWideBase = 36;
 constexpr std::size_t kWideDigits = kSizeFieldWidth - 1;
 constexpr std::int32_t kSecondsPerTick = 2;
 constexpr std::size_t kFileBufferSize = 256 * 1024;
+constexpr int kSharedProbeRetries = 2;
+constexpr auto kSharedProbePause = std::chrono::milliseconds(5);
 
 const char* const kFirstSnapshot = kFirstSnapshotFileName;
 const char* const kSecondSnapshot = kSecondSnapshotFileName;
@@ -103,6 +107,18 @@ void RunModes::ShowSnapshotError() {
     ShowIoError(ioError);
 }
 
+bool RunModes::ProbeShared(const platform::DirEntry& entry, const std::string& path,
+                           platform::UnsharedFile& probe) {
+    bool free = platform::CanOpenEntryReadWrite(entry, path, probe);
+    // On a shared hot folder the other machines' own checks hold each file for a moment: a
+    // file refused once is asked again before it waits for the next cycle.
+    for (int retry = 0; !free && shared_ && retry < kSharedProbeRetries; ++retry) {
+        std::this_thread::sleep_for(kSharedProbePause);
+        free = platform::CanOpenEntryReadWrite(entry, path, probe);
+    }
+    return free;
+}
+
 void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     int errorCode = 0;
     platform::FilePtr file = platform::OpenFile(snapshotFile, "wb", errorCode);
@@ -124,6 +140,9 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
     std::string line;
     std::string path;
     const auto listEntry = [&](const platform::DirEntry& entry) {
+        if (shared_) {
+            shared_->Beat();  // a long listing over a slow share must not look like a death
+        }
         // Folders, read-only files and pipes or devices are never taken; the kinds save the
         // try. The listing gives no attributes where it gives kinds; the probe below refuses a
         // read-only file.
@@ -154,7 +173,7 @@ void RunModes::WriteFileList(const std::string& snapshotFile, bool second) {
         platform::UnsharedFile probe;
         platform::FileStamp stamp;
         bool readOnly = false;
-        if (second ? !platform::CanOpenEntryReadWrite(entry, path, probe)
+        if (second ? !ProbeShared(entry, path, probe)
                    : !platform::GetEntryStamp(entry, path, stamp, &readOnly) || readOnly) {
             return true;
         }
@@ -300,6 +319,11 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
     plan.settlesInputs = true;
     plan.numberExistingOutputs = true;
     plan.display = settings_.iOutTyp == kOutTypDisplay;
+    if (shared_) {
+        // The spool beside the claims: whoever takes over this machine's claims can read it.
+        plan.journalPath = shared_->JournalPath();
+        plan.claimed = &shared_->Inputs();
+    }
     ConversionRun run(Context(), plan);
     if (!run.Open()) {
         NoteExitCode(run.ExitCode());
@@ -327,7 +351,8 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         return pathsLeft.erase(line) > 0;
     };
 
-    ShowProgressNow("Converting");
+    std::vector<std::string> listed;
+    StampsByPath claimedStamps;
     int errorCode = 0;
     platform::FilePtr work =
         platform::OpenFile(JoinPath(settings_.sDataDir, kWorkList, rules_), "rb", errorCode);
@@ -346,6 +371,10 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
             if (!written(path)) {
                 continue;
             }
+            if (shared_) {
+                listed.push_back(path);
+                continue;
+            }
             GetJob(path, spec, arguments);
             if (run.OutputThere(spec.output)) {
                 later.push_back(path);
@@ -359,11 +388,59 @@ void RunModes::HandOverStableFiles(const std::vector<std::string>& stablePaths) 
         }
     }
     work.reset();
+    if (shared_) {
+        ClaimAndAdd(run, listed, claimedStamps);
+    }
+    ShowProgressNow("Converting");
     run.Finish();
     ShowProgressNow("Cycle ended");
     host_.SetStatusText("Waiting !");
     TakeOutcome(run);
     NoteUnsettled(run);
+}
+
+void RunModes::ClaimAndAdd(ConversionRun& run, const std::vector<std::string>& listed,
+                           StampsByPath& claimedStamps) {
+    ShowProgressNow("Claiming");
+    std::vector<std::string> claimed;
+    shared_->ClaimShare(Context(), listed, standby_.secondStamps, claimed, claimedStamps,
+                        [this] { host_.PumpMessages(); });
+    run.UseStamps(&claimedStamps);
+    JobSpec spec;
+    std::string arguments;
+    for (std::size_t i = 0; i < claimed.size(); ++i) {
+        GetJob(claimed[i], spec, arguments);
+        if (!run.Add(spec, arguments, -1)) {
+            // Claimed but never handed over: back for any machine to take.
+            shared_->Release({claimed.begin() + static_cast<std::ptrdiff_t>(i), claimed.end()});
+            return;
+        }
+    }
+}
+
+bool RunModes::JoinSharedHotFolder() {
+    shared_.reset();
+    if (!settings_.run.sharedHotFolder) {
+        return true;
+    }
+    if (standby_.compare) {
+        // A pair is two files in two folders, often on two volumes: no single rename can claim
+        // it, and a machine that died between two renames would leave half a pair claimed.
+        sink_.ShowMsg(
+            "Standby with comparison cannot share its folders with other machines: turn off "
+            "\"Shared hot folder\" or \"Compare\".");
+        NoteExitCode(2);
+        return false;
+    }
+    shared_ = std::make_unique<SharedHotFolder>(
+        standby_.sStandbyDir, ClaimIdentity(platform::HostName(), settings_.sDataDir),
+        settings_.iAutoWaitTime, rules_);
+    if (!shared_->Join(Context())) {
+        shared_.reset();
+        NoteExitCode(2);
+        return false;
+    }
+    return true;
 }
 
 void RunModes::NoteUnsettled(const ConversionRun& run) {
@@ -385,6 +462,10 @@ void RunModes::SetStandbyPhase(StandbyPhase phase) {
     standby_.phase = phase;
     flags_.bInStandby = phase != StandbyPhase::Idle;
     if (phase == StandbyPhase::Idle) {
+        if (shared_) {
+            shared_->Leave(Context());
+            shared_.reset();
+        }
         standbyLock_.Unlock();
     }
     host_.StandbyChanged(phase);
@@ -409,7 +490,7 @@ void RunModes::ButtonAutoOutputClick(const RunChoices& choices) {
         standby_.compare ? settings_.sChgAreaDir1 : settings_.sAutoOutDirFName;
     standby_.sPattern = StandbyPattern(inputSpec, choices_.output1Shown, rules_);
     standby_.sStandbyDir = FolderPart(inputSpec, rules_);
-    if (!OutputFolderUsable() || TakesItsOwnOutputs()) {
+    if (!OutputFolderUsable() || TakesItsOwnOutputs() || !JoinSharedHotFolder()) {
         standbyLock_.Unlock();
         host_.Set_Button_Enable(true);
         return;
@@ -444,6 +525,9 @@ bool RunModes::TakesItsOwnOutputs() {
 void RunModes::StandbyTick() {
     if (standby_.phase != StandbyPhase::Waiting) {
         return;
+    }
+    if (shared_) {
+        shared_->Beat();
     }
     if (standby_.iWaitCountdown > 0) {
         standby_.iWaitCountdown -= kSecondsPerTick;
@@ -482,6 +566,11 @@ void RunModes::RunStandbyCycle() {
     // for the converter; the next waiting period starts after it.
     SetStandbyPhase(StandbyPhase::Cycle);
     StartClock();
+    if (shared_) {
+        // Before listing: claims of machines that died are back in the folder to be listed.
+        ShowProgressNow("Looking at the other machines");
+        shared_->Survey(Context());
+    }
     ShowProgressNow("Listing files");
     host_.SetBusyCursor(0);
     WriteFileList(JoinPath(settings_.sDataDir, kSecondSnapshot, rules_), true);

@@ -70,6 +70,9 @@ bool IsMissing(const std::string& path);
 
 // Creates one folder level. True on success.
 bool CreateDirectoryOne(const std::string& path);
+// Removes a folder that is empty. 0, or the platform's error code (a folder with anything in it
+// is never touched).
+int RemoveEmptyFolder(const std::string& path);
 
 // Creates a folder and every missing folder above it, the new ones private to the user (mode
 // 0700 on POSIX, as the XDG rules ask of the folders they name). True when the folder exists
@@ -174,6 +177,9 @@ bool ChangeDirectory(const std::string& path);
 
 // Full path of the running executable.
 std::string ExecutablePath();
+
+// This machine's name on the network (gethostname, GetComputerNameA); empty when there is none.
+std::string HostName();
 
 // ---- Processes -------------------------------------------------------------------------------
 

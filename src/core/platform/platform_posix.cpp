@@ -340,6 +340,13 @@ bool CreateDirectoryPrivate(const std::string& path) {
     return DirectoryExists(path);
 }
 
+int RemoveEmptyFolder(const std::string& path) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    return rmdir(path.c_str()) == 0 ? 0 : errno;
+}
+
 int DeleteFileAt(const std::string& path) {
     struct stat st;
     // unlink would remove a read-only file too; the program expects the Windows answer.
@@ -653,6 +660,14 @@ std::string CurrentDirectory() {
 
 bool ChangeDirectory(const std::string& path) {
     return !path.empty() && chdir(path.c_str()) == 0;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) {
+        return {};
+    }
+    return name;
 }
 
 std::string ExecutablePath() {

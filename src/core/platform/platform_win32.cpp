@@ -250,6 +250,14 @@ bool CreateDirectoryPrivate(const std::string& path) {
     return DirectoryExists(path);
 }
 
+int RemoveEmptyFolder(const std::string& path) {
+    if (RemoveDirectoryA(path.c_str())) {
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<int>(error) : ERROR_ACCESS_DENIED;
+}
+
 int DeleteFileAt(const std::string& path) {
     if (DeleteFileA(path.c_str())) {
         return 0;
@@ -499,6 +507,15 @@ std::string CurrentDirectory() {
 
 bool ChangeDirectory(const std::string& path) {
     return !path.empty() && SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+std::string HostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) {
+        return {};
+    }
+    return std::string(name, size);
 }
 
 std::string ExecutablePath() {
