@@ -40,7 +40,6 @@
 // busy CPU per job, for throughput measurements; JOB_MS stays a sleep); with
 // KORVANE_STANDIN_SLOW_ON=<text> a job with an input containing the text costs ten times both.
 // Their facts: empty, half, failed <output>; crash-at, hang-at <input>.
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -139,7 +138,8 @@ struct Faults {
     bool anyFailed = false;
     bool copy = false;
     int cpuMs = 0;
-    std::string slowOn;  // such jobs cost ten times cpuMs and the job pause
+    int jobMs = 0;       // a pause before each job
+    std::string slowOn;  // such jobs cost ten times cpuMs and jobMs
 };
 
 std::string EnvText(const char* name) {
@@ -241,8 +241,12 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
         }
     }
     const bool targeted = faults.on.empty() || InputWith(inputs, faults.on);
+    const int cost = InputWith(inputs, faults.slowOn) ? 10 : 1;
+    if (faults.jobMs > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(cost * faults.jobMs));
+    }
     if (faults.cpuMs > 0) {
-        BurnCpu(InputWith(inputs, faults.slowOn) ? 10 * faults.cpuMs : faults.cpuMs);
+        BurnCpu(cost * faults.cpuMs);
     }
     if (const std::string* at = targeted ? InputWith(inputs, faults.crashOn) : nullptr) {
         log.Write("crash-at " + *at);
@@ -341,6 +345,7 @@ int main(int argc, char** argv) {
     faults.copy = EnvText("KORVANE_STANDIN_COPY") == "1";
     faults.cpuMs = EnvInt("KORVANE_STANDIN_CPU_MS", 0);
     faults.slowOn = EnvText("KORVANE_STANDIN_SLOW_ON");
+    faults.jobMs = EnvInt("KORVANE_STANDIN_JOB_MS", 0);
     if (const int sleepMs = EnvInt("KORVANE_STANDIN_SLEEP_MS", 0); sleepMs > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
     }
@@ -367,15 +372,7 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    const int jobMs = EnvInt("KORVANE_STANDIN_JOB_MS", 0);
     for (const auto& job : jobs) {
-        if (jobMs > 0) {
-            const bool slow = !faults.slowOn.empty() &&
-                              std::any_of(job.begin(), job.end(), [&](const std::string& token) {
-                                  return token.find(faults.slowOn) != std::string::npos;
-                              });
-            std::this_thread::sleep_for(std::chrono::milliseconds(slow ? 10 * jobMs : jobMs));
-        }
         RunJob(job, log, faults);
         for (const std::string& token : job) {
             if (!faults.replace.empty() && token.find(faults.replace) != std::string::npos &&

@@ -257,26 +257,31 @@ RunSettings LoadRunSettings(const std::string& dataDir) {
 }
 
 int SaveRunSettings(const std::string& dataDir, const RunSettings& settings) {
+    return UpdateRunSettingsFile(dataDir, [&](IniFile& file) {
+        const RunSettings defaults;
+        std::string value;
+        for (const RunSettingField& field : kRunSettingFields) {
+            const std::string text = RunSettingText(settings, field);
+            // A missing file stays missing while every value is its default.
+            const bool present = file.Get(kRunSection, field.key, value);
+            if (present ? value != text : text != RunSettingText(defaults, field)) {
+                file.Set(kRunSection, field.key, text);
+            }
+        }
+    });
+}
+
+int UpdateRunSettingsFile(const std::string& dataDir, const std::function<void(IniFile&)>& edit) {
     if (dataDir.empty()) {
         return ENOENT;
     }
     const std::string path = RunSettingsPath(dataDir);
     IniFile file;
-    // Read again now: another tool may have added keys since the start.
     if (!file.Load(path)) {
         return EIO;
     }
     const std::vector<std::string> before = file.Lines();
-    const RunSettings defaults;
-    std::string value;
-    for (const RunSettingField& field : kRunSettingFields) {
-        const std::string text = RunSettingText(settings, field);
-        // A missing file stays missing while every value is its default.
-        const bool present = file.Get(kRunSection, field.key, value);
-        if (present ? value != text : text != RunSettingText(defaults, field)) {
-            file.Set(kRunSection, field.key, text);
-        }
-    }
+    edit(file);
     return file.Lines() == before ? 0 : file.Save(path);
 }
 

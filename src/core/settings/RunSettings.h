@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -74,6 +75,10 @@ class IniFile {
 
 std::string RunSettingsPath(const std::string& dataDir,
                             const PathRules& rules = PathRules::Native());
+// Reads the data folder's file again (another tool, or the other section's writer, may have
+// changed it since), lets edit change it, and writes it only when a line changed. 0, ENOENT
+// without a data folder, EIO when it cannot be read, or Save's error.
+int UpdateRunSettingsFile(const std::string& dataDir, const std::function<void(IniFile&)>& edit);
 
 // Reads the file in the data folder; a missing file, or a key missing from it, is the default.
 RunSettings LoadRunSettings(const std::string& dataDir);

@@ -1,7 +1,6 @@
 #include "settings/WindowPlacement.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <vector>
 
@@ -60,21 +59,12 @@ bool LoadWindowPlacement(const std::string& dataDir, WindowPlacement& placement)
 }
 
 int SaveWindowPlacement(const std::string& dataDir, const WindowPlacement& placement) {
-    if (dataDir.empty()) {
-        return ENOENT;
-    }
-    const std::string path = RunSettingsPath(dataDir);
-    IniFile file;
-    // Read again now: the run settings were written into the same file a moment ago.
-    if (!file.Load(path)) {
-        return EIO;
-    }
-    const std::vector<std::string> before = file.Lines();
-    for (const PlacementKey& key : kKeys) {
-        file.Set(kWindowSection, key.key, std::to_string(placement.rect.*key.member));
-    }
-    file.Set(kWindowSection, kMaximizedKey, placement.maximized ? "1" : "0");
-    return file.Lines() == before ? 0 : file.Save(path);
+    return UpdateRunSettingsFile(dataDir, [&](IniFile& file) {
+        for (const PlacementKey& key : kKeys) {
+            file.Set(kWindowSection, key.key, std::to_string(placement.rect.*key.member));
+        }
+        file.Set(kWindowSection, kMaximizedKey, placement.maximized ? "1" : "0");
+    });
 }
 
 ScreenRect FitIntoArea(const ScreenRect& frame, const ScreenRect& area, int minWidth,
