@@ -40,6 +40,9 @@
 // busy CPU per job, for throughput measurements; JOB_MS stays a sleep); with
 // KORVANE_STANDIN_SLOW_ON=<text> a job with an input containing the text costs ten times both.
 // Their facts: empty, half, failed <output>; crash-at, hang-at <input>.
+// KORVANE_STANDIN_STARTED=<file>: first of all, the steady clock's reading (nanoseconds; on
+// Linux CLOCK_MONOTONIC, shared by every process) goes to the file, so a benchmark can tell when
+// the program it started got as far as starting the converter.
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -315,9 +318,24 @@ void RunJob(const std::vector<std::string>& tokens, const FactLog& log, Faults& 
     log.Write(fact + output);
 }
 
+// Written whole through a rename: a reader sees the number or no file.
+void NoteStartTime(std::chrono::steady_clock::time_point now) {
+    const std::string path = EnvText("KORVANE_STANDIN_STARTED");
+    if (path.empty()) {
+        return;
+    }
+    const std::string text = std::to_string(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count());
+    const std::string temp = path + ".tmp";
+    if (WriteAll(temp, text)) {
+        ka::platform::ReplaceFileWith(temp, path);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    NoteStartTime(std::chrono::steady_clock::now());
     const FactLog log;
     log.Write("start");
     std::vector<std::string> args;
