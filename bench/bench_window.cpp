@@ -4,6 +4,7 @@
 //
 //   KA_BENCH_FILES=N   files per folder for standby and comparison (default 100000)
 //   KA_BENCH_LINES=N   lines of the batch list (default 1000000)
+//   KA_BENCH_PROGRAM_LINES=N   lines of the list the program is started over (default 300000)
 //   KA_BENCH_PROGRAM   the program whose start-up is measured (default: the one built here)
 //   bench_window --benchmark_repetitions=3
 //   bench_window --ka-peak-lines=N   one batch run in the window over N lines, then peak memory
@@ -20,6 +21,7 @@
 #include <QEvent>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +36,8 @@
 #include "app/RunModes.h"
 #include "gui/app/OrrinM.h"
 #include "platform/platform.h"
+#include "settings/DataFiles.h"
+#include "settings/OutputTypes.h"
 
 namespace {
 
@@ -342,6 +346,11 @@ int RunChild(const std::vector<std::string>& args) {
     return child.ExitCode();
 }
 
+std::string ProgramPath() {
+    const char* chosen = std::getenv("KA_BENCH_PROGRAM");
+    return chosen ? chosen : ka::test::BuiltPath(KA_KORVANEAUTO_EXE);
+}
+
 // The program started for "/d" over an empty list until it has ended, against a bare Qt window
 // that ends after its first paint.
 void BM_StartupEmptyBatch(benchmark::State& state) {
@@ -362,8 +371,7 @@ void BM_StartupEmptyBatch(benchmark::State& state) {
     ka::test::WriteFileBytes(list, "");
     const ka::test::ScopedEnv home(ka::test::DataHomeVariable(), dataHome);
     const ka::test::ScopedEnv qpa("QT_QPA_PLATFORM", "offscreen");
-    const char* chosen = std::getenv("KA_BENCH_PROGRAM");
-    const std::string program = chosen ? chosen : ka::test::BuiltPath(KA_KORVANEAUTO_EXE);
+    const std::string program = ProgramPath();
     int programCode = 0;
     int limitCode = 0;
     for (auto _ : state) {
@@ -383,6 +391,97 @@ void BM_StartupEmptyBatch(benchmark::State& state) {
         state.SkipWithError("the program or the bare window did not end with code 0");
 }
 
+// Reads the list and writes the record file the run writes. Each line is built here, in the
+// timed part, since the program must build it too.
+void BuildRecord(const std::string& list, const ka::KorvaneLineInputs& in,
+                 const std::string& record) {
+    std::FILE* listFile = std::fopen(list.c_str(), "rb");
+    std::FILE* out = std::fopen(record.c_str(), "wb");
+    char* line = nullptr;
+    std::size_t size = 0;
+    std::string job;
+    std::string built;
+    for (ssize_t n; (n = getline(&line, &size, listFile)) > 0;) {
+        job.assign(line, static_cast<std::size_t>(n));
+        while (!job.empty() && (job.back() == '\n' || job.back() == '\r'))
+            job.pop_back();
+        ka::BuildKorvaneCommandLine(job, in, built, nullptr);
+        built += "\r\n";
+        std::fwrite(built.data(), 1, built.size(), out);
+    }
+    std::free(line);
+    std::fclose(listFile);
+    std::fclose(out);
+}
+
+// The real program started as other programs start it ("/d /op <list> <outdir>"), from the
+// start of its process to the start of the converter, against the least that work needs.
+// startup_ms is the same program over an empty list to its end: the share of process start.
+void BM_ProgramBatchToConverterStart(benchmark::State& state) {
+    ka::test::TempDir tmp;
+    const std::string dataHome = tmp / "home";
+    const std::string dataDir = ka::JoinPath(ka::JoinPath(dataHome, "Tavrolint"), "KorvaneAuto");
+    ka::platform::CreateDirectoryPrivate(dataDir);
+    ka::test::WriteFileBytes(ka::JoinPath(dataDir, ka::kParFileName), ka::test::ParFileBytes());
+    const std::string outDir = tmp / "out";
+    ka::test::MakeDir(outDir);
+    const long lines = EnvCount("KA_BENCH_PROGRAM_LINES", 300000);
+    const std::string list = tmp / "list.txt";
+    std::FILE* listFile = std::fopen(list.c_str(), "wb");
+    for (long i = 0; i < lines; ++i)
+        std::fprintf(listFile, "/data/drawings/in/plan%07ld.hgl\r\n", i);
+    std::fclose(listFile);
+    const std::string emptyList = tmp / "empty.txt";
+    ka::test::WriteFileBytes(emptyList, "");
+    // What "/op" and the shipped parameter file make of each line.
+    ka::KorvaneLineInputs in;
+    in.iOutTyp = ka::kOutTypPdf;
+    in.sOutDir = outDir + "/";
+    const std::string started = tmp / "converter-started.txt";
+    const std::string limitRecord = tmp / "limit.txt";
+    const ka::test::ScopedEnv home(ka::test::DataHomeVariable(), dataHome);
+    const ka::test::ScopedEnv qpa("QT_QPA_PLATFORM", ka::test::ProgramQtPlatform());
+    const ka::test::ScopedEnv quickEnd("KORVANE_STANDIN_WRITE_ONLY", "0");
+    const ka::test::ScopedEnv startNote("KORVANE_STANDIN_STARTED", started);
+    const std::string program = ProgramPath();
+    for (auto _ : state) {
+        const Span limit = Measure([&] { BuildRecord(list, in, limitRecord); });
+        int emptyCode = -1;
+        const Span startup = Measure(
+            [&] {
+                emptyCode = RunChild({program, "/d", "/op", emptyList, outDir});
+            },
+            true);
+        const std::string record = ka::JoinPath(dataDir, ka::kComLineFileName);
+        for (const std::string& left :
+             {started, record, ka::JoinPath(dataDir, ka::kJournalFileName)})
+            fs::remove(left);
+        const long long t0 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+        // No output is written, so the run ends with code 1.
+        const int code = RunChild({program, "/d", "/op", list, outDir});
+        if (emptyCode < 0 || emptyCode > 1 || code < 0 || code > 1 || !fs::exists(started)) {
+            state.SkipWithError("the program ended with a code other than 0 or 1, or no converter");
+            break;
+        }
+        if (!fs::exists(record) ||
+            ka::test::ReadFileBytes(limitRecord) != ka::test::ReadFileBytes(record)) {
+            state.SkipWithError("the program's record file differs from the limit's");
+            break;
+        }
+        const double toConverter =
+            static_cast<double>(std::stoll(ka::test::ReadFileBytes(started)) - t0) * 1e-9;
+        state.SetIterationTime(toConverter);
+        state.counters["to_converter_ms"] = toConverter * 1000.0;
+        state.counters["limit_ms"] = limit.wall * 1000.0;
+        state.counters["ratio"] = toConverter / limit.wall;
+        state.counters["startup_ms"] = startup.wall * 1000.0;
+        state.counters["ratio_without_startup"] = (toConverter - startup.wall) / limit.wall;
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+}
+
 double Min(const std::vector<double>& v) {
     return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end());
 }
@@ -396,6 +495,7 @@ BENCHMARK(BM_WindowStandbyCycle)->Apply(OneRunEach);
 BENCHMARK(BM_WindowCompare)->Apply(OneRunEach);
 BENCHMARK(BM_WindowBatch)->Apply(OneRunEach);
 BENCHMARK(BM_StartupEmptyBatch)->Apply(OneRunEach);
+BENCHMARK(BM_ProgramBatchToConverterStart)->Apply(OneRunEach)->Repetitions(3);
 
 // Ends the program once the window has painted for the first time.
 class FirstPaintQuit : public QWidget {
