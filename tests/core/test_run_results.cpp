@@ -83,11 +83,28 @@ TEST(RunOutputsTest, KeysBeforeAndSplitPages) {
     EXPECT_FALSE(outputs.SplitWritten(tmp / "e.pdf", false));  // empty
     EXPECT_FALSE(outputs.SplitWritten(tmp / "s.tif", false));  // older than the run
 
+    // After a converter: which outputs are there now, from one listing once many are asked;
+    // the next round of looks lists the folder anew.
+    test::WriteFileBytes(tmp / "c.pdf", "written");
+    for (const bool lateFile : {false, true}) {
+        outputs.NewLooks();
+        platform::FileStamp stamp;
+        for (int i = 10; i < 110; ++i) {
+            EXPECT_FALSE(outputs.ThereNow(tmp / ("n" + std::to_string(i) + ".pdf"), stamp)) << i;
+            ASSERT_TRUE(outputs.ThereNow(tmp / "c.pdf", stamp)) << i;
+            EXPECT_EQ(stamp.size, 7U);
+        }
+        EXPECT_EQ(outputs.MaybeThere(tmp / "n5.pdf"), lateFile);
+        test::WriteFileBytes(tmp / "n5.pdf", "late");
+    }
+
     // Names told apart as the file system tells them: Windows folds case and drops the blanks
     // and dots that end a name.
     RunOutputs windows(0, PathRules::Windows());
     EXPECT_EQ(windows.Key(R"(C:\Out\Plan A.PDF. )"), windows.Key(R"(C:\Out\plan a.pdf)"));
     EXPECT_NE(windows.Key(R"(C:\Out\a.pdf)"), windows.Key(R"(C:\Out\b.pdf)"));
+    EXPECT_TRUE(windows.SameName(R"(C:\Out\Plan A.PDF. )", R"(C:\Out\plan a.pdf)"));
+    EXPECT_FALSE(windows.SameName(R"(C:\Out\a.pdf)", R"(C:\Out\a.hgl)"));
 }
 
 class RunOutcome : public test::RunFixture {

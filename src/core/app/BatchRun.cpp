@@ -1,5 +1,6 @@
 // Batch output: every line of the batch list file is one job for the converter.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -18,6 +19,10 @@ namespace {
 constexpr int kListKeepLimit = 100;  // more lines than this and the oldest go
 constexpr int kListDropCount = 50;
 constexpr int kListVisibleLines = 15;
+// A guess at the jobs of a list from its size: rather too many than too few (a table sized
+// too small grows a step at a time), and never more than a list could sensibly hold.
+constexpr std::uint64_t kBytesPerListLine = 32;
+constexpr std::uint64_t kMostExpectedJobs = 4'000'000;
 
 // Page "Output2" takes PDF input only: the first entry, when it names an existing ".pdf" file.
 bool IsExistingPdf(const std::string& entry, const PathRules& rules) {
@@ -62,6 +67,10 @@ void RunModes::ButtonBatchOutputClick(const RunChoices& choices) {
         RunPlan plan;
         plan.mode = "batch";
         plan.display = settings_.iOutTyp == kOutTypDisplay;
+        if (platform::FileStamp stamp; platform::GetFileStamp(settings_.sOutListFileName, stamp)) {
+            plan.expectedJobs = static_cast<std::size_t>(
+                std::min<std::uint64_t>(stamp.size / kBytesPerListLine, kMostExpectedJobs));
+        }
         ConversionRun run(Context(), plan);
         if (!run.Open()) {
             NoteExitCode(run.ExitCode());

@@ -153,7 +153,9 @@ ConversionRun::ConversionRun(const RunContext& context, RunPlan plan)
     }
 }
 
-ConversionRun::~ConversionRun() = default;
+ConversionRun::~ConversionRun() {
+    DropWholeRecord();
+}
 
 std::string ConversionRun::DataFile(const char* name) const {
     if (!ctx_.settings.sDataDir.empty()) {
@@ -215,11 +217,20 @@ bool ConversionRun::Open() {
     // The record file is emptied at the start, so no converter ever finds an earlier run's
     // jobs in it; one that cannot be written stops the run before anything happens.
     int error = 0;
-    if (!platform::OpenFile(s.sComLineFile, "wb", error)) {
+    platform::FilePtr record = platform::OpenFile(s.sComLineFile, "wb", error);
+    if (!record) {
         ctx_.sink.ShowMsg(PathMessage(s.sComLineFile, kMsgCannotOpen));
         exitCode_ = 2;
         lock_.Unlock();
         return false;
+    }
+    // With one converter the first start takes every job (unless each input is settled a start
+    // at a time): its record file is written as the jobs come instead of being read back from
+    // the journal. Until that start it holds jobs no converter has; a run that ends before it
+    // empties the file again.
+    if (!plan_.display && !plan_.settlesInputs && ctx_.settings.run.converters <= 1) {
+        platform::BufferForOneThread(record.get(), kRecordBufferSize);
+        wholeRecord_ = std::move(record);
     }
     if (!journal_.Create(plan_.journalPath, {plan_.mode, plan_.settlesInputs})) {
         ctx_.sink.ShowMsg(PathMessage(plan_.journalPath, kMsgCannotOpen));
@@ -229,6 +240,11 @@ bool ConversionRun::Open() {
     }
     runStart_ = platform::NowForFileTimes();
     outputs_ = std::make_unique<RunOutputs>(runStart_, ctx_.rules);
+    if (plan_.expectedJobs > 0) {
+        outputs_->Reserve(plan_.expectedJobs);
+        verdicts_.reserve(plan_.expectedJobs);
+        decided_.reserve(plan_.expectedJobs);
+    }
     open_ = true;
     return true;
 }
@@ -294,9 +310,8 @@ bool ConversionRun::Add(JobSpec& spec, std::string& arguments, long long listLin
         }
     }
     if (!job.decided && !spec.output.empty()) {
-        const std::string outputKey = outputs_->Key(spec.output);
         for (const std::string& input : spec.inputs) {
-            if (outputs_->Key(input) == outputKey) {
+            if (outputs_->SameName(spec.output, input)) {
                 refuse(JobReason::OutputIsInput);
             }
         }
@@ -340,6 +355,9 @@ bool ConversionRun::Add(JobSpec& spec, std::string& arguments, long long listLin
         job.decided = true;
     } else if (!job.decided) {
         ++convertible_;
+        if (wholeRecord_ && !WriteLineCrLf(wholeRecord_.get(), arguments)) {
+            DropWholeRecord();  // the start writes it anew, and says so if that fails too
+        }
     }
     return AddJob(job);
 }
@@ -444,8 +462,11 @@ JobVerdict ConversionRun::Judge(const JournalJob& job, const platform::ProcessRe
         return success ? JobVerdict{JobResult::Shown, JobReason::None, 0}
                        : JobVerdict{JobResult::NoOutput, JobReason::ExitCode, end.exitCode};
     }
+    if (refresh) {
+        outputs_->NewLooks();
+    }
     platform::FileStamp now;
-    const bool exists = platform::GetFileStamp(job.job.output, now);
+    const bool exists = outputs_->ThereNow(job.job.output, now);
     const bool changed = exists && (!job.before.existed || now != job.before.stamp);
     if (changed && now.size == 0) {
         return {JobResult::NoOutput, JobReason::EmptyOutput, 0};
@@ -462,7 +483,7 @@ JobVerdict ConversionRun::Judge(const JournalJob& job, const platform::ProcessRe
         return {JobResult::NoDifference, JobReason::None, 0};
     }
     for (const std::string& input : job.job.inputs) {
-        if (!platform::FileExists(input)) {
+        if (!outputs_->MaybeThere(input) || !platform::FileExists(input)) {
             return {JobResult::NoOutput, JobReason::InputMissing, 0};
         }
     }
@@ -471,10 +492,18 @@ JobVerdict ConversionRun::Judge(const JournalJob& job, const platform::ProcessRe
 
 bool ConversionRun::StartGroup(Slot& slot, const Group& group) {
     const std::string recordFile = RecordFileOf(slot.number);
-    int error = 0;
-    platform::FilePtr record = platform::OpenFile(recordFile, "wb", error);
     long long lines = 0;
-    bool ok = record != nullptr;
+    bool ok = true;
+    platform::FilePtr record;
+    if (wholeRecord_ && slot.number == 0 && group.first == 0 && group.count == journal_.Jobs()) {
+        ok = CloseWritten(std::move(wholeRecord_));
+        lines = convertible_;
+    } else {
+        wholeRecord_.reset();
+        int error = 0;
+        record = platform::OpenFile(recordFile, "wb", error);
+        ok = record != nullptr;
+    }
     if (record) {
         platform::BufferForOneThread(record.get(), kRecordBufferSize);
         ok = journal_.Read(group.first, group.count, [&](long long index, const JournalJob& job) {
@@ -793,6 +822,14 @@ void ConversionRun::Convert() {
                            recordFailed_ ? JobReason::NotHandedOver : JobReason::Stopped, 0});
 }
 
+void ConversionRun::DropWholeRecord() {
+    if (wholeRecord_) {
+        wholeRecord_.reset();
+        int error = 0;
+        platform::OpenFile(RecordFileOf(0), "wb", error);
+    }
+}
+
 void ConversionRun::Finish() {
     if (finished_ || !open_) {
         return;
@@ -804,6 +841,7 @@ void ConversionRun::Finish() {
     if (!addFailed_ && convertible_ > 0) {
         Convert();
     }
+    DropWholeRecord();
     SettleAndReport();
     journal_.NoteFinished();
     lock_.Unlock();

@@ -49,6 +49,9 @@ struct RunPlan {
     // Display (output type 22): each job is its own converter start, at once.
     bool display = false;
     std::string journalPath;  // empty: "Korvanejobs.txt" in the data folder
+    // About how many jobs will come, when the source can tell (a list's size): the run's
+    // tables are made that large at once instead of growing job by job.
+    std::size_t expectedJobs = 0;
     // Standby on a shared hot folder: the inputs were claimed out of it and are settled back
     // into it (SharedHotFolder.h). Outlives the run.
     const ClaimedInputs* claimed = nullptr;
@@ -115,6 +118,7 @@ class ConversionRun {
     bool LockDataFolder();
     std::string DataFile(const char* name) const;
     std::string RecordFileOf(std::size_t slot) const;
+    void DropWholeRecord();
     JobVerdict RunDisplayJob(const std::string& arguments);
     bool AddJob(JournalJob& job);
     void Abandon(const std::string& message);
@@ -139,6 +143,7 @@ class ConversionRun {
     RunPlan plan_;
     const StampsByPath* knownStamps_ = nullptr;
     platform::FileLock lock_;
+    platform::FilePtr wholeRecord_;  // the first start's record file, written as jobs come
     RunJournal journal_;
     std::unique_ptr<RunOutputs> outputs_;
     bool open_ = false;

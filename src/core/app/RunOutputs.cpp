@@ -1,6 +1,8 @@
 #include "app/RunOutputs.h"
 
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
@@ -50,21 +52,22 @@ bool FolderIgnoresCase(const std::string& folder) {
 }  // namespace
 
 std::uint64_t KeySet::Hash(std::string_view key) {
-    std::uint64_t h = 14695981039346656037ULL;
-    for (const char c : key) {
-        h ^= static_cast<unsigned char>(c);
-        h *= 1099511628211ULL;
-    }
+    // The library's string hash takes eight bytes a step; a million outputs are hashed twice.
+    std::uint64_t h = std::hash<std::string_view>{}(key);
     h ^= h >> 31;
     return h == 0 ? 1 : h;
 }
 
-void KeySet::Grow() {
-    std::vector<std::uint64_t> old = std::move(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, 0);
-    const std::size_t mask = slots_.size() - 1;
-    for (const std::uint64_t h : old) {
-        if (h != 0) {
+void KeySet::Rehash(std::size_t capacity) {
+    auto* table = static_cast<std::uint64_t*>(std::calloc(capacity, sizeof(std::uint64_t)));
+    if (table == nullptr) {
+        throw std::bad_alloc();
+    }
+    std::unique_ptr<std::uint64_t[], Free> old(table);
+    std::swap(old, slots_);
+    const std::size_t mask = capacity - 1;
+    for (std::size_t k = 0; k < capacity_; ++k) {
+        if (const std::uint64_t h = old[k]; h != 0) {
             std::size_t i = h & mask;
             while (slots_[i] != 0) {
                 i = (i + 1) & mask;
@@ -72,14 +75,25 @@ void KeySet::Grow() {
             slots_[i] = h;
         }
     }
+    capacity_ = capacity;
+}
+
+void KeySet::Reserve(std::size_t keys) {
+    std::size_t capacity = 64;
+    while (capacity < keys * 2) {
+        capacity *= 2;
+    }
+    if (capacity > capacity_) {
+        Rehash(capacity);
+    }
 }
 
 bool KeySet::Insert(std::string_view key) {
-    if ((size_ + 1) * 2 > slots_.size()) {
-        Grow();
+    if ((size_ + 1) * 2 > capacity_) {
+        Rehash(capacity_ == 0 ? 64 : capacity_ * 2);
     }
     const std::uint64_t h = Hash(key);
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = capacity_ - 1;
     std::size_t i = h & mask;
     while (slots_[i] != 0) {
         if (slots_[i] == h) {
@@ -93,11 +107,11 @@ bool KeySet::Insert(std::string_view key) {
 }
 
 bool KeySet::Contains(std::string_view key) const {
-    if (slots_.empty()) {
+    if (capacity_ == 0) {
         return false;
     }
     const std::uint64_t h = Hash(key);
-    const std::size_t mask = slots_.size() - 1;
+    const std::size_t mask = capacity_ - 1;
     for (std::size_t i = h & mask; slots_[i] != 0; i = (i + 1) & mask) {
         if (slots_[i] == h) {
             return true;
@@ -108,35 +122,59 @@ bool KeySet::Contains(std::string_view key) const {
 
 RunOutputs::RunOutputs(std::int64_t since, const PathRules& rules) : since_(since), rules_(rules) {}
 
-RunOutputs::Folder& RunOutputs::FolderOf(std::string_view path, std::string& folderPath) {
-    folderPath = FolderPart(path, rules_);
-    auto found = folders_.find(folderPath);
+RunOutputs::Folder& RunOutputs::FolderOf(std::string_view path, std::size_t& folderSize) {
+    const std::size_t separator = LastSeparatorPos(path, rules_);
+    folderSize = separator == std::string_view::npos ? 0 : separator + 1;
+    const std::string_view folderPath = path.substr(0, folderSize);
+    if (lastFolder_ != nullptr && folderPath == lastFolderPath_) {
+        return *lastFolder_;
+    }
+    auto found = folders_.find(std::string(folderPath));
     if (found == folders_.end()) {
         Folder folder;
         folder.ignoresCase = rules_.style == PathStyle::Windows ||
-                             (!folderPath.empty() && FolderIgnoresCase(folderPath));
-        found = folders_.emplace(folderPath, std::move(folder)).first;
+                             (!folderPath.empty() && FolderIgnoresCase(std::string(folderPath)));
+        found = folders_.emplace(std::string(folderPath), std::move(folder)).first;
     }
+    lastFolderPath_ = folderPath;
+    lastFolder_ = &found->second;
     return found->second;
 }
 
-std::string RunOutputs::Key(std::string_view path) {
-    std::string folderPath;
-    const Folder& folder = FolderOf(path, folderPath);
+std::string RunOutputs::KeyIn(const Folder& folder, std::size_t folderSize,
+                              std::string_view path) const {
     if (!folder.ignoresCase) {
         return std::string(path);
     }
     std::string key = FoldCase(path, rules_);
     // Such file systems drop the blanks and dots that end a name ("b.pdf " is "b.pdf").
-    const std::size_t nameStart = folderPath.size();
-    while (key.size() > nameStart && (key.back() == ' ' || key.back() == '.')) {
+    while (key.size() > folderSize && (key.back() == ' ' || key.back() == '.')) {
         key.pop_back();
     }
     return key;
 }
 
+std::string RunOutputs::Key(std::string_view path) {
+    std::size_t folderSize = 0;
+    const Folder& folder = FolderOf(path, folderSize);
+    return KeyIn(folder, folderSize, path);
+}
+
+bool RunOutputs::SameName(std::string_view a, std::string_view b) {
+    std::size_t folderSize = 0;
+    const Folder& folder = FolderOf(a, folderSize);
+    if (!folder.ignoresCase) {
+        return a == b;
+    }
+    std::string keyOfA = KeyIn(folder, folderSize, a);
+    return keyOfA == Key(b);
+}
+
 bool RunOutputs::Claim(std::string_view output) {
-    return claimed_.Insert(Key(output));
+    std::size_t folderSize = 0;
+    const Folder& folder = FolderOf(output, folderSize);
+    return folder.ignoresCase ? claimed_.Insert(KeyIn(folder, folderSize, output))
+                              : claimed_.Insert(output);
 }
 
 OutputBefore RunOutputs::Before(const std::string& output) {
@@ -144,19 +182,20 @@ OutputBefore RunOutputs::Before(const std::string& output) {
     if (output.empty()) {
         return before;
     }
-    std::string folderPath;
-    Folder& folder = FolderOf(output, folderPath);
+    std::size_t folderSize = 0;
+    Folder& folder = FolderOf(output, folderSize);
+    const std::string folderPath = output.substr(0, folderSize);
     if (!folder.listed && ++folder.looks > kLooksBeforeListing && !folderPath.empty()) {
         folder.listed = true;
         platform::FindEntries(
             folderPath + "*",
             [&](const platform::DirEntry& entry) {
-                folder.names.Insert(Key(folderPath + entry.name));
+                folder.names.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
                 return true;
             },
             platform::EntryDetail::Kind);
     }
-    if (folder.listed && !folder.names.Contains(Key(output))) {
+    if (folder.listed && !folder.names.Contains(KeyIn(folder, folderSize, output))) {
         return before;
     }
     before.existed = platform::GetFileStamp(output, before.stamp);
@@ -164,8 +203,9 @@ OutputBefore RunOutputs::Before(const std::string& output) {
 }
 
 bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
-    std::string folderPath;
-    Folder& folder = FolderOf(output, folderPath);
+    std::size_t folderSize = 0;
+    Folder& folder = FolderOf(output, folderSize);
+    const std::string folderPath = output.substr(0, folderSize);
     if (!folder.splitListed || refresh) {
         folder.splitListed = true;
         folder.splitPages.clear();
@@ -194,6 +234,33 @@ bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
         });
     }
     return folder.splitPages.contains(Key(output));
+}
+
+bool RunOutputs::ThereNow(const std::string& path, platform::FileStamp& stamp) {
+    return MaybeThere(path) && platform::GetFileStamp(path, stamp);
+}
+
+bool RunOutputs::MaybeThere(const std::string& path) {
+    std::size_t folderSize = 0;
+    Folder& folder = FolderOf(path, folderSize);
+    if (folder.nowEpoch != looksEpoch_) {
+        folder.nowEpoch = looksEpoch_;
+        folder.nowLooks = 0;
+        folder.nowListed = false;
+        folder.nowNames.Clear();
+    }
+    if (!folder.nowListed && ++folder.nowLooks > kLooksBeforeListing && folderSize > 0) {
+        folder.nowListed = true;
+        const std::string folderPath = path.substr(0, folderSize);
+        platform::FindEntries(
+            folderPath + "*",
+            [&](const platform::DirEntry& entry) {
+                folder.nowNames.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
+                return true;
+            },
+            platform::EntryDetail::Kind);
+    }
+    return !folder.nowListed || folder.nowNames.Contains(KeyIn(folder, folderSize, path));
 }
 
 }  // namespace ka

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "app/RunResults.h"
+#include "platform/platform.h"
 #include "shell/Paths.h"
 
 namespace ka {
@@ -21,12 +24,24 @@ class KeySet {
     bool Insert(std::string_view key);
     bool Contains(std::string_view key) const;
     std::size_t Size() const { return size_; }
+    void Clear() {
+        slots_.reset();
+        capacity_ = 0;
+        size_ = 0;
+    }
+    // Room for that many keys at once, instead of growing a step at a time.
+    void Reserve(std::size_t keys);
 
   private:
-    std::vector<std::uint64_t> slots_;  // 0: empty
+    struct Free {
+        void operator()(std::uint64_t* p) const { std::free(p); }
+    };
+    // From calloc: a large table comes zeroed from the system, each page only when first used.
+    std::unique_ptr<std::uint64_t[], Free> slots_;  // 0: empty
+    std::size_t capacity_ = 0;                      // a power of two, or 0
     std::size_t size_ = 0;
     static std::uint64_t Hash(std::string_view key);
-    void Grow();
+    void Rehash(std::size_t capacity);
 };
 
 class RunOutputs {
@@ -38,6 +53,12 @@ class RunOutputs {
     // (Windows; a folder on a share, found by a look at the folder), and on such file systems
     // the blanks and dots that end a name dropped.
     std::string Key(std::string_view path);
+
+    // Whether two paths name one file, as the file system holding the first sees names.
+    bool SameName(std::string_view a, std::string_view b);
+
+    // Room for that many outputs of the run.
+    void Reserve(std::size_t outputs) { claimed_.Reserve(outputs); }
 
     // Takes the output for a job of the run; false when another job has it.
     bool Claim(std::string_view output);
@@ -51,6 +72,14 @@ class RunOutputs {
     // the run, is not empty, and is named by no job of the run. refresh: list the folder anew.
     bool SplitWritten(const std::string& output, bool refresh);
 
+    // Whether a file is there now, with its stamp when it is. The looks after a NewLooks() that
+    // go to one folder are each a look at the file until there are many; then one listing of
+    // the folder tells which are missing, and only the files there are looked at.
+    bool ThereNow(const std::string& path, platform::FileStamp& stamp);
+    // False when the file is surely not there; true when it may be (look at it to know).
+    bool MaybeThere(const std::string& path);
+    void NewLooks() { ++looksEpoch_; }
+
   private:
     struct Folder {
         bool ignoresCase = false;
@@ -59,13 +88,24 @@ class RunOutputs {
         KeySet names;  // keys of the names there before the run, once listed
         bool splitListed = false;
         std::unordered_map<std::string, bool> splitPages;  // key of "<stem><ext>": written
+        long long nowEpoch = -1;  // the NewLooks() the counts below belong to
+        int nowLooks = 0;
+        bool nowListed = false;
+        KeySet nowNames;  // keys of the names there at the listing
     };
-    Folder& FolderOf(std::string_view path, std::string& folderPath);
+    // folderSize: the length of the path's folder part, its last separator included.
+    Folder& FolderOf(std::string_view path, std::size_t& folderSize);
+    // The key of a path in a folder already found.
+    std::string KeyIn(const Folder& folder, std::size_t folderSize, std::string_view path) const;
 
     std::int64_t since_;
     PathRules rules_;
     std::unordered_map<std::string, Folder> folders_;
+    // The folder of the last path asked about: runs ask about one folder over and over.
+    std::string lastFolderPath_;
+    Folder* lastFolder_ = nullptr;
     KeySet claimed_;
+    long long looksEpoch_ = 0;
 };
 
 }  // namespace ka
