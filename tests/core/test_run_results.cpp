@@ -86,6 +86,7 @@ TEST(RunOutputsTest, KeysBeforeAndSplitPages) {
     // After a converter: which outputs are there now, from one listing once many are asked;
     // the next round of looks lists the folder anew.
     test::WriteFileBytes(tmp / "c.pdf", "written");
+    test::MakeDir(tmp / "d.pdf");
     for (const bool lateFile : {false, true}) {
         outputs.NewLooks();
         platform::FileStamp stamp;
@@ -94,7 +95,8 @@ TEST(RunOutputsTest, KeysBeforeAndSplitPages) {
             ASSERT_TRUE(outputs.ThereNow(tmp / "c.pdf", stamp)) << i;
             EXPECT_EQ(stamp.size, 7U);
         }
-        EXPECT_EQ(outputs.MaybeThere(tmp / "n5.pdf"), lateFile);
+        EXPECT_EQ(outputs.FileThere(tmp / "n5.pdf"), lateFile);
+        EXPECT_FALSE(outputs.FileThere(tmp / "d.pdf"));  // a folder is no file
         test::WriteFileBytes(tmp / "n5.pdf", "late");
     }
 

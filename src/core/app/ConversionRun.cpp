@@ -483,7 +483,7 @@ JobVerdict ConversionRun::Judge(const JournalJob& job, const platform::ProcessRe
         return {JobResult::NoDifference, JobReason::None, 0};
     }
     for (const std::string& input : job.job.inputs) {
-        if (!outputs_->MaybeThere(input) || !platform::FileExists(input)) {
+        if (!outputs_->FileThere(input)) {
             return {JobResult::NoOutput, JobReason::InputMissing, 0};
         }
     }

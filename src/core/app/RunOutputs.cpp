@@ -237,10 +237,15 @@ bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
 }
 
 bool RunOutputs::ThereNow(const std::string& path, platform::FileStamp& stamp) {
-    return MaybeThere(path) && platform::GetFileStamp(path, stamp);
+    return Listed(path) != Listing::Absent && platform::GetFileStamp(path, stamp);
 }
 
-bool RunOutputs::MaybeThere(const std::string& path) {
+bool RunOutputs::FileThere(const std::string& path) {
+    const Listing listed = Listed(path);
+    return listed == Listing::NotListed ? platform::FileExists(path) : listed == Listing::There;
+}
+
+RunOutputs::Listing RunOutputs::Listed(const std::string& path) {
     std::size_t folderSize = 0;
     Folder& folder = FolderOf(path, folderSize);
     if (folder.nowEpoch != looksEpoch_) {
@@ -252,15 +257,22 @@ bool RunOutputs::MaybeThere(const std::string& path) {
     if (!folder.nowListed && ++folder.nowLooks > kLooksBeforeListing && folderSize > 0) {
         folder.nowListed = true;
         const std::string folderPath = path.substr(0, folderSize);
+        // Files only: a folder of an output's or input's name is neither.
         platform::FindEntries(
             folderPath + "*",
             [&](const platform::DirEntry& entry) {
-                folder.nowNames.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
+                if (!entry.isDirectory) {
+                    folder.nowNames.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
+                }
                 return true;
             },
             platform::EntryDetail::Kind);
     }
-    return !folder.nowListed || folder.nowNames.Contains(KeyIn(folder, folderSize, path));
+    if (!folder.nowListed) {
+        return Listing::NotListed;
+    }
+    return folder.nowNames.Contains(KeyIn(folder, folderSize, path)) ? Listing::There
+                                                                     : Listing::Absent;
 }
 
 }  // namespace ka

@@ -76,8 +76,8 @@ class RunOutputs {
     // go to one folder are each a look at the file until there are many; then one listing of
     // the folder tells which are missing, and only the files there are looked at.
     bool ThereNow(const std::string& path, platform::FileStamp& stamp);
-    // False when the file is surely not there; true when it may be (look at it to know).
-    bool MaybeThere(const std::string& path);
+    // Whether a file, not a folder, is there now: from the listing once there is one.
+    bool FileThere(const std::string& path);
     void NewLooks() { ++looksEpoch_; }
 
   private:
@@ -93,6 +93,9 @@ class RunOutputs {
         bool nowListed = false;
         KeySet nowNames;  // keys of the names there at the listing
     };
+    enum class Listing { NotListed, There, Absent };
+    // What this round's listing of the path's folder says of it, once there is one.
+    Listing Listed(const std::string& path);
     // folderSize: the length of the path's folder part, its last separator included.
     Folder& FolderOf(std::string_view path, std::size_t& folderSize);
     // The key of a path in a folder already found.
