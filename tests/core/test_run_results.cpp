@@ -6,7 +6,9 @@
 #include <cctype>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "RunFixture.h"
@@ -107,6 +109,28 @@ TEST(RunOutputsTest, KeysBeforeAndSplitPages) {
     EXPECT_NE(windows.Key(R"(C:\Out\a.pdf)"), windows.Key(R"(C:\Out\b.pdf)"));
     EXPECT_TRUE(windows.SameName(R"(C:\Out\Plan A.PDF. )", R"(C:\Out\plan a.pdf)"));
     EXPECT_FALSE(windows.SameName(R"(C:\Out\a.pdf)", R"(C:\Out\a.hgl)"));
+}
+
+// The set answers as a plain one does, small or large, reserved or grown, while its filter is
+// off and once it is on.
+TEST(KeySetTest, AnswersAsAPlainSetDoes) {
+    for (const bool reserved : {false, true}) {
+        KeySet keys;
+        if (reserved) {
+            keys.Reserve(150000);
+        }
+        std::unordered_set<std::string> plain;
+        std::mt19937 random(7);
+        for (int i = 0; i < 300000; ++i) {
+            const std::string key = "k" + std::to_string(random() % 200000);
+            ASSERT_EQ(keys.Insert(key), plain.insert(key).second) << reserved << " " << i;
+            if (i % 5 == 0) {
+                const std::string probe = "k" + std::to_string(random() % 400000);
+                ASSERT_EQ(keys.Contains(probe), plain.contains(probe)) << reserved << " " << i;
+            }
+        }
+        EXPECT_EQ(keys.Size(), plain.size());
+    }
 }
 
 class RunOutcome : public test::RunFixture {

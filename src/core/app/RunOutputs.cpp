@@ -58,6 +58,35 @@ std::uint64_t KeySet::Hash(std::string_view key) {
     return h == 0 ? 1 : h;
 }
 
+namespace {
+// Sets this large get the filter: 2^22 bits, half a megabyte.
+constexpr std::size_t kFilteredCapacity = std::size_t{1} << 17;
+constexpr int kFilterBitsLog2 = 22;
+constexpr std::size_t kMostPending = 4096;
+}  // namespace
+
+bool KeySet::FilterHas(std::uint64_t h) const {
+    // The top bits: the table takes its slot from the bottom ones.
+    const std::uint64_t bit = h >> (64 - kFilterBitsLog2);
+    return ((filter_[bit >> 6] >> (bit & 63)) & 1) != 0;
+}
+
+void KeySet::Place(std::uint64_t h) const {
+    const std::size_t mask = capacity_ - 1;
+    std::size_t i = h & mask;
+    while (slots_[i] != 0) {
+        i = (i + 1) & mask;
+    }
+    slots_[i] = h;
+}
+
+void KeySet::TakePending() const {
+    for (const std::uint64_t h : pending_) {
+        Place(h);
+    }
+    pending_.clear();
+}
+
 void KeySet::Rehash(std::size_t capacity) {
     auto* table = static_cast<std::uint64_t*>(std::calloc(capacity, sizeof(std::uint64_t)));
     if (table == nullptr) {
@@ -65,17 +94,26 @@ void KeySet::Rehash(std::size_t capacity) {
     }
     std::unique_ptr<std::uint64_t[], Free> old(table);
     std::swap(old, slots_);
-    const std::size_t mask = capacity - 1;
-    for (std::size_t k = 0; k < capacity_; ++k) {
-        if (const std::uint64_t h = old[k]; h != 0) {
-            std::size_t i = h & mask;
-            while (slots_[i] != 0) {
-                i = (i + 1) & mask;
-            }
-            slots_[i] = h;
+    const std::size_t oldCapacity = capacity_;
+    capacity_ = capacity;
+    for (std::size_t k = 0; k < oldCapacity; ++k) {
+        if (old[k] != 0) {
+            Place(old[k]);
         }
     }
-    capacity_ = capacity;
+    if (filter_.empty() && capacity_ >= kFilteredCapacity) {
+        filter_.assign((std::size_t{1} << kFilterBitsLog2) / 64, 0);
+        const auto mark = [this](std::uint64_t h) {
+            const std::uint64_t bit = h >> (64 - kFilterBitsLog2);
+            filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+        };
+        // An empty table is not read: its pages are not made yet.
+        for (std::size_t k = 0; size_ > 0 && k < capacity_; ++k) {
+            if (slots_[k] != 0) {
+                mark(slots_[k]);
+            }
+        }
+    }
 }
 
 void KeySet::Reserve(std::size_t keys) {
@@ -84,15 +122,32 @@ void KeySet::Reserve(std::size_t keys) {
         capacity *= 2;
     }
     if (capacity > capacity_) {
+        TakePending();
         Rehash(capacity);
     }
 }
 
 bool KeySet::Insert(std::string_view key) {
     if ((size_ + 1) * 2 > capacity_) {
+        TakePending();
         Rehash(capacity_ == 0 ? 64 : capacity_ * 2);
     }
     const std::uint64_t h = Hash(key);
+    if (!filter_.empty()) {
+        const std::uint64_t bit = h >> (64 - kFilterBitsLog2);
+        std::uint64_t& word = filter_[bit >> 6];
+        const std::uint64_t mask = std::uint64_t{1} << (bit & 63);
+        if ((word & mask) == 0) {
+            word |= mask;
+            pending_.push_back(h);
+            ++size_;
+            if (pending_.size() >= kMostPending) {
+                TakePending();
+            }
+            return true;
+        }
+        TakePending();
+    }
     const std::size_t mask = capacity_ - 1;
     std::size_t i = h & mask;
     while (slots_[i] != 0) {
@@ -111,6 +166,12 @@ bool KeySet::Contains(std::string_view key) const {
         return false;
     }
     const std::uint64_t h = Hash(key);
+    if (!filter_.empty()) {
+        if (!FilterHas(h)) {
+            return false;
+        }
+        TakePending();
+    }
     const std::size_t mask = capacity_ - 1;
     for (std::size_t i = h & mask; slots_[i] != 0; i = (i + 1) & mask) {
         if (slots_[i] == h) {

@@ -17,7 +17,10 @@
 namespace ka {
 
 // 64-bit hashes of keys, in one open-addressed table: a run of a million jobs keeps a key per
-// output in a few megabytes instead of a string each.
+// output in a few megabytes instead of a string each. A large set also keeps a bit per hash in a
+// filter small enough to stay in the processor's cache: a clear bit proves a key new, so most
+// inserts only note the hash, and the table takes the noted ones in batches whose lookups the
+// processor overlaps, instead of waiting for memory on every insert.
 class KeySet {
   public:
     // False when the key was there already.
@@ -28,6 +31,8 @@ class KeySet {
         slots_.reset();
         capacity_ = 0;
         size_ = 0;
+        filter_.clear();
+        pending_.clear();
     }
     // Room for that many keys at once, instead of growing a step at a time.
     void Reserve(std::size_t keys);
@@ -39,9 +44,14 @@ class KeySet {
     // From calloc: a large table comes zeroed from the system, each page only when first used.
     std::unique_ptr<std::uint64_t[], Free> slots_;  // 0: empty
     std::size_t capacity_ = 0;                      // a power of two, or 0
-    std::size_t size_ = 0;
+    std::size_t size_ = 0;                          // in the table and pending
+    std::vector<std::uint64_t> filter_;             // empty until the set is large
+    mutable std::vector<std::uint64_t> pending_;    // new for sure, not in the table yet
     static std::uint64_t Hash(std::string_view key);
     void Rehash(std::size_t capacity);
+    bool FilterHas(std::uint64_t h) const;
+    void Place(std::uint64_t h) const;  // a hash known to be new
+    void TakePending() const;
 };
 
 class RunOutputs {
