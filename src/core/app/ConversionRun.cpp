@@ -191,9 +191,7 @@ bool ConversionRun::LockDataFolder() {
             return false;
         }
         ctx_.host.PumpMessages();
-        if (ctx_.keepAlive) {
-            ctx_.keepAlive();
-        }
+        KeepAlive();
         std::this_thread::sleep_for(kLockPoll);
     }
     if (waited) {
@@ -228,7 +226,7 @@ bool ConversionRun::Open() {
     // at a time): its record file is written as the jobs come instead of being read back from
     // the journal. Until that start it holds jobs no converter has; a run that ends before it
     // empties the file again.
-    if (!plan_.display && !plan_.settlesInputs && ctx_.settings.run.converters <= 1) {
+    if (!plan_.display && !plan_.settlesInputs && Converters() == 1) {
         platform::BufferForOneThread(record.get(), kRecordBufferSize);
         wholeRecord_ = std::move(record);
     }
@@ -758,7 +756,7 @@ void ConversionRun::DealGroups(std::deque<Group>& pending) {
 }
 
 void ConversionRun::Convert() {
-    const int converters = plan_.display ? 1 : std::clamp(ctx_.settings.run.converters, 1, 64);
+    const int converters = Converters();
     for (int i = 0; i < converters; ++i) {
         slots_.push_back(std::make_unique<Slot>());
         slots_.back()->number = static_cast<std::size_t>(i);
@@ -813,13 +811,21 @@ void ConversionRun::Convert() {
         }
         ShowProgress();
         ctx_.host.PumpMessages();
-        if (ctx_.keepAlive) {
-            ctx_.keepAlive();
-        }
+        KeepAlive();
     }
     // Stopped: whatever did not run waits.
     DecideGroups(pending, {JobResult::NotRun,
                            recordFailed_ ? JobReason::NotHandedOver : JobReason::Stopped, 0});
+}
+
+void ConversionRun::KeepAlive() const {
+    if (ctx_.keepAlive) {
+        ctx_.keepAlive();
+    }
+}
+
+int ConversionRun::Converters() const {
+    return plan_.display ? 1 : std::clamp(ctx_.settings.run.converters, 1, 64);
 }
 
 void ConversionRun::DropWholeRecord() {
@@ -882,9 +888,7 @@ void ConversionRun::SettleAndReport() {
                 journal_.NoteSettled(index + 1);
                 sinceNote = 0;
                 lastNote = Clock::now();
-                if (ctx_.keepAlive) {
-                    ctx_.keepAlive();
-                }
+                KeepAlive();
             }
         });
     ShowProgress();

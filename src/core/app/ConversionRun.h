@@ -119,6 +119,10 @@ class ConversionRun {
     std::string DataFile(const char* name) const;
     std::string RecordFileOf(std::size_t slot) const;
     void DropWholeRecord();
+    // The shared hot folder's heartbeat, where there is one.
+    void KeepAlive() const;
+    // Converter processes at once: display is one job at a time.
+    int Converters() const;
     JobVerdict RunDisplayJob(const std::string& arguments);
     bool AddJob(JournalJob& job);
     void Abandon(const std::string& message);

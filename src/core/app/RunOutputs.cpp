@@ -245,16 +245,9 @@ OutputBefore RunOutputs::Before(const std::string& output) {
     }
     std::size_t folderSize = 0;
     Folder& folder = FolderOf(output, folderSize);
-    const std::string folderPath = output.substr(0, folderSize);
-    if (!folder.listed && ++folder.looks > kLooksBeforeListing && !folderPath.empty()) {
+    if (!folder.listed && ++folder.looks > kLooksBeforeListing && folderSize > 0) {
         folder.listed = true;
-        platform::FindEntries(
-            folderPath + "*",
-            [&](const platform::DirEntry& entry) {
-                folder.names.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
-                return true;
-            },
-            platform::EntryDetail::Kind);
+        ListNames(folder, output.substr(0, folderSize), false, folder.names);
     }
     if (folder.listed && !folder.names.Contains(KeyIn(folder, folderSize, output))) {
         return before;
@@ -266,8 +259,8 @@ OutputBefore RunOutputs::Before(const std::string& output) {
 bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
     std::size_t folderSize = 0;
     Folder& folder = FolderOf(output, folderSize);
-    const std::string folderPath = output.substr(0, folderSize);
     if (!folder.splitListed || refresh) {
+        const std::string folderPath = output.substr(0, folderSize);
         folder.splitListed = true;
         folder.splitPages.clear();
         platform::FindEntries(folderPath + "*", [&](const platform::DirEntry& entry) {
@@ -297,6 +290,19 @@ bool RunOutputs::SplitWritten(const std::string& output, bool refresh) {
     return folder.splitPages.contains(Key(output));
 }
 
+void RunOutputs::ListNames(const Folder& folder, const std::string& folderPath, bool filesOnly,
+                           KeySet& names) const {
+    platform::FindEntries(
+        folderPath + "*",
+        [&](const platform::DirEntry& entry) {
+            if (!filesOnly || !entry.isDirectory) {
+                names.Insert(KeyIn(folder, folderPath.size(), folderPath + entry.name));
+            }
+            return true;
+        },
+        platform::EntryDetail::Kind);
+}
+
 bool RunOutputs::ThereNow(const std::string& path, platform::FileStamp& stamp) {
     return Listed(path) != Listing::Absent && platform::GetFileStamp(path, stamp);
 }
@@ -317,17 +323,8 @@ RunOutputs::Listing RunOutputs::Listed(const std::string& path) {
     }
     if (!folder.nowListed && ++folder.nowLooks > kLooksBeforeListing && folderSize > 0) {
         folder.nowListed = true;
-        const std::string folderPath = path.substr(0, folderSize);
         // Files only: a folder of an output's or input's name is neither.
-        platform::FindEntries(
-            folderPath + "*",
-            [&](const platform::DirEntry& entry) {
-                if (!entry.isDirectory) {
-                    folder.nowNames.Insert(KeyIn(folder, folderSize, folderPath + entry.name));
-                }
-                return true;
-            },
-            platform::EntryDetail::Kind);
+        ListNames(folder, path.substr(0, folderSize), true, folder.nowNames);
     }
     if (!folder.nowListed) {
         return Listing::NotListed;

@@ -108,6 +108,9 @@ class RunOutputs {
     Listing Listed(const std::string& path);
     // folderSize: the length of the path's folder part, its last separator included.
     Folder& FolderOf(std::string_view path, std::size_t& folderSize);
+    // The keys of the folder's entries (files only, or folders too) into names.
+    void ListNames(const Folder& folder, const std::string& folderPath, bool filesOnly,
+                   KeySet& names) const;
     // The key of a path in a folder already found.
     std::string KeyIn(const Folder& folder, std::size_t folderSize, std::string_view path) const;
 
