@@ -52,6 +52,10 @@
 #include "platform/platform.h"
 #include "settings/TextFile.h"
 
+#ifdef _WIN32
+#include <share.h>
+#endif
+
 namespace {
 
 using ka::platform::FilePtr;
@@ -69,13 +73,24 @@ class FactLog {
         if (path_.empty()) {
             return;
         }
+        const std::string line = fact + '\n';
+#ifdef _WIN32
+        // Windows appends by a seek to the end and a write: several instances at once would
+        // write over each other's lines. The file is taken alone, a line at a time.
+        FilePtr file;
+        for (int tries = 0; !file && tries < 5000; ++tries) {
+            file.reset(_fsopen(path_.c_str(), "ab", _SH_DENYRW));
+            if (!file) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+#else
         int error = 0;
         FilePtr file = ka::platform::OpenFile(path_, "ab", error);
-        if (!file) {
-            return;
+#endif
+        if (file) {
+            std::fwrite(line.data(), 1, line.size(), file.get());
         }
-        std::fwrite(fact.data(), 1, fact.size(), file.get());
-        std::fputc('\n', file.get());
     }
 
   private:

@@ -85,6 +85,33 @@ TEST(TextFile, WriteLineCrLfEndsEveryLine) {
     EXPECT_EQ(test::ReadFileBytes(path), "x\x95\x5C\r\n\r\n");
 }
 
+// A few lines stay with the caller; many go through the writer's thread, buffer after buffer.
+// A file that takes no writes (opened for reading) fails the writer at the end either way.
+TEST(TextFile, LineWriterWritesEveryLineInOrderOrSaysItFailed) {
+    for (const int lines : {3, 150000}) {
+        for (const bool writable : {true, false}) {
+            SCOPED_TRACE(std::to_string(lines) + (writable ? " writable" : " read-only"));
+            test::TempDir dir;
+            const std::string path = dir / "w.txt";
+            test::WriteFileBytes(path, "");
+            int error = 0;
+            platform::FilePtr file = platform::OpenFile(path, writable ? "wb" : "rb", error);
+            ASSERT_TRUE(file);
+            std::string expected;
+            LineWriter writer(file.get());
+            for (int i = 0; i < lines; ++i) {
+                const std::string line = "line " + std::to_string(i) + " \x95\x5C";
+                writer.Line(line);
+                expected += line + "\r\n";
+            }
+            EXPECT_EQ(writer.Finish(), writable);
+            EXPECT_EQ(writer.Failed(), !writable);
+            file.reset();
+            EXPECT_EQ(test::ReadFileBytes(path), writable ? expected : std::string());
+        }
+    }
+}
+
 TEST(TextFile, ParseLeadingIntTakesTheNumberAtTheStartOfTheLine) {
     const std::pair<const char*, std::int32_t> rows[] = {{"42", 42},
                                                          {"  -7 x", -7},

@@ -229,6 +229,7 @@ bool ConversionRun::Open() {
     if (!plan_.display && !plan_.settlesInputs && Converters() == 1) {
         platform::BufferForOneThread(record.get(), kRecordBufferSize);
         wholeRecord_ = std::move(record);
+        wholeRecordLines_.emplace(wholeRecord_.get());
     }
     if (!journal_.Create(plan_.journalPath, {plan_.mode, plan_.settlesInputs})) {
         ctx_.sink.ShowMsg(PathMessage(plan_.journalPath, kMsgCannotOpen));
@@ -353,8 +354,10 @@ bool ConversionRun::Add(JobSpec& spec, std::string& arguments, long long listLin
         job.decided = true;
     } else if (!job.decided) {
         ++convertible_;
-        if (wholeRecord_ && !WriteLineCrLf(wholeRecord_.get(), arguments)) {
+        if (wholeRecord_ && wholeRecordLines_->Failed()) {
             DropWholeRecord();  // the start writes it anew, and says so if that fails too
+        } else if (wholeRecord_) {
+            wholeRecordLines_->Line(arguments);
         }
     }
     return AddJob(job);
@@ -494,9 +497,10 @@ bool ConversionRun::StartGroup(Slot& slot, const Group& group) {
     bool ok = true;
     platform::FilePtr record;
     if (wholeRecord_ && slot.number == 0 && group.first == 0 && group.count == journal_.Jobs()) {
-        ok = CloseWritten(std::move(wholeRecord_));
+        ok = CloseWholeRecord();
         lines = convertible_;
     } else {
+        wholeRecordLines_.reset();
         wholeRecord_.reset();
         int error = 0;
         record = platform::OpenFile(recordFile, "wb", error);
@@ -828,8 +832,15 @@ int ConversionRun::Converters() const {
     return plan_.display ? 1 : std::clamp(ctx_.settings.run.converters, 1, 64);
 }
 
+bool ConversionRun::CloseWholeRecord() {
+    const bool written = wholeRecordLines_->Finish();
+    wholeRecordLines_.reset();
+    return CloseWritten(std::move(wholeRecord_)) && written;
+}
+
 void ConversionRun::DropWholeRecord() {
     if (wholeRecord_) {
+        wholeRecordLines_.reset();
         wholeRecord_.reset();
         int error = 0;
         platform::OpenFile(RecordFileOf(0), "wb", error);

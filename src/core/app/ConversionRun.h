@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "app/RunResults.h"
 #include "platform/platform.h"
 #include "settings/Orrin1.h"
+#include "settings/TextFile.h"
 #include "settings/UserMessages.h"
 #include "shell/Paths.h"
 
@@ -119,6 +121,8 @@ class ConversionRun {
     std::string DataFile(const char* name) const;
     std::string RecordFileOf(std::size_t slot) const;
     void DropWholeRecord();
+    // The record file written as jobs come, closed; false when it is not whole.
+    bool CloseWholeRecord();
     // The shared hot folder's heartbeat, where there is one.
     void KeepAlive() const;
     // Converter processes at once: display is one job at a time.
@@ -148,6 +152,7 @@ class ConversionRun {
     const StampsByPath* knownStamps_ = nullptr;
     platform::FileLock lock_;
     platform::FilePtr wholeRecord_;  // the first start's record file, written as jobs come
+    std::optional<LineWriter> wholeRecordLines_;
     RunJournal journal_;
     std::unique_ptr<RunOutputs> outputs_;
     bool open_ = false;

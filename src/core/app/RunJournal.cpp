@@ -157,7 +157,15 @@ bool RunJournal::Create(const std::string& path, const Header& header) {
     line_ += header.settlesInputs ? '1' : '0';
     failed_ = !WriteLineCrLf(file_.get(), line_);
     written_ += line_.size() + 2;
+    jobLines_.emplace(file_.get());
     return !failed_;
+}
+
+void RunJournal::EndJobLines() {
+    if (jobLines_) {
+        failed_ = !jobLines_->Finish() || failed_;
+        jobLines_.reset();
+    }
 }
 
 bool RunJournal::Add(const JournalJob& job) {
@@ -193,10 +201,11 @@ bool RunJournal::Add(const JournalJob& job) {
         line += kField;
         line += job.job.inputs[i];
     }
-    if (!WriteLineCrLf(file_.get(), line)) {
+    if (!jobLines_ || jobLines_->Failed()) {
         failed_ = true;
         return false;
     }
+    jobLines_->Line(line);
     written_ += line.size() + 2;
     ++jobs_;
     return true;
@@ -206,6 +215,7 @@ bool RunJournal::EndJobs() {
     if (!file_) {
         return false;
     }
+    EndJobLines();
     if (std::fflush(file_.get()) != 0) {
         failed_ = true;
     }
@@ -265,6 +275,7 @@ bool RunJournal::NoteVerdicts(long long first, const std::vector<JobVerdict>& ve
     if (!file_ || verdicts.empty()) {
         return file_ != nullptr;
     }
+    EndJobLines();
     line_ = "#V";
     line_ += kField;
     AppendNumber(line_, first);
@@ -282,6 +293,7 @@ bool RunJournal::NoteSettled(long long through) {
     if (!file_) {
         return false;
     }
+    EndJobLines();
     line_ = "#S";
     line_ += kField;
     AppendNumber(line_, through);
@@ -292,11 +304,13 @@ bool RunJournal::NoteFinished() {
     if (!file_) {
         return false;
     }
+    EndJobLines();
     const bool ok = WriteLineCrLf(file_.get(), "#F");
     return CloseWritten(std::move(file_)) && ok;
 }
 
 void RunJournal::Close() {
+    jobLines_.reset();
     file_.reset();
 }
 

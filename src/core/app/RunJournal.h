@@ -79,9 +79,12 @@ class RunJournal {
 
   private:
     friend class JournalCursor;
+    // The job lines written out: notes and reads come after them.
+    void EndJobLines();
     static constexpr long long kIndexStep = 256;
     std::string path_;
     platform::FilePtr file_;
+    std::optional<LineWriter> jobLines_;  // the job lines, until they end
     bool failed_ = false;
     long long jobs_ = 0;
     std::uint64_t written_ = 0;           // bytes so far

@@ -81,8 +81,15 @@ void KeySet::Place(std::uint64_t h) const {
 }
 
 void KeySet::TakePending() const {
-    for (const std::uint64_t h : pending_) {
-        Place(h);
+    // Slots a few hashes ahead are asked for early: the misses overlap instead of queueing.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t mask = capacity_ - 1;
+    const std::size_t n = pending_.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k + kAhead < n) {
+            __builtin_prefetch(&slots_[pending_[k + kAhead] & mask], 1);
+        }
+        Place(pending_[k]);
     }
     pending_.clear();
 }
@@ -118,7 +125,7 @@ void KeySet::Rehash(std::size_t capacity) {
 
 void KeySet::Reserve(std::size_t keys) {
     std::size_t capacity = 64;
-    while (capacity < keys * 2) {
+    while (capacity < keys * 4 / 3) {
         capacity *= 2;
     }
     if (capacity > capacity_) {
@@ -128,7 +135,9 @@ void KeySet::Reserve(std::size_t keys) {
 }
 
 bool KeySet::Insert(std::string_view key) {
-    if ((size_ + 1) * 2 > capacity_) {
+    // Filled to three quarters: fewer pages to make than at half, and a probe of eight-byte
+    // slots still ends within a cache line or two.
+    if ((size_ + 1) * 4 > capacity_ * 3) {
         TakePending();
         Rehash(capacity_ == 0 ? 64 : capacity_ * 2);
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace ka {
@@ -96,6 +97,101 @@ bool WriteLineCrLf(std::FILE* file, const std::string& line) {
         return false;
     }
     return std::fwrite("\r\n", 1, 2, file) == 2;
+}
+
+namespace {
+// Large enough that a write costs little per line, small enough that the two buffers of a
+// writer stay cheap.
+constexpr std::size_t kHandOverBytes = std::size_t{1} << 20;
+}  // namespace
+
+void LineWriter::Line(std::string_view line) {
+    if (filling_.capacity() < kHandOverBytes) {
+        filling_.reserve(kHandOverBytes + kHandOverBytes / 4);
+    }
+    filling_.append(line);
+    filling_.append("\r\n", 2);
+    if (filling_.size() >= kHandOverBytes) {
+        HandOver();
+    }
+}
+
+void LineWriter::HandOver() {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !busy_; });
+        if (failed_) {
+            filling_.clear();  // nothing after a failed write can make the file whole
+            return;
+        }
+        std::swap(filling_, writing_);
+        busy_ = true;
+    }
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Write(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the caller writes the buffer itself.
+            if (std::fwrite(writing_.data(), 1, writing_.size(), file_) != writing_.size()) {
+                failed_ = true;
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            writing_.clear();
+            busy_ = false;
+            return;
+        }
+    }
+    changed_.notify_all();
+    filling_.clear();
+}
+
+void LineWriter::Write() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return busy_ || stop_; });
+        if (!busy_) {
+            return;
+        }
+        lock.unlock();
+        const bool ok = std::fwrite(writing_.data(), 1, writing_.size(), file_) == writing_.size();
+        writing_.clear();
+        lock.lock();
+        if (!ok) {
+            failed_ = true;
+        }
+        busy_ = false;
+        changed_.notify_all();
+    }
+}
+
+bool LineWriter::Failed() const {
+    return failed_;
+}
+
+bool LineWriter::Finish() {
+    if (finished_) {
+        return !failed_;
+    }
+    finished_ = true;
+    if (thread_.joinable()) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return !busy_; });
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    if (!failed_ && !filling_.empty() &&
+        std::fwrite(filling_.data(), 1, filling_.size(), file_) != filling_.size()) {
+        failed_ = true;
+    }
+    filling_ = std::string();
+    writing_ = std::string();
+    if (std::fflush(file_) != 0) {
+        failed_ = true;
+    }
+    return !failed_;
 }
 
 bool CloseWritten(platform::FilePtr file) {

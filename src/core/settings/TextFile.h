@@ -5,8 +5,13 @@
 // Writing: every line is followed by CR LF.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -43,6 +48,40 @@ class TextLineReader {
 
 // Writes text followed by CR LF. False when the write failed.
 bool WriteLineCrLf(std::FILE* file, const std::string& line);
+
+// Lines (each followed by CR LF) for a file that takes many of them at once: once they come in
+// bulk, a thread of its own writes them while the caller goes on, which then pays only for
+// copying them into a buffer. A writer that never fills a buffer starts no thread. Nothing else
+// may write to the file until Finish.
+class LineWriter {
+  public:
+    explicit LineWriter(std::FILE* file) : file_(file) {}
+    ~LineWriter() { Finish(); }
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    void Line(std::string_view line);
+    // False once a write is known to have failed (the thread's failures show a buffer later).
+    bool Failed() const;
+    // Every line handed over is in the file's buffer and flushed, the thread ended. False when
+    // a write or the flush failed. The file may be written directly again.
+    bool Finish();
+
+  private:
+    void HandOver();
+    void Write();
+
+    std::FILE* file_;
+    std::string filling_;
+    std::string writing_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool busy_ = false;  // writing_ is the thread's
+    bool stop_ = false;
+    std::atomic<bool> failed_ = false;  // read for every line: no lock
+    bool finished_ = false;
+};
 
 // Flushes and closes a file that was written. False when either failed (a full disk shows
 // only here), so the caller never hands on a file that is not complete.
