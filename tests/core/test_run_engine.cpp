@@ -209,6 +209,23 @@ TEST_F(Engine, SeveralConvertersTakeEachJobOnce) {
     EXPECT_EQ(modes.ExitCode(), 0);
 }
 
+// The live progress keeps up with a converter that writes hundreds of outputs a second: it
+// does not leave most of the run to a jump at the converter's end.
+TEST_F(Engine, LiveProgressKeepsUpWithAFastConverter) {
+    test::ScopedEnv pace("KORVANE_STANDIN_JOB_MS", "2");
+    BatchOf(1000);
+    RunBatch();
+    ASSERT_EQ(modes.LastCounts().Of(JobResult::Written), 1000);
+    long long shown = 0;
+    long long jump = 0;
+    for (const RunProgress& p : host.progress) {
+        jump = std::max(jump, p.done - shown);
+        shown = p.done;
+    }
+    EXPECT_EQ(shown, 1000);
+    EXPECT_LT(jump, 250);
+}
+
 // A record file that cannot be written stops every mode the same way, with the same message,
 // and no converter starts.
 TEST_F(Engine, ARecordFileNotWrittenStopsEveryModeAlike) {

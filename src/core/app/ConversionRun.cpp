@@ -18,10 +18,12 @@ namespace {
 
 const char* const kWaitingForLock = "Waiting for another KorvaneAuto on this data folder !";
 constexpr auto kLockPoll = std::chrono::milliseconds(200);
-// The window gets its events this often while converters run, and this many jobs are checked
-// for their output each time: at most 200 a second, however long the run.
+// The window gets its events this often while converters run, and this many looks at a job's
+// output find nothing each time at most. Outputs found go on being counted for a few
+// milliseconds more, so the progress keeps up with a converter that writes many a second.
 constexpr int kWaitSliceMs = 50;
 constexpr int kChecksPerSlice = 10;
+constexpr auto kMostWatchPerSlice = std::chrono::milliseconds(5);
 // Jobs the watch looks past the one it waits for: a job that writes nothing must not make a
 // converter that goes on look idle.
 constexpr std::size_t kLookAhead = 3;
@@ -59,6 +61,20 @@ std::string RuleText(const JobVerdict& verdict, std::int32_t sizeOverPercent) {
 
 // An output the converter has made whole so far: there, not empty, and new or changed.
 bool OutputFresh(const JournalJob& job, std::uint64_t* size = nullptr) {
+    if (!job.before.existed) {
+        // Nothing of that name before: its size says it all, and a size is had without opening
+        // the file (on Windows an open costs several times as much).
+        std::uint32_t dosTime = 0;
+        std::uint64_t bytes = 0;
+        if (job.job.output.empty() ||
+            !platform::GetDosTimeAndSize(job.job.output, dosTime, bytes)) {
+            return false;
+        }
+        if (size) {
+            *size = bytes;
+        }
+        return bytes > 0;
+    }
     platform::FileStamp now;
     if (job.job.output.empty() || !platform::GetFileStamp(job.job.output, now)) {
         return false;
@@ -557,13 +573,13 @@ void ConversionRun::Watch(Slot& slot, int budget) {
             }
         }
     };
+    const auto until = Clock::now() + kMostWatchPerSlice;
     for (int checked = 0; checked < budget;) {
         fill();
         if (ahead.empty()) {
             return;
         }
         std::uint64_t size = 0;
-        ++checked;
         if (OutputFresh(ahead.front(), &size)) {
             if (ahead.front().listLine >= 0) {
                 ctx_.host.MarkLine(ahead.front().listLine, JobResult::Written, {});
@@ -572,8 +588,10 @@ void ConversionRun::Watch(Slot& slot, int budget) {
             slot.lastProgress = Clock::now();
             slot.awaitedSize = 0;
             ahead.pop_front();
+            checked += slot.lastProgress < until ? 0 : 1;
             continue;
         }
+        ++checked;
         if (size != slot.awaitedSize) {
             slot.awaitedSize = size;  // growing: the converter is at work on it
             slot.lastProgress = Clock::now();

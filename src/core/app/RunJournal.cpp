@@ -139,6 +139,7 @@ bool IsNote(std::string_view line) {
 }  // namespace
 
 bool RunJournal::Create(const std::string& path, const Header& header) {
+    jobLines_.reset();  // a writer never outlives the file it writes
     path_ = path;
     jobs_ = 0;
     written_ = 0;
