@@ -61,28 +61,31 @@ std::string RuleText(const JobVerdict& verdict, std::int32_t sizeOverPercent) {
 
 // An output the converter has made whole so far: there, not empty, and new or changed.
 bool OutputFresh(const JournalJob& job, std::uint64_t* size = nullptr) {
+    const std::string& output = job.job.output;
+    std::uint64_t bytes = 0;
+    bool changed = true;
+    if (output.empty()) {
+        return false;
+    }
     if (!job.before.existed) {
         // Nothing of that name before: its size says it all, and a size is had without opening
         // the file (on Windows an open costs several times as much).
         std::uint32_t dosTime = 0;
-        std::uint64_t bytes = 0;
-        if (job.job.output.empty() ||
-            !platform::GetDosTimeAndSize(job.job.output, dosTime, bytes)) {
+        if (!platform::GetDosTimeAndSize(output, dosTime, bytes)) {
             return false;
         }
-        if (size) {
-            *size = bytes;
+    } else {
+        platform::FileStamp now;
+        if (!platform::GetFileStamp(output, now)) {
+            return false;
         }
-        return bytes > 0;
-    }
-    platform::FileStamp now;
-    if (job.job.output.empty() || !platform::GetFileStamp(job.job.output, now)) {
-        return false;
+        bytes = now.size;
+        changed = now != job.before.stamp;
     }
     if (size) {
-        *size = now.size;
+        *size = bytes;
     }
-    return now.size > 0 && (!job.before.existed || now != job.before.stamp);
+    return bytes > 0 && changed;
 }
 
 // Deletes (done) or moves to Failed (failed) the inputs of a job, while each is still the file
@@ -244,8 +247,7 @@ bool ConversionRun::Open() {
     // empties the file again.
     if (!plan_.display && !plan_.settlesInputs && Converters() == 1) {
         platform::BufferForOneThread(record.get(), kRecordBufferSize);
-        wholeRecord_ = std::move(record);
-        wholeRecordLines_.emplace(wholeRecord_.get());
+        wholeRecord_ = std::make_unique<WholeRecord>(std::move(record));
     }
     if (!journal_.Create(plan_.journalPath, {plan_.mode, plan_.settlesInputs})) {
         ctx_.sink.ShowMsg(PathMessage(plan_.journalPath, kMsgCannotOpen));
@@ -370,10 +372,10 @@ bool ConversionRun::Add(JobSpec& spec, std::string& arguments, long long listLin
         job.decided = true;
     } else if (!job.decided) {
         ++convertible_;
-        if (wholeRecord_ && wholeRecordLines_->Failed()) {
+        if (wholeRecord_ && wholeRecord_->lines.Failed()) {
             DropWholeRecord();  // the start writes it anew, and says so if that fails too
         } else if (wholeRecord_) {
-            wholeRecordLines_->Line(arguments);
+            wholeRecord_->lines.Line(arguments);
         }
     }
     return AddJob(job);
@@ -516,7 +518,6 @@ bool ConversionRun::StartGroup(Slot& slot, const Group& group) {
         ok = CloseWholeRecord();
         lines = convertible_;
     } else {
-        wholeRecordLines_.reset();
         wholeRecord_.reset();
         int error = 0;
         record = platform::OpenFile(recordFile, "wb", error);
@@ -588,7 +589,9 @@ void ConversionRun::Watch(Slot& slot, int budget) {
             slot.lastProgress = Clock::now();
             slot.awaitedSize = 0;
             ahead.pop_front();
-            checked += slot.lastProgress < until ? 0 : 1;
+            if (slot.lastProgress >= until) {
+                ++checked;
+            }
             continue;
         }
         ++checked;
@@ -851,14 +854,14 @@ int ConversionRun::Converters() const {
 }
 
 bool ConversionRun::CloseWholeRecord() {
-    const bool written = wholeRecordLines_->Finish();
-    wholeRecordLines_.reset();
-    return CloseWritten(std::move(wholeRecord_)) && written;
+    const bool written = wholeRecord_->lines.Finish();
+    const bool closed = CloseWritten(std::move(wholeRecord_->file));
+    wholeRecord_.reset();
+    return closed && written;
 }
 
 void ConversionRun::DropWholeRecord() {
     if (wholeRecord_) {
-        wholeRecordLines_.reset();
         wholeRecord_.reset();
         int error = 0;
         platform::OpenFile(RecordFileOf(0), "wb", error);

@@ -8,7 +8,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -116,6 +115,12 @@ class ConversionRun {
         int aloneTries = 0;  // starts in which it was the only job and the converter failed
     };
     struct Slot;
+    // The first start's record file, written as jobs come; its writer ends before it closes.
+    struct WholeRecord {
+        explicit WholeRecord(platform::FilePtr f) : file(std::move(f)), lines(file.get()) {}
+        platform::FilePtr file;
+        LineWriter lines;
+    };
 
     bool LockDataFolder();
     std::string DataFile(const char* name) const;
@@ -151,8 +156,7 @@ class ConversionRun {
     RunPlan plan_;
     const StampsByPath* knownStamps_ = nullptr;
     platform::FileLock lock_;
-    platform::FilePtr wholeRecord_;  // the first start's record file, written as jobs come
-    std::optional<LineWriter> wholeRecordLines_;
+    std::unique_ptr<WholeRecord> wholeRecord_;
     RunJournal journal_;
     std::unique_ptr<RunOutputs> outputs_;
     bool open_ = false;

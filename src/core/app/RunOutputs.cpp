@@ -65,6 +65,12 @@ constexpr int kFilterBitsLog2 = 22;
 constexpr std::size_t kMostPending = 4096;
 }  // namespace
 
+bool KeySet::Roomy(std::size_t keys, std::size_t capacity) {
+    // Filled to three quarters: fewer pages to make than at half, and a probe of eight-byte
+    // slots still ends within a cache line or two.
+    return keys * 4 <= capacity * 3;
+}
+
 bool KeySet::FilterHas(std::uint64_t h) const {
     // The top bits: the table takes its slot from the bottom ones.
     const std::uint64_t bit = h >> (64 - kFilterBitsLog2);
@@ -81,15 +87,8 @@ void KeySet::Place(std::uint64_t h) const {
 }
 
 void KeySet::TakePending() const {
-    // Slots a few hashes ahead are asked for early: the misses overlap instead of queueing.
-    constexpr std::size_t kAhead = 8;
-    const std::size_t mask = capacity_ - 1;
-    const std::size_t n = pending_.size();
-    for (std::size_t k = 0; k < n; ++k) {
-        if (k + kAhead < n) {
-            __builtin_prefetch(&slots_[pending_[k + kAhead] & mask], 1);
-        }
-        Place(pending_[k]);
+    for (const std::uint64_t h : pending_) {
+        Place(h);
     }
     pending_.clear();
 }
@@ -125,7 +124,7 @@ void KeySet::Rehash(std::size_t capacity) {
 
 void KeySet::Reserve(std::size_t keys) {
     std::size_t capacity = 64;
-    while (capacity < keys * 4 / 3) {
+    while (!Roomy(keys, capacity)) {
         capacity *= 2;
     }
     if (capacity > capacity_) {
@@ -135,9 +134,7 @@ void KeySet::Reserve(std::size_t keys) {
 }
 
 bool KeySet::Insert(std::string_view key) {
-    // Filled to three quarters: fewer pages to make than at half, and a probe of eight-byte
-    // slots still ends within a cache line or two.
-    if ((size_ + 1) * 4 > capacity_ * 3) {
+    if (!Roomy(size_ + 1, capacity_)) {
         TakePending();
         Rehash(capacity_ == 0 ? 64 : capacity_ * 2);
     }

@@ -48,6 +48,7 @@ class KeySet {
     std::vector<std::uint64_t> filter_;             // empty until the set is large
     mutable std::vector<std::uint64_t> pending_;    // new for sure, not in the table yet
     static std::uint64_t Hash(std::string_view key);
+    static bool Roomy(std::size_t keys, std::size_t capacity);
     void Rehash(std::size_t capacity);
     bool FilterHas(std::uint64_t h) const;
     void Place(std::uint64_t h) const;  // a hash known to be new

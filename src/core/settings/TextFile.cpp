@@ -132,9 +132,7 @@ void LineWriter::HandOver() {
             thread_ = std::thread([this] { Write(); });
         } catch (const std::system_error&) {
             // No thread to be had: the caller writes the buffer itself.
-            if (std::fwrite(writing_.data(), 1, writing_.size(), file_) != writing_.size()) {
-                failed_ = true;
-            }
+            WriteOut(writing_);
             std::lock_guard<std::mutex> lock(mutex_);
             writing_.clear();
             busy_ = false;
@@ -142,7 +140,12 @@ void LineWriter::HandOver() {
         }
     }
     changed_.notify_all();
-    filling_.clear();
+}
+
+void LineWriter::WriteOut(const std::string& bytes) {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        failed_ = true;
+    }
 }
 
 void LineWriter::Write() {
@@ -153,12 +156,9 @@ void LineWriter::Write() {
             return;
         }
         lock.unlock();
-        const bool ok = std::fwrite(writing_.data(), 1, writing_.size(), file_) == writing_.size();
+        WriteOut(writing_);
         writing_.clear();
         lock.lock();
-        if (!ok) {
-            failed_ = true;
-        }
         busy_ = false;
         changed_.notify_all();
     }
@@ -182,9 +182,8 @@ bool LineWriter::Finish() {
         changed_.notify_all();
         thread_.join();
     }
-    if (!failed_ && !filling_.empty() &&
-        std::fwrite(filling_.data(), 1, filling_.size(), file_) != filling_.size()) {
-        failed_ = true;
+    if (!failed_) {
+        WriteOut(filling_);
     }
     filling_ = std::string();
     writing_ = std::string();

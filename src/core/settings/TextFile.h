@@ -70,6 +70,7 @@ class LineWriter {
   private:
     void HandOver();
     void Write();
+    void WriteOut(const std::string& bytes);  // notes a failure
 
     std::FILE* file_;
     std::string filling_;
